@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+
+namespace qp::pdfserver {
+
+class PdfInspector;
+class JobSender;
+
+// Carries out the commands of the conversation in the order they arrive: a document must be
+// opened before it is printed, and every print is one job of its own.
+class ConversationHandler {
+public:
+    ConversationHandler(PdfInspector& inspector, JobSender& sender);
+
+    // Throws CommandRefused when the command is not understood or cannot be carried out.
+    void execute(const QString& commandText);
+
+private:
+    void open(const QString& path);
+    void print(const QString& path);
+
+    PdfInspector& m_inspector;
+    JobSender& m_sender;
+    QSet<QString> m_opened;
+};
+
+} // namespace qp::pdfserver

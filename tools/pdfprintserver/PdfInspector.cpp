@@ -1,0 +1,56 @@
+#include "PdfInspector.h"
+
+#include "CommandRefused.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <memory>
+#include <poppler-document.h>
+#include <poppler-global.h>
+
+namespace qp::pdfserver {
+
+namespace {
+
+void ignorePopplerMessage(const std::string&, void*) {}
+
+QString cannotOpen(const QString& path, const QString& reason) {
+    return QStringLiteral("Cannot open %1: %2").arg(path, reason);
+}
+
+} // namespace
+
+PopplerPdfInspector::PopplerPdfInspector() {
+    // poppler reports every repair it makes on stderr; the refusals below say what matters.
+    poppler::set_debug_error_function(ignorePopplerMessage, nullptr);
+}
+
+PdfFacts PopplerPdfInspector::inspect(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw CommandRefused(cannotOpen(path, QStringLiteral("the file does not exist.")));
+    // A pipe or a device would block the server or never end; only plain files are documents.
+    if (!info.isFile())
+        throw CommandRefused(cannotOpen(path, QStringLiteral("it is not a file.")));
+    if (!info.isReadable())
+        throw CommandRefused(cannotOpen(path, QStringLiteral("the file cannot be read.")));
+
+    std::unique_ptr<poppler::document> document(
+        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
+    // poppler repairs what it can; what it hands back nothing for is beyond repair. A file
+    // it could not decrypt comes back locked instead.
+    if (!document)
+        throw CommandRefused(cannotOpen(
+            path, QStringLiteral("it is not a PDF document or it is damaged beyond repair.")));
+    if (document->is_locked())
+        throw CommandRefused(
+            cannotOpen(path, QStringLiteral("the document is protected by a password.")));
+    PdfFacts facts;
+    facts.pageCount = document->pages();
+    if (facts.pageCount <= 0)
+        throw CommandRefused(cannotOpen(path, QStringLiteral("the document has no pages.")));
+    facts.printingAllowed = document->has_permission(poppler::perm_print);
+    return facts;
+}
+
+} // namespace qp::pdfserver
