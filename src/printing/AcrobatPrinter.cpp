@@ -1,0 +1,77 @@
+#include "printing/AcrobatPrinter.h"
+
+#include "core/AppError.h"
+#include "core/Prompter.h"
+#include "printing/BatchRunView.h"
+#include "printing/LinkTextBox.h"
+#include "printing/ProgramStarter.h"
+#include "printing/WaitClock.h"
+
+namespace qp {
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+QString notSetUpMessage(const QString& entry) {
+    return QStringLiteral("Cannot print ") + entry + CrLf +
+           QStringLiteral("Acrobat has not been properly set up.") + CrLf +
+           QStringLiteral("Please use \"File -> Locate Acrobat\" before trying to print .pdf "
+                          "files");
+}
+
+} // namespace
+
+void AcrobatPrinter::print(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
+    if (acrobatPath.isEmpty()) {
+        m_prompter.tell(notSetUpMessage(entry), QStringLiteral("Cannot print..."),
+                        PromptIcon::Information);
+        m_view.setSkipSaveOffer(true);
+        return;
+    }
+    // The path goes into the commands between double quotes, unescaped: a quote inside it
+    // would end the argument early and let the rest of the path pass as commands of its own.
+    // Such an entry is one the run cannot use, like a document that cannot be bound.
+    if (entry.contains(QLatin1Char('"')))
+        throw AppError(ErrorNumber::CannotBind,
+                       QStringLiteral("The path contains a double quote, which cannot be "
+                                      "passed to the PDF program."));
+
+    bool programJustStarted = false;
+    if (!acrobatStarted) {
+        m_starter.start(acrobatPath);
+        acrobatStarted = true;
+        programJustStarted = true;
+    }
+
+    m_link.setLinkMode(LinkTextBox::LinkNone);
+    m_link.setLinkTopic(QStringLiteral("AcroView|Control"));
+    m_link.setLinkItem(QString());
+    openConversation(programJustStarted);
+
+    const QString quotedArgument = QLatin1Char('"') + entry + QStringLiteral("\")]");
+    m_link.LinkExecute(QStringLiteral("[DocOpen(") + quotedArgument);
+    m_link.setLinkTimeout(CommandTimeoutTenths);
+    m_link.LinkExecute(QStringLiteral("[FilePrintSilent(") + quotedArgument);
+    m_link.setLinkMode(LinkTextBox::LinkNone);
+}
+
+void AcrobatPrinter::openConversation(bool programJustStarted) {
+    // A program that was just started needs a moment before it answers; without this wait
+    // the first PDF after every start would fail and wipe the stored program path.
+    const auto deadline = m_clock.now() + StartupAnswerWait;
+    for (;;) {
+        try {
+            m_link.setLinkMode(LinkTextBox::LinkManual);
+            return;
+        } catch (const AppError& error) {
+            if (!programJustStarted || error.number() != ErrorNumber::ConversationNoAnswer ||
+                m_clock.now() >= deadline)
+                throw;
+        }
+        m_view.repaintNow();
+        m_clock.sleepFor(AnswerRetryPause);
+    }
+}
+
+} // namespace qp

@@ -1,0 +1,257 @@
+#include "printing/BatchRun.h"
+
+#include "core/AppError.h"
+#include "core/Prompter.h"
+#include "core/SettingsStore.h"
+#include "printing/Automation.h"
+#include "printing/BatchRunView.h"
+#include "printing/EntryKind.h"
+
+#include <limits>
+#include <new>
+
+namespace qp {
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+const QString SettingsApplication = QStringLiteral("Quirepress");
+const QString SettingsSection = QStringLiteral("Settings");
+
+// Failures that are not AppErrors (a library's own exception) still end the run with a
+// number the user can report.
+constexpr long UnexpectedFailure = 51;
+
+bool isUnusableEntry(const AppError& error) {
+    return error.number() == ErrorNumber::CannotBind ||
+           error.number() == ErrorNumber::ObjectNotFound;
+}
+
+// Steps of the failure handling must not stop the ones after them: the window has to get
+// back to its ready state whatever else goes wrong.
+template <typename Step> void attempt(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
+                   Automation& automation, ProgramStarter& starter, Conversation& conversation)
+    : BatchRun(view, prompter, settings, automation, starter, conversation, m_steadyClock) {}
+
+BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
+                   Automation& automation, ProgramStarter& starter, Conversation& conversation,
+                   WaitClock& clock)
+    : m_view(view), m_prompter(prompter), m_settings(settings), m_automation(automation),
+      m_clock(clock), m_link(conversation), m_officePrinter(view),
+      m_acrobatPrinter(view, prompter, starter, m_link, m_clock) {}
+
+BatchRun::~BatchRun() = default;
+
+void BatchRun::run() {
+    // The wait for background printing lets events through, "Print Batch" included; a
+    // second run nested inside the first would print the same entries again.
+    if (m_running)
+        return;
+    if (m_view.entryCount() <= 0)
+        return;
+
+    m_running = true;
+    struct RunningFlag {
+        bool& running;
+        ~RunningFlag() { running = false; }
+    } runningFlag{m_running};
+
+    try {
+        runStarted();
+    } catch (const AppError& error) {
+        endAfterFailure(error.number(), error.description());
+    } catch (const std::bad_alloc&) {
+        endAfterFailure(ErrorNumber::ListFull, QStringLiteral("Out of memory"));
+    } catch (const std::exception& error) {
+        endAfterFailure(UnexpectedFailure, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        endAfterFailure(UnexpectedFailure, QStringLiteral("Unexpected failure"));
+    }
+}
+
+void BatchRun::runStarted() {
+    const int entryCount = m_view.entryCount();
+    if (entryCount > std::numeric_limits<qint16>::max())
+        throw AppError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+    const int lastPosition = entryCount - 1;
+
+    settlePendingPath();
+    showProgressFor(entryCount);
+    const QString acrobatPath =
+        m_settings.read(SettingsApplication, SettingsSection, QStringLiteral("Acrobat"));
+    m_view.showBusyPointer();
+
+    if (!printEntries(lastPosition, acrobatPath))
+        return;
+
+    offerToSave();
+    m_view.setReadyState();
+}
+
+void BatchRun::settlePendingPath() {
+    const QString pending = m_view.pathToAdd();
+    if (pending.isEmpty())
+        return;
+    const bool add = m_prompter.askYesNo(QStringLiteral("The file ") + pending +
+                                             QStringLiteral(" has not been added to the list.") +
+                                             CrLf + QStringLiteral("Would you like to add it?"),
+                                         QStringLiteral("Add File..."), PromptIcon::Question);
+    if (add)
+        m_view.addPathToAdd();
+    else
+        m_view.clearPathToAdd();
+}
+
+void BatchRun::showProgressFor(int entryCount) {
+    const double maximum = entryCount;
+    // A run of two or more entries leaves the minimum at 1; a later one-entry run would
+    // otherwise have a minimum that is not below its maximum.
+    if (m_view.progressMinimum() >= maximum)
+        m_view.setProgressMinimum(0);
+    m_view.setProgressMaximum(maximum);
+    if (m_view.progressMaximum() > 1)
+        m_view.setProgressMinimum(1);
+    m_view.showProgress();
+}
+
+bool BatchRun::printEntries(int lastPosition, const QString& acrobatPath) {
+    bool acrobatStarted = false;
+    for (int position = 0; position <= lastPosition; ++position) {
+        // The list stays editable while a Word document prints in the background; entries
+        // removed then are not there to print.
+        if (position >= m_view.entryCount())
+            break;
+        const QString entry = m_view.entry(position);
+        m_view.setProgressValue(position + 1);
+        m_view.setStatus(QStringLiteral("Preparing ") + entry + QStringLiteral(" for printing."));
+        m_view.repaintNow();
+        try {
+            printEntry(entry, acrobatPath, acrobatStarted);
+        } catch (const AppError& error) {
+            if (!isUnusableEntry(error))
+                throw;
+            if (!askToContinueAfterUnusableEntry(position, entry)) {
+                releaseDocument();
+                m_view.setReadyState();
+                return false;
+            }
+        }
+        releaseDocument();
+    }
+    return true;
+}
+
+void BatchRun::printEntry(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
+    if (isPdfEntry(entry)) {
+        m_acrobatPrinter.print(entry, acrobatPath, acrobatStarted);
+        return;
+    }
+    m_document = m_automation.bind(entry);
+    m_officePrinter.print(*m_document, officeEntryKind(entry));
+}
+
+bool BatchRun::askToContinueAfterUnusableEntry(int position, const QString& entryAtStart) {
+    const QString entry = position < m_view.entryCount() ? m_view.entry(position) : entryAtStart;
+    const QString message = entry + QStringLiteral(" is not a valid file. ");
+    m_view.setStatus(message);
+    m_view.repaintNow();
+    return m_prompter.askYesNo(message + QStringLiteral(" Do you wish to continue?"),
+                               QStringLiteral("File does not exist..."), PromptIcon::Question);
+}
+
+void BatchRun::offerToSave() {
+    if (m_view.skipSaveOffer())
+        return;
+    if (m_prompter.askYesNo(
+            QStringLiteral("Would you like to save this batch for printing at a later date?"),
+            QStringLiteral("Save batch..."), PromptIcon::Question))
+        m_view.saveBatch();
+}
+
+void BatchRun::endAfterFailure(long number, const QString& description) {
+    switch (number) {
+    case ErrorNumber::NoDefaultPrinter:
+        endWithoutDefaultPrinter();
+        return;
+    case ErrorNumber::ConversationNoAnswer:
+        endWithoutAcrobat();
+        return;
+    default:
+        endWithError(number, description);
+        return;
+    }
+}
+
+void BatchRun::endWithoutDefaultPrinter() {
+    attempt([&] {
+        m_prompter.tell(QStringLiteral("There is no default printer set up.  You must have a "
+                                       "default printer to use this utility"),
+                        QStringLiteral("No default printer..."), PromptIcon::Exclamation);
+    });
+    // The document was opened for printing; leave nothing of it open in the application.
+    if (m_document)
+        attempt([&] { m_document->call(QStringLiteral("Close")); });
+    releaseDocument();
+    attempt([&] { m_view.setReadyState(); });
+    attempt([&] { m_view.restoreDefaultPointer(); });
+}
+
+void BatchRun::endWithoutAcrobat() {
+    bool settingsWritten = false;
+    long settingsFailureNumber = 0;
+    QString settingsFailure;
+    try {
+        m_settings.write(SettingsApplication, SettingsSection, QStringLiteral("Acrobat"),
+                         QString());
+        m_settings.write(SettingsApplication, SettingsSection, QStringLiteral("AcroCancelled"),
+                         QStringLiteral("0"));
+        settingsWritten = true;
+    } catch (const AppError& error) {
+        settingsFailureNumber = error.number();
+        settingsFailure = error.description();
+    } catch (...) {
+        settingsFailureNumber = UnexpectedFailure;
+        settingsFailure = QStringLiteral("The settings could not be written.");
+    }
+    attempt([&] { m_view.showLocateAcrobat(); });
+    attempt([&] {
+        m_prompter.tell(QStringLiteral("There was a problem with finding Acrobat. Please select "
+                                       "Locate Acrobat from the File menu."),
+                        QStringLiteral("Problem with acrobat..."), PromptIcon::Exclamation);
+    });
+    // The stored path still points at the program that did not answer; say so rather than
+    // let the next run fail the same way without explanation.
+    if (!settingsWritten)
+        attempt([&] { tellError(settingsFailureNumber, settingsFailure); });
+    releaseDocument();
+    attempt([&] { m_view.setReadyState(); });
+    attempt([&] { m_view.restoreDefaultPointer(); });
+}
+
+void BatchRun::endWithError(long number, const QString& description) {
+    attempt([&] { tellError(number, description); });
+    releaseDocument();
+    attempt([&] { m_view.setReadyState(); });
+    attempt([&] { m_view.restoreDefaultPointer(); });
+}
+
+void BatchRun::tellError(long number, const QString& description) {
+    m_prompter.tell(QStringLiteral("Error: ") + QString::number(number) + CrLf + description +
+                        CrLf + QStringLiteral("As a result the batch will be terminated."),
+                    QStringLiteral("Error..."), PromptIcon::Critical);
+}
+
+void BatchRun::releaseDocument() {
+    m_document.reset();
+}
+
+} // namespace qp
