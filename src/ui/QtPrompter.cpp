@@ -1,0 +1,44 @@
+#include "ui/QtPrompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace qp {
+
+PromptAnswer QtPrompter::ask(const QString& text, const QString& title, PromptButtons buttons,
+                             PromptIcon icon) {
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case PromptIcon::Critical:
+        boxIcon = QMessageBox::Critical;
+        break;
+    case PromptIcon::Question:
+        boxIcon = QMessageBox::Question;
+        break;
+    case PromptIcon::Exclamation:
+        boxIcon = QMessageBox::Warning;
+        break;
+    case PromptIcon::Information:
+        boxIcon = QMessageBox::Information;
+        break;
+    }
+    const auto standardButtons = buttons == PromptButtons::YesNo
+                                     ? QMessageBox::Yes | QMessageBox::No
+                                     : QMessageBox::StandardButtons(QMessageBox::Ok);
+    // Messages keep their CR LF line breaks; a label shows the CR as nothing, so drop it.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(boxIcon, title.isEmpty() ? QStringLiteral("Quirepress") : title, shown,
+                    standardButtons, QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    if (buttons == PromptButtons::YesNo)
+        box.setDefaultButton(QMessageBox::Yes);
+    const int result = box.exec();
+    if (buttons == PromptButtons::Ok)
+        return PromptAnswer::Ok;
+    return result == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
+}
+
+} // namespace qp
