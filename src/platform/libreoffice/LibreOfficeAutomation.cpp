@@ -1,0 +1,79 @@
+#include "platform/libreoffice/LibreOfficeAutomation.h"
+
+#include "core/AppError.h"
+#include "platform/libreoffice/OfficeHost.h"
+#include "platform/libreoffice/OfficeObjects.h"
+#include "platform/libreoffice/OfficeSession.h"
+
+#include <QFileInfo>
+
+namespace qp {
+
+namespace {
+
+QString cannotBindText(const QString& path, const QString& why) {
+    return QStringLiteral("%1 %2").arg(path, why);
+}
+
+} // namespace
+
+QString LibreOfficeAutomation::defaultProgramDir() { return QStringLiteral(QP_LO_PROGRAM_DIR); }
+
+LibreOfficeAutomation::LibreOfficeAutomation(SettingsStore& settings)
+    : LibreOfficeAutomation(settings, CupsPrinters(), defaultProgramDir()) {}
+
+LibreOfficeAutomation::LibreOfficeAutomation(SettingsStore& settings, CupsPrinters printers,
+                                             QString programDir)
+    : m_settings(settings), m_printers(printers),
+      m_host(std::make_shared<OfficeHost>(std::move(programDir))) {}
+
+LibreOfficeAutomation::~LibreOfficeAutomation() { m_host->shutdown(); }
+
+qint64 LibreOfficeAutomation::officeProcessGroup() const { return m_host->processGroup(); }
+
+std::chrono::milliseconds LibreOfficeAutomation::callBound(qint64 fileSize) {
+    std::chrono::milliseconds base = DefaultTimeout;
+    try {
+        bool valid = false;
+        const double seconds =
+            m_settings
+                .read(QStringLiteral("Quirepress"), QStringLiteral("Settings"), timeoutKey())
+                .trimmed()
+                .toDouble(&valid);
+        if (valid && seconds > 0)
+            base = std::chrono::milliseconds(static_cast<qint64>(seconds * 1000));
+    } catch (const AppError&) {
+        // An unreadable setting leaves the default in force.
+    }
+    // Big documents take longer to lay out: one more bound for every 10 MB.
+    constexpr qint64 step = 10 * 1024 * 1024;
+    return base * (1 + std::max<qint64>(fileSize, 0) / step);
+}
+
+std::unique_ptr<AutomationObject> LibreOfficeAutomation::bind(const QString& path) {
+    const QFileInfo info(path);
+    if (path.trimmed().isEmpty() || !info.exists())
+        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("does not exist.")));
+    if (info.isDir())
+        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("is a folder.")));
+    if (!info.isReadable())
+        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("cannot be read.")));
+    if (info.size() == 0)
+        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("is empty.")));
+
+    auto document = std::make_shared<LoadedDocument>();
+    document->host = m_host;
+    document->printers = m_printers;
+    document->path = info.absoluteFilePath();
+    document->bound = callBound(info.size());
+    auto id = std::make_shared<int>(0);
+    const QString absolute = document->path;
+    m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path),
+                document->bound,
+                [absolute, id](OfficeSession& s) { *id = s.load(absolute); });
+    document->id = *id;
+    document->generation = m_host->generation();
+    return std::make_unique<OfficeDocumentObject>(document);
+}
+
+} // namespace qp

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <sys/types.h>
+
+namespace qp {
+
+class OfficeProcess;
+class OfficeProfile;
+class OfficeSession;
+class UnoWorker;
+
+// Keeps one headless LibreOffice for the life of this object: starts it at first need,
+// runs every UNO call on one worker thread within a bound, and on a hang or a crash
+// kills the office so that the next call starts a fresh one. Failures come out as
+// AppError with the number the batch run reacts to.
+class OfficeHost {
+public:
+    explicit OfficeHost(QString programDir);
+    // Ends the office.
+    ~OfficeHost();
+    OfficeHost(const OfficeHost&) = delete;
+    OfficeHost& operator=(const OfficeHost&) = delete;
+
+    enum class Phase {
+        Loading, // a failure or hang means the document cannot be bound
+        Working  // any other member call
+    };
+    using Work = std::function<void(OfficeSession&)>;
+    // Runs the work on the office thread, starting the office first when it is not up.
+    // The work must own what it captures: after a time-out it may still be running.
+    void run(Phase phase, const QString& what, std::chrono::milliseconds bound, Work work);
+
+    // Which office incarnation is up; documents of an earlier one are gone.
+    quint64 generation() const { return m_generation; }
+    bool isCurrent(quint64 generation) const { return m_up && generation == m_generation; }
+    // The office's process group, 0 when none runs.
+    pid_t processGroup() const;
+    // Ends the office now; the next call starts it again.
+    void shutdown();
+
+private:
+    void start(std::chrono::milliseconds bound);
+    bool tryConnect(const QString& pipeName, std::chrono::milliseconds bound);
+    // Kills the office after a fault and gets a worker ready for the next one.
+    void abandonOffice();
+    void releaseSession();
+
+    QString m_programDir;
+    std::unique_ptr<OfficeProfile> m_profile;
+    std::unique_ptr<OfficeProcess> m_process;
+    std::unique_ptr<UnoWorker> m_worker;
+    std::shared_ptr<OfficeSession> m_session;
+    quint64 m_generation = 0;
+    int m_starts = 0;
+    bool m_up = false;
+};
+
+} // namespace qp

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/CupsPrinters.h"
+#include "printing/Automation.h"
+
+#include <QString>
+#include <chrono>
+#include <memory>
+
+namespace qp {
+
+class OfficeHost;
+
+// A document loaded in the office, shared by the objects reached from it.
+struct LoadedDocument {
+    std::shared_ptr<OfficeHost> host;
+    CupsPrinters printers;
+    QString path;
+    int id = 0;
+    quint64 generation = 0;
+    std::chrono::milliseconds bound{0};
+    bool closed = false;
+
+    // Throws unless the document is still loaded in the office that loaded it.
+    void requireLoaded() const;
+    void print(int sheetIndex);
+    void close();
+};
+
+// The bound document. Destroying it closes the document in the office if still open.
+class OfficeDocumentObject : public AutomationObject {
+public:
+    explicit OfficeDocumentObject(std::shared_ptr<LoadedDocument> document);
+    ~OfficeDocumentObject() override;
+
+    void call(const QString& member, const QVariantList& args = {}) override;
+    QVariant value(const QString& member) override;
+    std::unique_ptr<AutomationObject> object(const QString& member,
+                                             const QVariantList& args = {}) override;
+
+private:
+    std::shared_ptr<LoadedDocument> m_document;
+};
+
+// Unknown members raise this number, as late binding does for a missing member.
+namespace OfficeErrors {
+constexpr long MemberNotSupported = 438;
+constexpr long SubscriptOutOfRange = 9;
+} // namespace OfficeErrors
+
+} // namespace qp

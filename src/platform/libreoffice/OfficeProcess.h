@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <sys/types.h>
+
+namespace qp {
+
+// One headless office process in a process group of its own. It dies with this program
+// (also when the program crashes) and is killed, group and all, when this object goes.
+class OfficeProcess {
+public:
+    OfficeProcess(QString program, QStringList arguments);
+    ~OfficeProcess();
+    OfficeProcess(const OfficeProcess&) = delete;
+    OfficeProcess& operator=(const OfficeProcess&) = delete;
+
+    // Throws AppError when the program cannot be started.
+    void start();
+    // Whether the process still runs; reaps it once it has ended.
+    bool isRunning();
+    // How it ended, for messages ("exit code 1", "signal 9").
+    QString endDescription() const { return m_end; }
+    // Waits up to timeoutMs for the process to end by itself.
+    bool waitForEnd(int timeoutMs);
+    // Kills the whole process group (the office spawns helpers) and reaps the process.
+    void killGroup();
+    pid_t processGroup() const { return m_pid; }
+
+private:
+    void reap(int status);
+
+    QString m_program;
+    QStringList m_arguments;
+    pid_t m_pid = 0;
+    bool m_running = false;
+    QString m_end;
+};
+
+} // namespace qp

@@ -1,0 +1,73 @@
+#include "platform/libreoffice/OfficeProfile.h"
+
+#include "core/AppError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace qp {
+
+namespace {
+
+QByteArray item(const char* path, const char* name, const QString& value) {
+    return QByteArray("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name +
+           "\" oor:op=\"fuse\"><value>" + value.toHtmlEscaped().toUtf8() + "</value></prop></item>\n";
+}
+
+} // namespace
+
+QString OfficeProfile::installedVersion(const QString& programDir) {
+    QFile rc(programDir + QStringLiteral("/bootstraprc"));
+    if (!rc.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    // ProductKey=LibreOffice 7.4
+    static const QRegularExpression key(QStringLiteral("^ProductKey=.*?(\\d+\\.\\d+)\\s*$"),
+                                        QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = key.match(QString::fromUtf8(rc.readAll()));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+OfficeProfile::OfficeProfile(const QString& programDir)
+    : m_dir(QDir::tempPath() + QStringLiteral("/quirepress-office-XXXXXX")) {
+    if (!m_dir.isValid() || !QDir().mkpath(m_dir.filePath(QStringLiteral("user"))))
+        throw AppError(ErrorNumber::PermissionDenied,
+                       QStringLiteral("Cannot create a LibreOffice profile folder in %1.")
+                           .arg(QDir::tempPath()));
+    QByteArray xcu =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+        "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+    const QString version = installedVersion(programDir);
+    if (!version.isEmpty()) {
+        // A profile of the installed version is not migrated or set up again at start.
+        xcu += item("/org.openoffice.Setup/Product", "ooSetupLastVersion", version);
+        xcu += item("/org.openoffice.Setup/Office", "ooSetupInstCompleted", QStringLiteral("true"));
+    }
+    xcu += item("/org.openoffice.Setup/Office", "FirstStartWizardCompleted", QStringLiteral("true"));
+    // A worksheet prints alone: Calc prints the active sheet unless told otherwise.
+    xcu += item("/org.openoffice.Office.Calc/Print/Other", "AllSheets", QStringLiteral("false"));
+    // Macros never run, whatever a document asks for.
+    xcu += item("/org.openoffice.Office.Common/Security/Scripting", "MacroSecurityLevel",
+                QStringLiteral("3"));
+    xcu += item("/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution",
+                QStringLiteral("true"));
+    // Nothing to recover or to look up on the network.
+    xcu += item("/org.openoffice.Office.Recovery/AutoSave", "Enabled", QStringLiteral("false"));
+    xcu += item("/org.openoffice.Office.Recovery/RecoveryInfo", "Enabled", QStringLiteral("false"));
+    xcu += item("/org.openoffice.Office.Common/Misc", "UseDocumentSystemFileLocking",
+                QStringLiteral("false"));
+    xcu += item("/org.openoffice.Office.Common/Misc", "UseLocking", QStringLiteral("false"));
+    xcu += "</oor:items>\n";
+
+    QFile file(m_dir.filePath(QStringLiteral("user/registrymodifications.xcu")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(xcu) != xcu.size())
+        throw AppError(ErrorNumber::PermissionDenied,
+                       QStringLiteral("Cannot write the LibreOffice profile in %1.").arg(path()));
+}
+
+QString OfficeProfile::url() const { return QUrl::fromLocalFile(m_dir.path()).toString(); }
+
+} // namespace qp

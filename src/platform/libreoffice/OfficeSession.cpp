@@ -1,0 +1,294 @@
+#include "platform/libreoffice/OfficeSession.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XDesktop.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/CloseVetoException.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/view/XPrintable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <rtl/bootstrap.hxx>
+
+#include <initializer_list>
+#include <map>
+
+namespace qp {
+
+namespace uno = com::sun::star::uno;
+namespace beans = com::sun::star::beans;
+namespace css = com::sun::star;
+using rtl::OUString;
+using uno::Reference;
+using uno::Sequence;
+using uno::UNO_QUERY;
+using uno::UNO_QUERY_THROW;
+
+namespace {
+
+OUString toOUString(const QString& text) {
+    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), text.size());
+}
+
+QString toQString(const OUString& text) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getStr()), text.getLength());
+}
+
+std::string toStd(const OUString& text) { return toQString(text).toStdString(); }
+
+beans::PropertyValue property(const char* name, const uno::Any& value) {
+    beans::PropertyValue result;
+    result.Name = OUString::createFromAscii(name);
+    result.Value = value;
+    return result;
+}
+
+Sequence<beans::PropertyValue> properties(std::initializer_list<beans::PropertyValue> list) {
+    return Sequence<beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
+}
+
+QString fileUrl(const QString& path) {
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+}
+
+// Runs a piece of UNO work and turns UNO's exceptions into ours.
+template <class Work> auto translated(const char* what, Work work) -> decltype(work()) {
+    try {
+        return work();
+    } catch (const css::lang::DisposedException& e) {
+        throw OfficeFailure(std::string(what) + ": the connection to LibreOffice broke (" +
+                                toStd(e.Message) + ")",
+                            true);
+    } catch (const uno::Exception& e) {
+        throw OfficeFailure(std::string(what) + ": " + toStd(e.Message), false);
+    }
+}
+
+} // namespace
+
+struct OfficeSession::Impl {
+    QString programDir;
+    Reference<uno::XComponentContext> local;
+    Reference<uno::XComponentContext> remote;
+    Reference<css::frame::XComponentLoader> desktop;
+    std::map<int, Reference<css::lang::XComponent>> documents;
+    int nextDocument = 1;
+
+    Reference<css::lang::XComponent> document(int id) const {
+        const auto it = documents.find(id);
+        if (it == documents.end())
+            throw OfficeFailure("the document is no longer loaded in LibreOffice", false);
+        return it->second;
+    }
+
+    void bootstrapLocal() {
+        if (local.is())
+            return;
+        const OUString program = toOUString(QUrl::fromLocalFile(programDir).toString());
+        rtl::Bootstrap::set("URE_INTERNAL_LIB_DIR", program);
+        // Without the office's own types the first call on a remote object fails.
+        rtl::Bootstrap::set("UNO_TYPES", program + "/types.rdb " + program + "/types/offapi.rdb");
+        rtl::Bootstrap::set("UNO_SERVICES", program + "/services.rdb");
+        local = cppu::defaultBootstrap_InitialComponentContext();
+    }
+};
+
+OfficeSession::OfficeSession(QString programDir) : m(std::make_unique<Impl>()) {
+    m->programDir = std::move(programDir);
+}
+
+OfficeSession::~OfficeSession() = default;
+
+bool OfficeSession::connect(const QString& pipeName) {
+    return translated("connecting to LibreOffice", [&] {
+        m->bootstrapLocal();
+        Reference<css::bridge::XUnoUrlResolver> resolver(
+            m->local->getServiceManager()->createInstanceWithContext(
+                "com.sun.star.bridge.UnoUrlResolver", m->local),
+            UNO_QUERY_THROW);
+        Reference<uno::XInterface> remote;
+        try {
+            remote = resolver->resolve("uno:pipe,name=" + toOUString(pipeName) +
+                                       ";urp;StarOffice.ComponentContext");
+        } catch (const css::connection::NoConnectException&) {
+            return false;
+        }
+        m->remote.set(remote, UNO_QUERY_THROW);
+        m->desktop.set(m->remote->getServiceManager()->createInstanceWithContext(
+                           "com.sun.star.frame.Desktop", m->remote),
+                       UNO_QUERY_THROW);
+        return true;
+    });
+}
+
+void OfficeSession::disconnect() {
+    // A broken bridge may throw on release; nothing of it is used again.
+    try {
+        m->documents.clear();
+        m->desktop.clear();
+        m->remote.clear();
+    } catch (const uno::Exception&) {
+    }
+}
+
+int OfficeSession::load(const QString& path) {
+    return translated("loading the document", [&] {
+        if (!m->desktop.is())
+            throw OfficeFailure("not connected to LibreOffice", true);
+        const Sequence<beans::PropertyValue> arguments = properties({
+            property("Hidden", uno::Any(true)),
+            property("ReadOnly", uno::Any(true)),
+            property("MacroExecutionMode",
+                     uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+            property("UpdateDocMode", uno::Any(css::document::UpdateDocMode::NO_UPDATE)),
+            // No InteractionHandler: a password or any other question makes the load fail.
+        });
+        Reference<css::lang::XComponent> document;
+        try {
+            document = m->desktop->loadComponentFromURL(toOUString(fileUrl(path)), "_blank", 0,
+                                                        arguments);
+        } catch (const css::lang::IllegalArgumentException& e) {
+            throw DocumentRefused("LibreOffice cannot open it (" + toStd(e.Message) + ")");
+        } catch (const css::io::IOException& e) {
+            throw DocumentRefused("LibreOffice cannot read it (" + toStd(e.Message) + ")");
+        }
+        if (!document.is())
+            throw DocumentRefused(
+                "LibreOffice gave no document for it (protected by a password or unreadable)");
+
+        const int id = m->nextDocument++;
+        m->documents[id] = document;
+        OUString filter;
+        Reference<css::frame::XModel> model(document, UNO_QUERY);
+        if (model.is()) {
+            for (const beans::PropertyValue& argument : model->getArgs())
+                if (argument.Name == "FilterName")
+                    argument.Value >>= filter;
+        }
+        // Bytes LibreOffice does not recognise open as plain text and would print as garbage.
+        if (filter.isEmpty() || filter.startsWith("Text")) {
+            close(id);
+            throw DocumentRefused("LibreOffice can open it only as plain text (filter \"" +
+                                  toStd(filter) + "\")");
+        }
+        return id;
+    });
+}
+
+void OfficeSession::activate(int document) {
+    translated("activating the document", [&] {
+        Reference<css::frame::XModel> model(m->document(document), UNO_QUERY_THROW);
+        Reference<css::frame::XController> controller = model->getCurrentController();
+        if (controller.is() && controller->getFrame().is())
+            controller->getFrame()->activate();
+    });
+}
+
+bool OfficeSession::isSpreadsheet(int document) {
+    return translated("inspecting the document", [&] {
+        return Reference<css::sheet::XSpreadsheetDocument>(m->document(document), UNO_QUERY)
+            .is();
+    });
+}
+
+int OfficeSession::sheetCount(int document) {
+    return translated("counting the worksheets", [&] {
+        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(m->document(document),
+                                                                UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(),
+                                                       UNO_QUERY_THROW);
+        return static_cast<int>(sheets->getCount());
+    });
+}
+
+void OfficeSession::print(int document, const QString& printer, int sheetIndex) {
+    translated("printing", [&] {
+        Reference<css::lang::XComponent> component = m->document(document);
+        Reference<css::view::XPrintable> printable(component, UNO_QUERY_THROW);
+        printable->setPrinter(properties({property("Name", uno::Any(toOUString(printer)))}));
+        OUString taken;
+        for (const beans::PropertyValue& setting : printable->getPrinter())
+            if (setting.Name == "Name")
+                setting.Value >>= taken;
+        // LibreOffice falls back to a printer of its own choosing for a name it does not know.
+        if (taken != toOUString(printer))
+            throw OfficeFailure("LibreOffice did not take the printer \"" +
+                                    printer.toStdString() + "\" (it chose \"" + toStd(taken) +
+                                    "\")",
+                                false);
+
+        Sequence<beans::PropertyValue> options = properties({property("Wait", uno::Any(true))});
+        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
+        if (spreadsheet.is()) {
+            if (sheetIndex >= 0) {
+                Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(),
+                                                               UNO_QUERY_THROW);
+                Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(sheetIndex),
+                                                          UNO_QUERY_THROW);
+                Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
+                Reference<css::sheet::XSpreadsheetView> view(model->getCurrentController(),
+                                                             UNO_QUERY_THROW);
+                view->setActiveSheet(sheet);
+            }
+            // Calc's print content: 0 every sheet, 1 the selected (active) sheet only.
+            options = properties(
+                {property("Wait", uno::Any(true)),
+                 property("PrintContent", uno::Any(sal_Int32(sheetIndex >= 0 ? 1 : 0)))});
+        }
+        printable->print(options);
+    });
+}
+
+void OfficeSession::close(int document) {
+    const auto it = m->documents.find(document);
+    if (it == m->documents.end())
+        return;
+    Reference<css::lang::XComponent> component = it->second;
+    m->documents.erase(it);
+    translated("closing the document", [&] {
+        Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
+        if (closeable.is()) {
+            try {
+                closeable->close(true);
+                return;
+            } catch (const css::util::CloseVetoException&) {
+                // Still busy (a print job): it closes itself when done, as asked by "true".
+                return;
+            }
+        }
+        component->dispose();
+    });
+}
+
+void OfficeSession::terminate() {
+    m->documents.clear();
+    if (m->desktop.is()) {
+        try {
+            Reference<css::frame::XDesktop>(m->desktop, UNO_QUERY_THROW)->terminate();
+        } catch (const uno::Exception&) {
+            // The office going away may break the call it answers.
+        }
+    }
+    disconnect();
+}
+
+} // namespace qp

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <stdexcept>
+
+namespace qp {
+
+// LibreOffice refused to give a usable document for a path.
+class DocumentRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A UNO call failed; officeGone tells that the connection to the office broke.
+class OfficeFailure : public std::runtime_error {
+public:
+    OfficeFailure(const std::string& message, bool officeGone)
+        : std::runtime_error(message), officeGone(officeGone) {}
+    bool officeGone;
+};
+
+// The UNO side of one connection to a running office: loading, printing and closing
+// documents, which are known here by a number. Every member must be called on the same
+// thread (the UnoWorker's); UNO exceptions come out as DocumentRefused or OfficeFailure.
+class OfficeSession {
+public:
+    explicit OfficeSession(QString programDir);
+    ~OfficeSession();
+    OfficeSession(const OfficeSession&) = delete;
+    OfficeSession& operator=(const OfficeSession&) = delete;
+
+    // Connects to the office listening on the pipe; false while nobody listens there.
+    bool connect(const QString& pipeName);
+    // Forgets the connection and every document of it.
+    void disconnect();
+
+    // Loads hidden, read-only, without macros and without any interaction.
+    int load(const QString& path);
+    void activate(int document);
+    bool isSpreadsheet(int document);
+    int sheetCount(int document);
+    // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
+    // named, and returns when the job has been handed to the print system.
+    void print(int document, const QString& printer, int sheetIndex = -1);
+    void close(int document);
+    // Asks the office to end.
+    void terminate();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace qp

@@ -1,0 +1,75 @@
+#include "platform/libreoffice/UnoWorker.h"
+
+namespace qp {
+
+UnoWorker::UnoWorker() : m_shared(std::make_shared<Shared>()) {
+    m_thread = std::thread(&UnoWorker::loop, m_shared);
+}
+
+UnoWorker::~UnoWorker() {
+    {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->stopping = true;
+    }
+    m_shared->changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void UnoWorker::loop(std::shared_ptr<Shared> shared) {
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    for (;;) {
+        shared->changed.wait(lock, [&] { return shared->stopping || !shared->jobs.empty(); });
+        if (shared->jobs.empty())
+            return;
+        std::shared_ptr<Job> job = shared->jobs.front();
+        shared->jobs.pop_front();
+        shared->busy = true;
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            job->task();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        // The task's captures go here, on the worker, where UNO references belong.
+        job->task = nullptr;
+        lock.lock();
+        job->error = error;
+        job->done = true;
+        shared->busy = false;
+        shared->changed.notify_all();
+    }
+}
+
+UnoWorker::Outcome UnoWorker::run(std::function<void()> task, std::chrono::milliseconds bound) {
+    auto job = std::make_shared<Job>();
+    job->task = std::move(task);
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    m_shared->jobs.push_back(job);
+    m_shared->changed.notify_all();
+    if (!m_shared->changed.wait_for(lock, bound, [&] { return job->done; }))
+        return Outcome::TimedOut;
+    if (job->error)
+        std::rethrow_exception(job->error);
+    return Outcome::Done;
+}
+
+bool UnoWorker::waitIdle(std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    return m_shared->changed.wait_for(lock, bound,
+                                      [&] { return !m_shared->busy && m_shared->jobs.empty(); });
+}
+
+void UnoWorker::abandon() {
+    {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->stopping = true;
+        m_shared->jobs.clear();
+    }
+    m_shared->changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.detach();
+}
+
+} // namespace qp
