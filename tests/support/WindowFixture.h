@@ -1,0 +1,73 @@
+#pragma once
+
+#include "help/HelpViewer.h"
+#include "printing/Automation.h"
+#include "printing/Conversation.h"
+#include "printing/ProgramStarter.h"
+#include "support/Fakes.h"
+#include "ui/MainWindow.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace qp::test {
+
+// Seams a window test does not exercise: any use fails the test.
+class UnusedAutomation : public Automation {
+public:
+    std::unique_ptr<AutomationObject> bind(const QString& path) override;
+};
+class UnusedProgramStarter : public ProgramStarter {
+public:
+    void start(const QString& program) override;
+};
+class UnusedConversation : public Conversation {
+public:
+    void open(const QString&, const QString&, const QString&) override;
+    void execute(const QString&, int) override;
+    void close() override {}
+    bool isOpen() const override { return false; }
+};
+
+class RecordingHelpViewer : public HelpViewer {
+public:
+    void showContents(const QString& path, quintptr ownerWindow) override {
+        paths << path;
+        owners << ownerWindow;
+    }
+    QStringList paths;
+    QList<quintptr> owners;
+};
+
+// A main window wired to fakes. Tests may swap the printing seams before window() is
+// first called.
+class WindowFixture {
+public:
+    WindowFixture();
+    ~WindowFixture();
+
+    frmWrdPrint& window();
+    template <typename T> T* find(const char* name) {
+        return window().findChild<T*>(QLatin1String(name));
+    }
+    QStringList listEntries();
+    QAction* action(const char* name);
+
+    FakePrompter prompter;
+    FakeFileDialogBackend dialogs;
+    FakeSettingsStore settings;
+    UnusedAutomation unusedAutomation;
+    UnusedProgramStarter unusedStarter;
+    UnusedConversation unusedConversation;
+    RecordingHelpViewer help;
+    Automation* automation = &unusedAutomation;
+    ProgramStarter* starter = &unusedStarter;
+    Conversation* conversation = &unusedConversation;
+    QString executableDir = QStringLiteral("/opt/quirepress");
+    int endProgramCalls = 0;
+
+private:
+    std::unique_ptr<frmWrdPrint> m_window;
+};
+
+} // namespace qp::test
