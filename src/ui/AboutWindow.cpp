@@ -1,0 +1,257 @@
+#include "ui/AboutWindow.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace qp {
+
+namespace {
+
+constexpr int TwipsPerPixelAt96Dpi = 15;
+constexpr double ReferenceDpi = 96.0;
+
+constexpr int ClientWidthTwips = 5790;
+constexpr int ClientHeightTwips = 3495;
+
+// The logo's own size in pixels at 96 dpi; picIcon adds a 2 pixel sunken border around it.
+constexpr int LogoWidth = 116;
+constexpr int LogoHeight = 68;
+
+constexpr double DialogFontPoints = 8.25;
+
+const QColor EtchShadow(128, 128, 128);
+const QColor EtchHighlight(255, 255, 255);
+const QColor AddressBlue(0, 0, 192);
+
+const char* const DescriptionText =
+    "This application can be used to automate batch printer output from M.S. Office files or "
+    "Adobe Acrobat pdf files. Just drag and drop Word, Excel, PowerPoint or pdf files onto the "
+    "list window, and click the \"Printer\" button.";
+
+const char* const DisclaimerText =
+    "Quirepress may be freely redistributed, but it remains the property of its maker. "
+    "MS Office, Word, Power Point and Excel are trademarks of Microsoft Corporation.";
+
+// A stack of fanned sheets coming out of a printer, on a dark blue plate. Drawn in the
+// logo's 96 dpi coordinates; the painter's scale takes care of other densities.
+void paintLogo(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient plate(0, 0, 0, LogoHeight);
+    plate.setColorAt(0.0, QColor(34, 70, 140));
+    plate.setColorAt(1.0, QColor(12, 30, 74));
+    p.fillRect(QRectF(0, 0, LogoWidth, LogoHeight), plate);
+
+    // Sheets, fanned out behind each other.
+    p.setPen(QPen(QColor(90, 100, 120), 0.8));
+    const double angles[] = {-14.0, -6.0, 2.0};
+    for (double angle : angles) {
+        p.save();
+        p.translate(34, 44);
+        p.rotate(angle);
+        p.setBrush(QColor(250, 250, 245));
+        p.drawRect(QRectF(-13, -34, 26, 34));
+        p.setPen(QPen(QColor(150, 160, 180), 0.8));
+        for (int line = 0; line < 5; ++line) {
+            p.drawLine(QPointF(-9, -29 + line * 5), QPointF(9 - (line % 2) * 5, -29 + line * 5));
+        }
+        p.restore();
+    }
+
+    // The printer body in front of the sheets.
+    QPainterPath body;
+    body.addRoundedRect(QRectF(12, 38, 44, 20), 3, 3);
+    QLinearGradient metal(0, 38, 0, 58);
+    metal.setColorAt(0.0, QColor(220, 224, 232));
+    metal.setColorAt(1.0, QColor(150, 156, 170));
+    p.setPen(QPen(QColor(40, 44, 56), 1.0));
+    p.setBrush(metal);
+    p.drawPath(body);
+    p.setBrush(QColor(40, 44, 56));
+    p.drawRect(QRectF(18, 44, 32, 3));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(90, 200, 90));
+    p.drawEllipse(QPointF(50, 53), 1.8, 1.8);
+
+    // The name, in two weights.
+    QFont big(QStringLiteral("DejaVu Serif"));
+    big.setPixelSize(19);
+    big.setBold(true);
+    p.setFont(big);
+    p.setPen(QColor(255, 255, 255));
+    p.drawText(QRectF(60, 8, 54, 26), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Q"));
+    QFont small(QStringLiteral("DejaVu Sans"));
+    small.setPixelSize(9);
+    small.setBold(true);
+    p.setFont(small);
+    p.setPen(QColor(200, 215, 245));
+    p.drawText(QRectF(60, 32, 54, 12), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("QUIRE"));
+    p.drawText(QRectF(60, 44, 54, 12), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("PRESS"));
+}
+
+QPixmap drawLogo(double scale) {
+    QPixmap pixmap(qRound(LogoWidth * scale), qRound(LogoHeight * scale));
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.scale(scale, scale);
+    paintLogo(p);
+    return pixmap;
+}
+
+} // namespace
+
+const char* const frmAbout::MakerAddress = "qp.example.org";
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+    // Lengths scale with the desktop's font scaling, as the fonts given in points do.
+    m_scale = logicalDpiX() / ReferenceDpi;
+    setWindowTitle(QStringLiteral("About Quirepress"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
+
+    QFont dialogFont = QApplication::font();
+    dialogFont.setPointSizeF(DialogFontPoints);
+    setFont(dialogFont);
+
+    buildControls();
+    Form_Load();
+}
+
+int frmAbout::px(int twips) const {
+    return qRound(twips * m_scale / TwipsPerPixelAt96Dpi);
+}
+
+QRect frmAbout::twipsRect(int left, int top, int width, int height) const {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+void frmAbout::buildControls() {
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    QFont addressFont = boldFont;
+    addressFont.setUnderline(true);
+
+    QPalette black = palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setGeometry(twipsRect(120, 120, 1800, 1080));
+    picIcon->setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // two pixels each side
+    picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picIcon->setPixmap(drawLogo(m_scale));
+
+    lblTitle = new QLabel(QStringLiteral("Quirepress"), this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setGeometry(twipsRect(2640, 240, 2445, 240));
+    lblTitle->setFont(boldFont);
+    lblTitle->setPalette(black);
+
+    lblVersion = new QLabel(QStringLiteral("Version 1.02"), this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setGeometry(twipsRect(2640, 600, 1845, 225));
+
+    Label1 = new QLabel(QString::fromLatin1(MakerAddress), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(2640, 840, 1815, 255));
+    Label1->setFont(addressFont);
+    QPalette blue = palette();
+    blue.setColor(QPalette::WindowText, AddressBlue);
+    Label1->setPalette(blue);
+    Label1->setTextInteractionFlags(Qt::NoTextInteraction); // shown, not followed
+
+    lblDescription = new QLabel(QString::fromLatin1(DescriptionText), this);
+    lblDescription->setObjectName(QStringLiteral("lblDescription"));
+    lblDescription->setGeometry(twipsRect(120, 1320, 5565, 930));
+    lblDescription->setWordWrap(true);
+    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDescription->setPalette(black);
+
+    lblDisclaimer = new QLabel(QString::fromLatin1(DisclaimerText), this);
+    lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
+    lblDisclaimer->setGeometry(twipsRect(120, 2520, 3870, 825));
+    lblDisclaimer->setWordWrap(true);
+    lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDisclaimer->setPalette(black);
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twipsRect(4440, 3000, 1260, 345));
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+}
+
+QString frmAbout::versionText() {
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(QP_VERSION_MAJOR)
+        .arg(QP_VERSION_MINOR)
+        .arg(QP_VERSION_PATCH);
+}
+
+void frmAbout::Form_Load() {
+    lblVersion->setText(versionText());
+    centreOnScreen();
+}
+
+void frmAbout::centreOnScreen() {
+    // The native window exists from here on, so the frame is counted where the platform
+    // knows it before the window is mapped.
+    winId();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    const QRect screenRect = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    m_outerSizeWhenCentred = outer;
+    move(screenRect.x() + screenRect.width() / 2 - outer.width() / 2,
+         screenRect.y() + screenRect.height() / 2 - outer.height() / 2);
+}
+
+void frmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Some window managers tell the frame's size only once the window is on screen;
+    // centre again on the outer size they report.
+    QTimer::singleShot(0, this, [this] {
+        if (frameGeometry().size() != m_outerSizeWhenCentred) {
+            centreOnScreen();
+        }
+    });
+}
+
+void frmAbout::cmdOK_Click() {
+    accept();
+}
+
+void frmAbout::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter p(this);
+    const int lineWidth = qMax(1, qRound(m_scale));
+
+    // A grey line along the top edge of the client area.
+    p.fillRect(QRect(QPoint(0, 0), QPoint(px(5564), lineWidth - 1)), EtchShadow);
+
+    // The etched separator: a white line two pixels high under a grey one, so that grey
+    // sits above white.
+    const int y = px(2400);
+    p.fillRect(QRect(QPoint(px(120), y), QPoint(px(5669), y + 2 * lineWidth - 1)), EtchHighlight);
+    p.fillRect(QRect(QPoint(px(120), y), QPoint(px(5684), y + lineWidth - 1)), EtchShadow);
+}
+
+void frmAbout::showModal() {
+    // Built here and destroyed on return: nothing of one opening survives to the next.
+    frmAbout window;
+    window.exec();
+}
+
+} // namespace qp

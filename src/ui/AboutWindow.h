@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+
+namespace qp {
+
+// The About window: logo, name, version, web address, what the program does and the
+// disclaimer. It keeps no state: each opening builds it afresh and closing destroys it.
+class frmAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    // Builds the window, shows it application-modal with no owner and returns once it has
+    // been closed (OK, Enter, Esc or the close button) and destroyed.
+    static void showModal();
+
+    // "Version " + major.minor.patch of the program.
+    static QString versionText();
+
+    // The maker's web address shown under the version.
+    static const char* const MakerAddress;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void cmdOK_Click();
+    void centreOnScreen();
+
+    // Design lengths are in twips; 15 twips make one pixel at 96 dots per inch.
+    int px(int twips) const;
+    QRect twipsRect(int left, int top, int width, int height) const;
+
+    double m_scale = 1.0;
+    QSize m_outerSizeWhenCentred;
+
+    QLabel* picIcon = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblDescription = nullptr;
+    QLabel* lblDisclaimer = nullptr;
+    QPushButton* cmdOK = nullptr;
+};
+
+} // namespace qp
