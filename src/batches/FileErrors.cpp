@@ -1,0 +1,74 @@
+#include "batches/FileErrors.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qp {
+
+namespace {
+
+bool folderExists(const QString& path) {
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    return folder.isDir();
+}
+
+AppError describe(long number, const QString& text, const QString& path) {
+    return AppError(number, text + QStringLiteral(": ") + QDir::toNativeSeparators(path));
+}
+
+QString systemReason(int errnoValue) {
+    return QString::fromLocal8Bit(std::strerror(errnoValue));
+}
+
+} // namespace
+
+AppError fileError(int errnoValue, const QString& path, FileAction action) {
+    switch (errnoValue) {
+    case ENOENT:
+        if (!folderExists(path))
+            return describe(ErrorNumber::PathNotFound, QStringLiteral("Path not found"), path);
+        if (action == FileAction::Read)
+            return describe(ErrorNumber::FileNotFound, QStringLiteral("File not found"), path);
+        // The folder is there but refuses new files (a virtual file system, for one).
+        return describe(FileErrorNumber::PathFileAccessError,
+                        QStringLiteral("Path/File access error"), path);
+    case ENOTDIR:
+        return describe(ErrorNumber::PathNotFound, QStringLiteral("Path not found"), path);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+        return describe(ErrorNumber::PermissionDenied, QStringLiteral("Permission denied"), path);
+    case EISDIR:
+        return notRegularFileError(path);
+    case ENAMETOOLONG:
+    case EILSEQ:
+    case EINVAL:
+        return describe(FileErrorNumber::BadFileName, QStringLiteral("Bad file name"), path);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return describe(FileErrorNumber::DiskFull, QStringLiteral("Disk full"), path);
+    case EIO:
+        return describe(ErrorNumber::DeviceIOError, QStringLiteral("Device I/O error"), path);
+    case EMFILE:
+    case ENFILE:
+        return describe(FileErrorNumber::TooManyFiles, QStringLiteral("Too many files"), path);
+    case ENOMEM:
+        return describe(FileErrorNumber::OutOfMemory, QStringLiteral("Out of memory"), path);
+    default:
+        return AppError(FileErrorNumber::PathFileAccessError,
+                        QStringLiteral("Path/File access error: %1 (%2)")
+                            .arg(QDir::toNativeSeparators(path), systemReason(errnoValue)));
+    }
+}
+
+AppError notRegularFileError(const QString& path) {
+    return describe(FileErrorNumber::PathFileAccessError,
+                    QStringLiteral("Path/File access error (not a regular file)"), path);
+}
+
+} // namespace qp

@@ -1,0 +1,87 @@
+#include "batches/modBatches.h"
+
+#include "batches/BatchFile.h"
+#include "batches/BatchFileIO.h"
+#include "batches/FileErrors.h"
+#include "core/AppError.h"
+
+#include <exception>
+#include <new>
+
+namespace qp::modBatches {
+
+namespace {
+
+const QString batchFilter = QStringLiteral("Quirepress Files (*.qpb)|*.qpb");
+const QString errorTitle = QStringLiteral("Error...");
+
+QString batchFolder(const QString& executableDir) {
+    return executableDir + QStringLiteral("/BatchBin");
+}
+
+void reportFailure(Prompter& prompter, long number, const QString& description) {
+    prompter.tell(QString::number(number) + QLatin1Char(' ') + description, errorTitle,
+                  PromptIcon::Critical);
+}
+
+// Runs one dialog use to its end: a cancel ends it silently, every other failure is shown as
+// number and description. Returns whether `use` finished.
+template <typename Use> bool runTrapped(Prompter& prompter, Use&& use) {
+    try {
+        use();
+        return true;
+    } catch (const AppError& error) {
+        if (error.number() != ErrorNumber::CancelError)
+            reportFailure(prompter, error.number(), error.description());
+    } catch (const std::bad_alloc&) {
+        reportFailure(prompter, FileErrorNumber::OutOfMemory, QStringLiteral("Out of memory"));
+    } catch (const std::exception& error) {
+        reportFailure(prompter, FileErrorNumber::PathFileAccessError,
+                      QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}
+
+} // namespace
+
+void SaveBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& executableDir,
+               const QStringList& entries) {
+    runTrapped(prompter, [&] {
+        // CancelError is left as the previous use of the shared dialog set it, so a cancel
+        // may come back either as the cancel error or as an empty file name.
+        dlgWrd.Filter = batchFilter;
+        dlgWrd.DialogTitle = QStringLiteral("Save Quirepress");
+        dlgWrd.InitDir = batchFolder(executableDir);
+        dlgWrd.FileName = QString();
+        dlgWrd.ShowSave();
+        if (dlgWrd.FileName.isEmpty())
+            return;
+        replaceFileContents(dlgWrd.FileName, formatBatch(entries));
+    });
+}
+
+bool OpenBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& executableDir,
+               const std::function<void(const QString&)>& append) {
+    bool readWhole = false;
+    runTrapped(prompter, [&] {
+        dlgWrd.CancelError = true;
+        dlgWrd.Filter = batchFilter;
+        dlgWrd.DialogTitle = QStringLiteral("Open Quirepress");
+        dlgWrd.InitDir = batchFolder(executableDir);
+        dlgWrd.FileName = QString();
+        dlgWrd.ShowOpen();
+        if (dlgWrd.FileName.isEmpty())
+            return;
+        // The file is read and decoded whole before anything is appended: whether it is UTF-8
+        // or Windows-1252 can only be told from all of it, and a file that cannot be read adds
+        // nothing rather than part of a batch.
+        const QStringList entries =
+            parseBatch(readFileContents(dlgWrd.FileName, MaxBatchFileBytes));
+        for (const QString& entry : entries)
+            append(entry);
+        readWhole = true;
+    });
+    return readWhole;
+}
+
+} // namespace qp::modBatches
