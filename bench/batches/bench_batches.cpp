@@ -1,0 +1,132 @@
+// Opens a full batch file (32767 entries) into the main window's list and saves it back, and
+// prints how long each took. Exits non-zero only when the batch does not survive the trip.
+#include "batches/BatchFile.h"
+#include "batches/BatchFileIO.h"
+#include "core/AppError.h"
+#include "core/FileDialog.h"
+#include "core/Prompter.h"
+#include "core/SettingsStore.h"
+#include "help/HelpViewer.h"
+#include "printing/Automation.h"
+#include "printing/Conversation.h"
+#include "printing/ProgramStarter.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+using namespace qp;
+
+// Every file dialog chooses the same file.
+class FixedChoice : public FileDialogBackend {
+public:
+    QString path;
+    std::optional<QString> choose(const FileDialogRequest&) override { return path; }
+};
+
+// A message box during the benchmark means something went wrong; it is printed and counted.
+class CountingPrompter : public Prompter {
+public:
+    int boxes = 0;
+    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
+                     PromptIcon) override {
+        ++boxes;
+        std::fprintf(stderr, "message box \"%s\": %s\n", qUtf8Printable(title),
+                     qUtf8Printable(text));
+        return PromptAnswer::Ok;
+    }
+};
+
+// The printing, settings and help seams are not reached by opening and saving a batch.
+class NotUsed : public SettingsStore,
+                public Automation,
+                public ProgramStarter,
+                public Conversation,
+                public HelpViewer {
+public:
+    QString read(const QString&, const QString&, const QString&) override { fail(); }
+    void write(const QString&, const QString&, const QString&, const QString&) override { fail(); }
+    std::unique_ptr<AutomationObject> bind(const QString&) override { fail(); }
+    void start(const QString&) override { fail(); }
+    void open(const QString&, const QString&, const QString&) override { fail(); }
+    void execute(const QString&, int) override { fail(); }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    void showContents(const QString&, quintptr) override { fail(); }
+
+private:
+    [[noreturn]] static void fail() {
+        throw AppError(ErrorNumber::AutomationError, QStringLiteral("not used by the benchmark"));
+    }
+};
+
+QStringList fullBatch() {
+    QStringList entries;
+    entries.reserve(frmWrdPrint::MaxEntries);
+    for (int i = 0; i < frmWrdPrint::MaxEntries; ++i) {
+        entries.append(QStringLiteral("/home/zoë/Documents/Quartalsberichte %1/Übersicht %2.%3")
+                           .arg(i / 100)
+                           .arg(i, 5, 10, QLatin1Char('0'))
+                           .arg(QLatin1String(i % 2 ? "doc" : "pdf")));
+    }
+    return entries;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 2;
+    }
+
+    const QByteArray original = formatBatch(fullBatch());
+    const QString openedPath = dir.filePath(QStringLiteral("full.qpb"));
+    const QString savedPath = dir.filePath(QStringLiteral("saved.qpb"));
+    replaceFileContents(openedPath, original);
+
+    FixedChoice dialogs;
+    CountingPrompter prompter;
+    NotUsed unused;
+    frmWrdPrint window(MainWindowServices{prompter, dialogs, unused, unused, unused, unused, unused,
+                                          dir.path(), [] {}});
+
+    QElapsedTimer timer;
+    dialogs.path = openedPath;
+    timer.start();
+    window.mnuOpenBatch_Click();
+    const qint64 openMs = timer.elapsed();
+
+    dialogs.path = savedPath;
+    timer.start();
+    window.mnuSaveBatch_Click();
+    const qint64 saveMs = timer.elapsed();
+
+    std::printf("open  %d entries (%lld bytes): %lld ms\n", frmWrdPrint::MaxEntries,
+                static_cast<long long>(original.size()), static_cast<long long>(openMs));
+    std::printf("save  %d entries: %lld ms\n", frmWrdPrint::MaxEntries,
+                static_cast<long long>(saveMs));
+
+    const qsizetype listed = window.entries().size();
+    if (prompter.boxes != 0 || listed != frmWrdPrint::MaxEntries ||
+        readAll(savedPath) != original) {
+        std::fprintf(stderr, "the batch did not survive the trip: %lld entries listed\n",
+                     static_cast<long long>(listed));
+        return 1;
+    }
+    return 0;
+}
