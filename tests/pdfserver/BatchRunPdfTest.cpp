@@ -1,0 +1,229 @@
+// PDF entries printed by the batch run with everything real below it: the program starter,
+// the session-bus conversation, the PDF print server and a private CUPS server.
+
+#include "CorpusManifest.h"
+#include "PdfServerHarness.h"
+#include "PrintedJobs.h"
+#include "core/AppError.h"
+#include "platform/QProcessProgramStarter.h"
+#include "platform/dbus/DBusConversation.h"
+#include "printing/Automation.h"
+#include "printing/BatchRun.h"
+#include "printing/BatchRunView.h"
+#include "printing/WaitClock.h"
+#include "support/Fakes.h"
+#include "support/PrivateCups.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace qp::test {
+namespace {
+
+const QString queue = QStringLiteral("keeper");
+
+// The window as the run sees it: a list of entries and a record of what it was told.
+class ListView : public BatchRunView {
+public:
+    QStringList entries;
+    QStringList statuses;
+    int locateAcrobatShown = 0;
+    int readyStates = 0;
+    bool skip = false;
+
+    int entryCount() const override { return entries.size(); }
+    QString entry(int index) const override { return entries.at(index); }
+    QString pathToAdd() const override { return {}; }
+    void addPathToAdd() override {}
+    void clearPathToAdd() override {}
+    double progressMaximum() const override { return m_max; }
+    double progressMinimum() const override { return m_min; }
+    void setProgressMaximum(double value) override { m_max = value; }
+    void setProgressMinimum(double value) override { m_min = value; }
+    void setProgressValue(double) override {}
+    void showProgress() override {}
+    void setStatus(const QString& text) override { statuses << text; }
+    void showBusyPointer() override {}
+    void restoreDefaultPointer() override {}
+    void showLocateAcrobat() override { ++locateAcrobatShown; }
+    bool skipSaveOffer() const override { return skip; }
+    void setSkipSaveOffer(bool value) override { skip = value; }
+    void saveBatch() override {}
+    void setReadyState() override {
+        ++readyStates;
+        entries.clear();
+    }
+    void repaintNow() override { QCoreApplication::processEvents(); }
+    void yieldToEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    double m_max = 100;
+    double m_min = 0;
+};
+
+// These batches hold PDFs only; an Office entry reaching automation is a fault of the run.
+class NoOfficeAutomation : public Automation {
+public:
+    std::unique_ptr<AutomationObject> bind(const QString& path) override {
+        ADD_FAILURE() << "a PDF entry went to Office automation: " << path.toStdString();
+        throw AppError(ErrorNumber::CannotBind, path);
+    }
+};
+
+// Real time, but the wait for a program that never answers passes twenty times faster.
+class HurriedClock : public WaitClock {
+public:
+    std::chrono::steady_clock::time_point now() const override {
+        return m_start + (std::chrono::steady_clock::now() - m_start) * 20;
+    }
+    void sleepFor(std::chrono::milliseconds duration) override {
+        QThread::msleep(static_cast<unsigned long>(duration.count()));
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+class BatchRunPdfTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        cups = new PrivateCups;
+        cups->addKeepingQueue(queue, true);
+    }
+    static void TearDownTestSuite() {
+        delete cups;
+        cups = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        jobsBefore = cups->jobFiles(queue).size();
+        // The stored "Acrobat" program: the real server behind a script that counts starts.
+        launcher = dir.filePath(QStringLiteral("PDF server, [counted]/start server"));
+        startLog = dir.filePath(QStringLiteral("starts.log"));
+        QDir().mkpath(QFileInfo(launcher).absolutePath());
+        QFile script(launcher);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho started >> '%1'\n'%2'\necho ended >> '%1'\n")
+                         .arg(startLog, pdfServerProgram())
+                         .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void TearDown() override { endServingProcess(); }
+
+    int logged(const QByteArray& what) const {
+        QFile log(startLog);
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        return log.readAll().count(what);
+    }
+    int starts() const { return logged("started"); }
+    // Until count started servers have ended; a late second server must not take the name
+    // of the first once the test ends that one.
+    bool waitForEnds(int count) const {
+        for (int i = 0; i < 500; ++i) {
+            if (logged("ended") >= count)
+                return true;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    void run(const QString& acrobatPath) {
+        settings.set(QStringLiteral("Quirepress/Settings/Acrobat"), acrobatPath);
+        BatchRun batchRun(view, prompter, settings, automation, starter, conversation, clock);
+        batchRun.run();
+    }
+
+    static PrivateCups* cups;
+    int jobsBefore = 0;
+    QTemporaryDir dir;
+    QString launcher;
+    QString startLog;
+    ListView view;
+    FakePrompter prompter;
+    FakeSettingsStore settings;
+    NoOfficeAutomation automation;
+    QProcessProgramStarter starter;
+    DBusConversation conversation;
+    HurriedClock clock;
+};
+
+PrivateCups* BatchRunPdfTest::cups = nullptr;
+
+TEST_F(BatchRunPdfTest, TwoPdfsStartTheServerOnceAndPrintTwoJobsInOrder) {
+    const QString first = dir.filePath(QStringLiteral("Rechnung Nr. 1, [Kopie] – Müller.pdf"));
+    copyFile(corpusPdf(QStringLiteral("rotation.pdf")).path, first);
+    const QString second = corpusPdf(QStringLiteral("tracemonkey.pdf")).path;
+    view.entries = {first, second};
+    prompter.script(PromptAnswer::No); // "Save batch..."
+
+    run(launcher);
+
+    ASSERT_EQ(prompter.boxes.size(), 1u) << prompter.boxes.front().text.toStdString();
+    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("Save batch..."));
+    EXPECT_EQ(starts(), 1);
+    ASSERT_TRUE(cups->waitForJobs(queue, jobsBefore + 2, 30000)) << cups->log().toStdString();
+    const QStringList jobs = cups->jobFiles(queue).mid(jobsBefore);
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(fileBytes(jobs[0]), fileBytes(first));
+    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(second));
+    EXPECT_EQ(pdfPageCount(jobs[1]), 14);
+
+    // The next run starts the program again; the new start leaves the serving server alone.
+    const QString owner = conversationOwner();
+    view.entries = {second};
+    prompter.script(PromptAnswer::No);
+    run(launcher);
+    EXPECT_EQ(prompter.boxes.size(), 2u);
+    EXPECT_EQ(starts(), 2);
+    EXPECT_TRUE(cups->waitForJobs(queue, jobsBefore + 3, 30000));
+    EXPECT_TRUE(waitForEnds(1)) << "the second server did not end by itself";
+    EXPECT_EQ(conversationOwner(), owner);
+}
+
+TEST_F(BatchRunPdfTest, ProgramThatNeverAnswersIsForgottenWithTheAcrobatProblem) {
+    settings.set(QStringLiteral("Quirepress/Settings/AcroCancelled"), QStringLiteral("1"));
+    view.entries = {corpusPdf(QStringLiteral("rotation.pdf")).path};
+    prompter.script(PromptAnswer::Ok);
+
+    run(QStringLiteral("/bin/true"));
+
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("Problem with acrobat..."));
+    EXPECT_EQ(prompter.boxes[0].text,
+              QStringLiteral("There was a problem with finding Acrobat. Please select Locate "
+                             "Acrobat from the File menu."));
+    EXPECT_EQ(settings.get(QStringLiteral("Quirepress/Settings/Acrobat")), QString());
+    EXPECT_EQ(settings.get(QStringLiteral("Quirepress/Settings/AcroCancelled")),
+              QStringLiteral("0"));
+    EXPECT_EQ(view.locateAcrobatShown, 1);
+    EXPECT_TRUE(view.entries.isEmpty());
+    EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
+}
+
+TEST_F(BatchRunPdfTest, RefusedPdfEndsTheBatchWithTheServersMessage) {
+    const QString locked = corpusPdf(QStringLiteral("libreoffice-writer-password.pdf")).path;
+    const QString after = corpusPdf(QStringLiteral("rotation.pdf")).path;
+    view.entries = {locked, after};
+    prompter.script(PromptAnswer::Ok);
+
+    run(launcher);
+
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("Error..."));
+    EXPECT_EQ(prompter.boxes[0].text,
+              QStringLiteral("Error: %1\r\nCannot open %2: the document is protected by a "
+                             "password.\r\nAs a result the batch will be terminated.")
+                  .arg(ErrorNumber::ConversationRefused)
+                  .arg(locked));
+    // The settings are kept: the server answered, it only refused.
+    EXPECT_EQ(settings.get(QStringLiteral("Quirepress/Settings/Acrobat")), launcher);
+    QThread::msleep(500);
+    EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
+}
+
+} // namespace
+} // namespace qp::test
