@@ -1,0 +1,202 @@
+// Prints 20 PDFs through the batch run (program starter, session-bus conversation, PDF print
+// server) and the same 20 files with lp, into one private CUPS queue, and prints both times
+// and their ratio. Each time runs until every job is kept by the queue. Exits non-zero when
+// a job is missing or a message box came up; the ratio itself is a figure to read (target:
+// the batch run within 1.5 times lp).
+
+#include "core/Prompter.h"
+#include "platform/QProcessProgramStarter.h"
+#include "platform/dbus/ConversationAddress.h"
+#include "platform/dbus/DBusConversation.h"
+#include "printing/Automation.h"
+#include "printing/BatchRun.h"
+#include "printing/BatchRunView.h"
+#include "support/Fakes.h"
+#include "support/PrivateCups.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+#include <signal.h>
+
+namespace {
+
+using namespace qp;
+
+constexpr int documentCount = 20;
+const QString queue = QStringLiteral("bench");
+
+class ListView : public BatchRunView {
+public:
+    QStringList entries;
+    int entryCount() const override { return entries.size(); }
+    QString entry(int index) const override { return entries.at(index); }
+    QString pathToAdd() const override { return {}; }
+    void addPathToAdd() override {}
+    void clearPathToAdd() override {}
+    double progressMaximum() const override { return m_max; }
+    double progressMinimum() const override { return m_min; }
+    void setProgressMaximum(double value) override { m_max = value; }
+    void setProgressMinimum(double value) override { m_min = value; }
+    void setProgressValue(double) override {}
+    void showProgress() override {}
+    void setStatus(const QString&) override {}
+    void showBusyPointer() override {}
+    void restoreDefaultPointer() override {}
+    void showLocateAcrobat() override {}
+    bool skipSaveOffer() const override { return true; } // no save question in a benchmark
+    void setSkipSaveOffer(bool) override {}
+    void saveBatch() override {}
+    void setReadyState() override { entries.clear(); }
+    void repaintNow() override { QCoreApplication::processEvents(); }
+    void yieldToEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    double m_max = 100;
+    double m_min = 0;
+};
+
+class NoOfficeAutomation : public Automation {
+public:
+    std::unique_ptr<AutomationObject> bind(const QString& path) override {
+        throw AppError(ErrorNumber::CannotBind, path + QStringLiteral(" is no PDF"));
+    }
+};
+
+class CountingPrompter : public Prompter {
+public:
+    int boxes = 0;
+    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
+                     PromptIcon) override {
+        ++boxes;
+        std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(title), qPrintable(text));
+        return PromptAnswer::No;
+    }
+};
+
+// The printable PDFs of the corpus, cycled to documentCount copies of their own.
+QStringList prepareDocuments(const QDir& corpus, const QDir& into) {
+    QFile manifest(corpus.filePath(QStringLiteral("MANIFEST.tsv")));
+    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QStringList header = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
+    const int kind = header.indexOf(QStringLiteral("kind"));
+    const int name = header.indexOf(QStringLiteral("file_name"));
+    const int pages = header.indexOf(QStringLiteral("pages_or_result"));
+    const int encrypted = header.indexOf(QStringLiteral("encrypted"));
+    QStringList printable;
+    while (!manifest.atEnd()) {
+        const QStringList row = QString::fromUtf8(manifest.readLine()).chopped(1).split('\t');
+        bool numeric = false;
+        if (row.size() > encrypted && row[kind] == QLatin1String("pdf") &&
+            (row[pages].toInt(&numeric), numeric) && !row[encrypted].startsWith("yes"))
+            printable << corpus.filePath(QStringLiteral("pdf/") + row[name]);
+    }
+    QStringList documents;
+    for (int i = 0; i < documentCount && !printable.isEmpty(); ++i) {
+        const QString copy =
+            into.filePath(QStringLiteral("document %1.pdf").arg(i + 1, 2, 10, QLatin1Char('0')));
+        QFile::copy(printable[i % printable.size()], copy);
+        documents << copy;
+    }
+    return documents;
+}
+
+bool printWithLp(const QStringList& documents) {
+    for (const QString& document : documents) {
+        QProcess lp;
+        lp.start(QStringLiteral("lp"),
+                 {QStringLiteral("-d"), queue, QStringLiteral("--"), document});
+        if (!lp.waitForFinished(60000) || lp.exitCode() != 0) {
+            std::fprintf(stderr, "lp failed on %s: %s\n", qPrintable(document),
+                         lp.readAllStandardError().constData());
+            return false;
+        }
+    }
+    return true;
+}
+
+void endPdfServer() {
+    const QString name =
+        dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control")).service;
+    auto* bus = QDBusConnection::sessionBus().interface();
+    if (!bus)
+        return;
+    const auto pid = bus->servicePid(name);
+    if (pid.isValid() && pid.value() > 0)
+        ::kill(static_cast<pid_t>(pid.value()), SIGTERM);
+    for (int i = 0; i < 250 && bus->isServiceRegistered(name).value(); ++i)
+        QThread::msleep(20);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        std::fprintf(stderr, "bench_pdf needs a D-Bus session bus (run it under "
+                             "dbus-run-session)\n");
+        return 1;
+    }
+    QDir corpus(qEnvironmentVariable("QP_CORPUS_DIR"));
+    QTemporaryDir work;
+    const QStringList documents = prepareDocuments(corpus, QDir(work.path()));
+    if (documents.size() != documentCount) {
+        std::fprintf(stderr, "no corpus PDFs at %s (set QP_CORPUS_DIR)\n",
+                     qPrintable(corpus.path()));
+        return 1;
+    }
+
+    test::PrivateCups cups;
+    cups.addKeepingQueue(queue, true);
+    // Both ways meet a warm CUPS server: one job before the clocks start.
+    if (!printWithLp({documents.first()}) || !cups.waitForJobs(queue, 1, 30000))
+        return 1;
+    int kept = 1;
+
+    QElapsedTimer lpTime;
+    lpTime.start();
+    if (!printWithLp(documents) || !cups.waitForJobs(queue, kept + documentCount, 120000)) {
+        std::fprintf(stderr, "lp: jobs missing\n");
+        return 1;
+    }
+    const qint64 lpMs = lpTime.elapsed();
+    kept += documentCount;
+
+    ListView view;
+    view.entries = documents;
+    CountingPrompter prompter;
+    test::FakeSettingsStore settings;
+    settings.set(QStringLiteral("Quirepress/Settings/Acrobat"),
+                 QCoreApplication::applicationDirPath() + QStringLiteral("/quirepress-pdf-server"));
+    NoOfficeAutomation automation;
+    QProcessProgramStarter starter;
+    DBusConversation conversation;
+    BatchRun batchRun(view, prompter, settings, automation, starter, conversation);
+
+    QElapsedTimer runTime;
+    runTime.start();
+    batchRun.run();
+    const bool allKept = cups.waitForJobs(queue, kept + documentCount, 120000);
+    const qint64 runMs = runTime.elapsed();
+    endPdfServer();
+    if (!allKept || prompter.boxes > 0) {
+        std::fprintf(stderr, "batch run: jobs missing or a message box came up\n");
+        return 1;
+    }
+
+    std::printf("%d PDFs into one CUPS queue\n", documentCount);
+    std::printf("  lp, one call per file:         %6lld ms\n", static_cast<long long>(lpMs));
+    std::printf("  batch run through the server:  %6lld ms (server start included)\n",
+                static_cast<long long>(runMs));
+    std::printf("  ratio batch run / lp:          %6.2f (target: at most 1.50)\n",
+                static_cast<double>(runMs) / static_cast<double>(std::max<qint64>(lpMs, 1)));
+    return 0;
+}
