@@ -10,11 +10,15 @@ find_library(QP_UNO_CPPUHELPER uno_cppuhelpergcc3 HINTS "${QP_LO_SDK_DIR}/lib" R
 find_library(QP_UNO_SAL uno_sal HINTS "${QP_LO_SDK_DIR}/lib" REQUIRED)
 
 set(QP_UNO_TYPES
+    com.sun.star.awt.XWindow
     com.sun.star.beans.PropertyValue
     com.sun.star.beans.XPropertySet
     com.sun.star.bridge.XUnoUrlResolver
     com.sun.star.connection.NoConnectException
+    com.sun.star.container.XEnumeration
+    com.sun.star.container.XEnumerationAccess
     com.sun.star.container.XIndexAccess
+    com.sun.star.container.XNameReplace
     com.sun.star.container.XNameAccess
     com.sun.star.document.MacroExecMode
     com.sun.star.document.UpdateDocMode
@@ -27,12 +31,14 @@ set(QP_UNO_TYPES
     com.sun.star.lang.DisposedException
     com.sun.star.lang.IllegalArgumentException
     com.sun.star.lang.XComponent
+    com.sun.star.lang.XMultiServiceFactory
     com.sun.star.lang.XMultiComponentFactory
     com.sun.star.sheet.XSpreadsheet
     com.sun.star.sheet.XSpreadsheetDocument
     com.sun.star.sheet.XSpreadsheetView
     com.sun.star.uno.XComponentContext
     com.sun.star.util.CloseVetoException
+    com.sun.star.util.XChangesBatch
     com.sun.star.util.XCloseable
     com.sun.star.view.XPrintable)
 list(JOIN QP_UNO_TYPES ";" QP_UNO_TYPE_LIST)

@@ -17,7 +17,9 @@ QString cannotBindText(const QString& path, const QString& why) {
 
 } // namespace
 
-QString LibreOfficeAutomation::defaultProgramDir() { return QStringLiteral(QP_LO_PROGRAM_DIR); }
+QString LibreOfficeAutomation::defaultProgramDir() {
+    return QStringLiteral(QP_LO_PROGRAM_DIR);
+}
 
 LibreOfficeAutomation::LibreOfficeAutomation(SettingsStore& settings)
     : LibreOfficeAutomation(settings, CupsPrinters(), defaultProgramDir()) {}
@@ -27,17 +29,29 @@ LibreOfficeAutomation::LibreOfficeAutomation(SettingsStore& settings, CupsPrinte
     : m_settings(settings), m_printers(printers),
       m_host(std::make_shared<OfficeHost>(std::move(programDir))) {}
 
-LibreOfficeAutomation::~LibreOfficeAutomation() { m_host->shutdown(); }
+LibreOfficeAutomation::~LibreOfficeAutomation() {
+    m_host->shutdown();
+}
 
-qint64 LibreOfficeAutomation::officeProcessGroup() const { return m_host->processGroup(); }
+qint64 LibreOfficeAutomation::officeProcessGroup() const {
+    return m_host->processGroup();
+}
+
+int LibreOfficeAutomation::openDocumentCount() {
+    if (m_host->processGroup() == 0)
+        return 0;
+    auto count = std::make_shared<int>(0);
+    m_host->run(OfficeHost::Phase::Working, QStringLiteral("listing the open documents"),
+                callBound(0), [count](OfficeSession& s) { *count = s.openDocumentCount(); });
+    return *count;
+}
 
 std::chrono::milliseconds LibreOfficeAutomation::callBound(qint64 fileSize) {
     std::chrono::milliseconds base = DefaultTimeout;
     try {
         bool valid = false;
         const double seconds =
-            m_settings
-                .read(QStringLiteral("Quirepress"), QStringLiteral("Settings"), timeoutKey())
+            m_settings.read(QStringLiteral("Quirepress"), QStringLiteral("Settings"), timeoutKey())
                 .trimmed()
                 .toDouble(&valid);
         if (valid && seconds > 0)
@@ -53,11 +67,14 @@ std::chrono::milliseconds LibreOfficeAutomation::callBound(qint64 fileSize) {
 std::unique_ptr<AutomationObject> LibreOfficeAutomation::bind(const QString& path) {
     const QFileInfo info(path);
     if (path.trimmed().isEmpty() || !info.exists())
-        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("does not exist.")));
+        throw AppError(ErrorNumber::CannotBind,
+                       cannotBindText(path, QStringLiteral("does not exist.")));
     if (info.isDir())
-        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("is a folder.")));
+        throw AppError(ErrorNumber::CannotBind,
+                       cannotBindText(path, QStringLiteral("is a folder.")));
     if (!info.isReadable())
-        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("cannot be read.")));
+        throw AppError(ErrorNumber::CannotBind,
+                       cannotBindText(path, QStringLiteral("cannot be read.")));
     if (info.size() == 0)
         throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("is empty.")));
 
@@ -68,8 +85,7 @@ std::unique_ptr<AutomationObject> LibreOfficeAutomation::bind(const QString& pat
     document->bound = callBound(info.size());
     auto id = std::make_shared<int>(0);
     const QString absolute = document->path;
-    m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path),
-                document->bound,
+    m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path), document->bound,
                 [absolute, id](OfficeSession& s) { *id = s.load(absolute); });
     document->id = *id;
     document->generation = m_host->generation();

@@ -29,6 +29,8 @@ public:
     std::chrono::milliseconds callBound(qint64 fileSize);
     // The running office's process group, 0 when none runs.
     qint64 officeProcessGroup() const;
+    // How many documents the running office holds open (0 when none runs).
+    int openDocumentCount();
 
     static constexpr std::chrono::seconds DefaultTimeout{180};
     static QString timeoutKey() { return QStringLiteral("OfficeTimeout"); }

@@ -154,11 +154,11 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
         if (failure.officeGone || !m_process->isRunning()) {
             const QString end = m_process->isRunning() ? QString() : m_process->endDescription();
             abandonOffice();
-            throw AppError(ErrorNumber::AutomationError,
-                           QStringLiteral("LibreOffice ended unexpectedly while %1%2. It will be "
-                                          "started again for the next document.")
-                               .arg(what, end.isEmpty() ? QString()
-                                                        : QStringLiteral(" (%1)").arg(end)));
+            throw AppError(
+                ErrorNumber::AutomationError,
+                QStringLiteral("LibreOffice ended unexpectedly while %1%2. It will be "
+                               "started again for the next document.")
+                    .arg(what, end.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(end)));
         }
         throw AppError(ErrorNumber::AutomationError,
                        QStringLiteral("LibreOffice failed while %1: %2")

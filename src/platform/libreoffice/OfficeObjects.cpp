@@ -13,12 +13,14 @@ bool is(const QString& member, const char* name) {
 }
 
 [[noreturn]] void unsupported(const char* object, const QString& member) {
-    throw AppError(OfficeErrors::MemberNotSupported,
-                   QStringLiteral("The %1 has no member \"%2\".")
-                       .arg(QLatin1String(object), member));
+    throw AppError(
+        OfficeErrors::MemberNotSupported,
+        QStringLiteral("The %1 has no member \"%2\".").arg(QLatin1String(object), member));
 }
 
-QString fileName(const QString& path) { return path.section(QLatin1Char('/'), -1); }
+QString fileName(const QString& path) {
+    return path.section(QLatin1Char('/'), -1);
+}
 
 int sheetCount(LoadedDocument& document) {
     document.requireLoaded();
@@ -48,8 +50,7 @@ public:
             return 0;
         unsupported("application", member);
     }
-    std::unique_ptr<AutomationObject> object(const QString& member,
-                                             const QVariantList&) override {
+    std::unique_ptr<AutomationObject> object(const QString& member, const QVariantList&) override {
         unsupported("application", member);
     }
 };
@@ -65,8 +66,7 @@ public:
         unsupported("worksheet", member);
     }
     QVariant value(const QString& member) override { unsupported("worksheet", member); }
-    std::unique_ptr<AutomationObject> object(const QString& member,
-                                             const QVariantList&) override {
+    std::unique_ptr<AutomationObject> object(const QString& member, const QVariantList&) override {
         unsupported("worksheet", member);
     }
 
@@ -88,8 +88,7 @@ public:
             return sheetCount(*m_document);
         unsupported("worksheets collection", member);
     }
-    std::unique_ptr<AutomationObject> object(const QString& member,
-                                             const QVariantList&) override {
+    std::unique_ptr<AutomationObject> object(const QString& member, const QVariantList&) override {
         unsupported("worksheets collection", member);
     }
 
@@ -116,10 +115,10 @@ void LoadedDocument::print(int sheetIndex) {
     // choosing, or nowhere: refuse before anything is sent.
     const QString printer = printers.requireDefaultDestination();
     const int document = id;
-    const QString what = sheetIndex < 0 ? QStringLiteral("printing %1").arg(fileName(path))
-                                        : QStringLiteral("printing worksheet %1 of %2")
-                                              .arg(sheetIndex + 1)
-                                              .arg(fileName(path));
+    const QString what =
+        sheetIndex < 0
+            ? QStringLiteral("printing %1").arg(fileName(path))
+            : QStringLiteral("printing worksheet %1 of %2").arg(sheetIndex + 1).arg(fileName(path));
     host->run(OfficeHost::Phase::Working, what, bound,
               [document, printer, sheetIndex](OfficeSession& s) {
                   s.print(document, printer, sheetIndex);
@@ -164,7 +163,9 @@ void OfficeDocumentObject::call(const QString& member, const QVariantList&) {
     unsupported("document", member);
 }
 
-QVariant OfficeDocumentObject::value(const QString& member) { unsupported("document", member); }
+QVariant OfficeDocumentObject::value(const QString& member) {
+    unsupported("document", member);
+}
 
 std::unique_ptr<AutomationObject> OfficeDocumentObject::object(const QString& member,
                                                                const QVariantList& args) {

@@ -18,7 +18,9 @@ namespace qp {
 OfficeProcess::OfficeProcess(QString program, QStringList arguments)
     : m_program(std::move(program)), m_arguments(std::move(arguments)) {}
 
-OfficeProcess::~OfficeProcess() { killGroup(); }
+OfficeProcess::~OfficeProcess() {
+    killGroup();
+}
 
 void OfficeProcess::start() {
     if (!QFileInfo(m_program).isExecutable())

@@ -13,7 +13,8 @@ namespace {
 
 QByteArray item(const char* path, const char* name, const QString& value) {
     return QByteArray("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name +
-           "\" oor:op=\"fuse\"><value>" + value.toHtmlEscaped().toUtf8() + "</value></prop></item>\n";
+           "\" oor:op=\"fuse\"><value>" + value.toHtmlEscaped().toUtf8() +
+           "</value></prop></item>\n";
 }
 
 } // namespace
@@ -35,18 +36,18 @@ OfficeProfile::OfficeProfile(const QString& programDir)
         throw AppError(ErrorNumber::PermissionDenied,
                        QStringLiteral("Cannot create a LibreOffice profile folder in %1.")
                            .arg(QDir::tempPath()));
-    QByteArray xcu =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
-        "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+    QByteArray xcu = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+                     "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+                     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
     const QString version = installedVersion(programDir);
     if (!version.isEmpty()) {
         // A profile of the installed version is not migrated or set up again at start.
         xcu += item("/org.openoffice.Setup/Product", "ooSetupLastVersion", version);
         xcu += item("/org.openoffice.Setup/Office", "ooSetupInstCompleted", QStringLiteral("true"));
     }
-    xcu += item("/org.openoffice.Setup/Office", "FirstStartWizardCompleted", QStringLiteral("true"));
+    xcu +=
+        item("/org.openoffice.Setup/Office", "FirstStartWizardCompleted", QStringLiteral("true"));
     // A worksheet prints alone: Calc prints the active sheet unless told otherwise.
     xcu += item("/org.openoffice.Office.Calc/Print/Other", "AllSheets", QStringLiteral("false"));
     // Macros never run, whatever a document asks for.
@@ -68,6 +69,8 @@ OfficeProfile::OfficeProfile(const QString& programDir)
                        QStringLiteral("Cannot write the LibreOffice profile in %1.").arg(path()));
 }
 
-QString OfficeProfile::url() const { return QUrl::fromLocalFile(m_dir.path()).toString(); }
+QString OfficeProfile::url() const {
+    return QUrl::fromLocalFile(m_dir.path()).toString();
+}
 
 } // namespace qp

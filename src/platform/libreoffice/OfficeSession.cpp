@@ -3,10 +3,15 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameReplace.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
@@ -19,11 +24,13 @@
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/CloseVetoException.hpp>
+#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XPrintable.hpp>
 #include <cppuhelper/bootstrap.hxx>
@@ -31,6 +38,7 @@
 
 #include <initializer_list>
 #include <map>
+#include <vector>
 
 namespace qp {
 
@@ -53,7 +61,9 @@ QString toQString(const OUString& text) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getStr()), text.getLength());
 }
 
-std::string toStd(const OUString& text) { return toQString(text).toStdString(); }
+std::string toStd(const OUString& text) {
+    return toQString(text).toStdString();
+}
 
 beans::PropertyValue property(const char* name, const uno::Any& value) {
     beans::PropertyValue result;
@@ -92,6 +102,50 @@ struct OfficeSession::Impl {
     Reference<css::frame::XComponentLoader> desktop;
     std::map<int, Reference<css::lang::XComponent>> documents;
     int nextDocument = 1;
+    // Calc's "print all sheets" as last set through the configuration (-1: not yet).
+    int allSheets = -1;
+
+    // Calc prints what this setting says: every sheet, or the selected (active) ones. The
+    // options of a single print call cannot change it, the configuration can.
+    void setPrintAllSheets(bool all) {
+        if (allSheets == int(all))
+            return;
+        Reference<css::lang::XMultiServiceFactory> provider(
+            remote->getServiceManager()->createInstanceWithContext(
+                "com.sun.star.configuration.ConfigurationProvider", remote),
+            UNO_QUERY_THROW);
+        Sequence<uno::Any> arguments(1);
+        arguments.getArray()[0] <<=
+            property("nodepath", uno::Any(OUString("/org.openoffice.Office.Calc/Print/Other")));
+        Reference<css::container::XNameReplace> node(
+            provider->createInstanceWithArguments(
+                "com.sun.star.configuration.ConfigurationUpdateAccess", arguments),
+            UNO_QUERY_THROW);
+        node->replaceByName("AllSheets", uno::Any(all));
+        Reference<css::util::XChangesBatch>(node, UNO_QUERY_THROW)->commitChanges();
+        allSheets = int(all);
+    }
+
+    // Calc prints the active sheet alone when "all sheets" is off.
+    void selectSheets(const Reference<css::lang::XComponent>& component,
+                      const Reference<css::sheet::XSpreadsheetDocument>& spreadsheet,
+                      int sheetIndex) {
+        setPrintAllSheets(sheetIndex < 0);
+        if (sheetIndex < 0)
+            return;
+        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
+        Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(sheetIndex), UNO_QUERY_THROW);
+        Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
+        Reference<css::frame::XController> controller = model->getCurrentController();
+        Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
+        // The view of a hidden workbook takes up the sheet active when the file was saved at
+        // its first print, over the one chosen here, unless its window is live. With a
+        // headless office that window is never shown anywhere.
+        Reference<css::awt::XWindow> window = controller->getFrame()->getContainerWindow();
+        if (window.is())
+            window->setVisible(true);
+        view->setActiveSheet(sheet);
+    }
 
     Reference<css::lang::XComponent> document(int id) const {
         const auto it = documents.find(id);
@@ -142,6 +196,7 @@ bool OfficeSession::connect(const QString& pipeName) {
 
 void OfficeSession::disconnect() {
     // A broken bridge may throw on release; nothing of it is used again.
+    m->allSheets = -1;
     try {
         m->documents.clear();
         m->desktop.clear();
@@ -155,17 +210,15 @@ int OfficeSession::load(const QString& path) {
         if (!m->desktop.is())
             throw OfficeFailure("not connected to LibreOffice", true);
         const Sequence<beans::PropertyValue> arguments = properties({
-            property("Hidden", uno::Any(true)),
-            property("ReadOnly", uno::Any(true)),
-            property("MacroExecutionMode",
-                     uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+            property("Hidden", uno::Any(true)), property("ReadOnly", uno::Any(true)),
+            property("MacroExecutionMode", uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
             property("UpdateDocMode", uno::Any(css::document::UpdateDocMode::NO_UPDATE)),
             // No InteractionHandler: a password or any other question makes the load fail.
         });
         Reference<css::lang::XComponent> document;
         try {
-            document = m->desktop->loadComponentFromURL(toOUString(fileUrl(path)), "_blank", 0,
-                                                        arguments);
+            document =
+                m->desktop->loadComponentFromURL(toOUString(fileUrl(path)), "_blank", 0, arguments);
         } catch (const css::lang::IllegalArgumentException& e) {
             throw DocumentRefused("LibreOffice cannot open it (" + toStd(e.Message) + ")");
         } catch (const css::io::IOException& e) {
@@ -205,8 +258,7 @@ void OfficeSession::activate(int document) {
 
 bool OfficeSession::isSpreadsheet(int document) {
     return translated("inspecting the document", [&] {
-        return Reference<css::sheet::XSpreadsheetDocument>(m->document(document), UNO_QUERY)
-            .is();
+        return Reference<css::sheet::XSpreadsheetDocument>(m->document(document), UNO_QUERY).is();
     });
 }
 
@@ -214,8 +266,7 @@ int OfficeSession::sheetCount(int document) {
     return translated("counting the worksheets", [&] {
         Reference<css::sheet::XSpreadsheetDocument> spreadsheet(m->document(document),
                                                                 UNO_QUERY_THROW);
-        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(),
-                                                       UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
         return static_cast<int>(sheets->getCount());
     });
 }
@@ -231,30 +282,13 @@ void OfficeSession::print(int document, const QString& printer, int sheetIndex) 
                 setting.Value >>= taken;
         // LibreOffice falls back to a printer of its own choosing for a name it does not know.
         if (taken != toOUString(printer))
-            throw OfficeFailure("LibreOffice did not take the printer \"" +
-                                    printer.toStdString() + "\" (it chose \"" + toStd(taken) +
-                                    "\")",
+            throw OfficeFailure("LibreOffice did not take the printer \"" + printer.toStdString() +
+                                    "\" (it chose \"" + toStd(taken) + "\")",
                                 false);
-
-        Sequence<beans::PropertyValue> options = properties({property("Wait", uno::Any(true))});
         Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
-        if (spreadsheet.is()) {
-            if (sheetIndex >= 0) {
-                Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(),
-                                                               UNO_QUERY_THROW);
-                Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(sheetIndex),
-                                                          UNO_QUERY_THROW);
-                Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
-                Reference<css::sheet::XSpreadsheetView> view(model->getCurrentController(),
-                                                             UNO_QUERY_THROW);
-                view->setActiveSheet(sheet);
-            }
-            // Calc's print content: 0 every sheet, 1 the selected (active) sheet only.
-            options = properties(
-                {property("Wait", uno::Any(true)),
-                 property("PrintContent", uno::Any(sal_Int32(sheetIndex >= 0 ? 1 : 0)))});
-        }
-        printable->print(options);
+        if (spreadsheet.is())
+            m->selectSheets(component, spreadsheet, sheetIndex);
+        printable->print(properties({property("Wait", uno::Any(true))}));
     });
 }
 
@@ -276,6 +310,20 @@ void OfficeSession::close(int document) {
             }
         }
         component->dispose();
+    });
+}
+
+int OfficeSession::openDocumentCount() {
+    return translated("listing the open documents", [&] {
+        if (!m->desktop.is())
+            return 0;
+        Reference<css::frame::XDesktop> desktop(m->desktop, UNO_QUERY_THROW);
+        Reference<css::container::XEnumeration> components =
+            desktop->getComponents()->createEnumeration();
+        int count = 0;
+        for (; components->hasMoreElements(); components->nextElement())
+            ++count;
+        return count;
     });
 }
 

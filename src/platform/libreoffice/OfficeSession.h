@@ -44,6 +44,8 @@ public:
     // named, and returns when the job has been handed to the print system.
     void print(int document, const QString& printer, int sheetIndex = -1);
     void close(int document);
+    // How many documents the office has open, whoever opened them.
+    int openDocumentCount();
     // Asks the office to end.
     void terminate();
 
