@@ -1,0 +1,90 @@
+// The whole road of a mixed batch on a fresh machine, through the real main window: the
+// first-run dialog chooses the PDF print server, Office entries go to a real LibreOffice and
+// PDF entries to the real server, and everything arrives in the private CUPS queue in list
+// order.
+
+#include "CorpusManifest.h"
+#include "PdfServerHarness.h"
+#include "PrintedJobs.h"
+#include "platform/QProcessProgramStarter.h"
+#include "platform/dbus/DBusConversation.h"
+#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "support/PrivateCups.h"
+#include "support/WindowFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace qp::test {
+namespace {
+
+const QString queue = QStringLiteral("keeper");
+
+TEST(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
+    PrivateCups cups;
+    cups.addKeepingQueue(queue, true);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDir corpus(qEnvironmentVariable("QP_CORPUS_DIR"));
+    const QString word = corpus.filePath(QStringLiteral("doc/TestChineseProperties.doc"));
+    const QString slides = corpus.filePath(QStringLiteral("ppt/table_test.ppt"));
+    const QString firstPdf = corpusPdf(QStringLiteral("sizes.pdf")).path;
+    const QString secondPdf = dir.filePath(QStringLiteral("Angebot (Entwurf), [v2] – Größe.PDF"));
+    copyFile(corpusPdf(QStringLiteral("XiaoBiaoSong.pdf")).path, secondPdf);
+
+    WindowFixture fixture;
+    LibreOfficeAutomation office(fixture.settings);
+    QProcessProgramStarter starter;
+    DBusConversation conversation;
+    fixture.automation = &office;
+    fixture.starter = &starter;
+    fixture.conversation = &conversation;
+    fixture.executableDir = qEnvironmentVariable("QP_RUNTIME_DIR");
+
+    // First run: the user is sent to find the PDF program and picks the server.
+    fixture.prompter.script(PromptAnswer::Ok); // "Find Acrobat..."
+    fixture.dialogs.script(pdfServerProgram());
+    fixture.window().Form_Load();
+    ASSERT_EQ(fixture.dialogs.requests.size(), 1u);
+    EXPECT_EQ(QDir(fixture.dialogs.requests[0].initDir),
+              QFileInfo(pdfServerProgram()).absoluteDir())
+        << "the dialog does not open where the server lies";
+    EXPECT_EQ(fixture.settings.get(QStringLiteral("Quirepress/Settings/Acrobat")),
+              pdfServerProgram());
+
+    for (const QString& path : {word, firstPdf, slides, secondPdf}) {
+        fixture.find<QLineEdit>("txtfiletoadd")->setText(path);
+        QTest::mouseClick(fixture.find<QPushButton>("cmdAdd"), Qt::LeftButton);
+    }
+    ASSERT_EQ(fixture.listEntries(), (QStringList{word, firstPdf, slides, secondPdf}));
+
+    fixture.prompter.script(PromptAnswer::No); // "Save batch..."
+    QTest::mouseClick(fixture.find<QPushButton>("cmdExecute"), Qt::LeftButton);
+
+    ASSERT_EQ(fixture.prompter.boxes.size(), 2u)
+        << fixture.prompter.boxes.back().text.toStdString();
+    EXPECT_EQ(fixture.prompter.boxes[1].title, QStringLiteral("Save batch..."));
+    EXPECT_TRUE(fixture.listEntries().isEmpty());
+    ASSERT_TRUE(cups.waitForJobs(queue, 4, 120000)) << cups.log().toStdString();
+    const QStringList jobs = cups.jobFiles(queue);
+    ASSERT_EQ(jobs.size(), 4);
+    // The PDFs are sent as they are; the Office documents come rendered by LibreOffice.
+    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(firstPdf));
+    EXPECT_EQ(fileBytes(jobs[3]), fileBytes(secondPdf));
+    EXPECT_EQ(pdfPageCount(jobs[1]), 3);
+    for (int office : {0, 2}) {
+        const QByteArray job = fileBytes(jobs[office]);
+        EXPECT_FALSE(job.isEmpty());
+        EXPECT_NE(job, fileBytes(firstPdf));
+        EXPECT_NE(job, fileBytes(secondPdf));
+    }
+    endServingProcess();
+}
+
+} // namespace
+} // namespace qp::test
