@@ -35,6 +35,8 @@ public:
 
     QVariant value(const QString& member) override {
         m_automation.journal().add(QStringLiteral("value %1.%2").arg(m_name, member));
+        if (m_automation.onValue)
+            m_automation.onValue(m_name, member);
         m_automation.failIfScripted(m_name + QLatin1Char('.') + member);
         DocumentScript& script = m_automation.script(m_path);
         if (m_role == Role::Application && member == QLatin1String("BackgroundPrintingStatus")) {
@@ -99,6 +101,8 @@ PromptAnswer JournalPrompter::ask(const QString& text, const QString& title, Pro
 
 std::unique_ptr<AutomationObject> FakeAutomation::bind(const QString& path) {
     m_journal.add(QStringLiteral("bind ") + path);
+    if (onBind)
+        onBind(path);
     const auto failure = unbindable.find(path);
     if (failure != unbindable.end())
         throw failure->second;

@@ -65,6 +65,9 @@ public:
     std::map<QString, AppError> unbindable;
     int liveObjects = 0;
     int objectsMade = 0;
+    // Run when a path is bound and when a value is read, to look at the window then.
+    std::function<void(const QString& path)> onBind;
+    std::function<void(const QString& object, const QString& member)> onValue;
 
     // Internal to the fake objects.
     Journal& journal() { return m_journal; }
