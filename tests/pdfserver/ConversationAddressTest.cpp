@@ -7,7 +7,7 @@
 namespace qp::dbus {
 namespace {
 
-// The rules of the D-Bus specification for a well-known bus name and an object path.
+// What D-Bus accepts as a well-known bus name and as an object path.
 bool isValidBusName(const QString& name) {
     static const QRegularExpression element(QStringLiteral("^[A-Za-z_-][A-Za-z0-9_-]*$"));
     if (name.size() > 255)
