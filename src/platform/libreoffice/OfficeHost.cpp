@@ -138,11 +138,18 @@ void OfficeHost::abandonOffice() {
 }
 
 void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work work) {
-    if (!m_up || !m_process || !m_process->isRunning()) {
-        if (m_up)
-            abandonOffice();
-        start(bound);
+    if (m_up && !m_process->isRunning()) {
+        const QString end = m_process->endDescription();
+        abandonOffice();
+        // Its documents went with it; only binding a new one may start another office.
+        if (phase != Phase::Loading)
+            throw AppError(ErrorNumber::AutomationError,
+                           QStringLiteral("LibreOffice ended unexpectedly (%1) before %2. It "
+                                          "will be started again for the next document.")
+                               .arg(end.isEmpty() ? QStringLiteral("unknown cause") : end, what));
     }
+    if (!m_up)
+        start(bound);
     auto session = m_session;
     UnoWorker::Outcome outcome;
     try {
