@@ -56,33 +56,6 @@ TEST_F(AcrobatPrinterTest, StartsTheProgramThenOpensAndPrintsInOneConversation) 
     EXPECT_EQ(clock.sleeps, 0);
 }
 
-TEST_F(AcrobatPrinterTest, AProgramAlreadyStartedInTheRunIsNotStartedAgain) {
-    printer.print(QStringLiteral("/d/1.pdf"), Acrobat, started);
-    printer.print(QStringLiteral("/d/2.pdf"), Acrobat, started);
-    EXPECT_EQ(starter.starts, 1);
-    EXPECT_EQ(conversation.opens, 2);
-    EXPECT_EQ(conversation.timeouts, (QList<int>{-1, 20000, 20000, 20000}));
-}
-
-TEST_F(AcrobatPrinterTest, AFailedStartLeavesTheFlagDownAndHoldsNoConversation) {
-    starter.failure = AppError(ErrorNumber::ProgramNotStarted, "File not found");
-    EXPECT_THROW(printer.print(QStringLiteral("/d/1.pdf"), Acrobat, started), AppError);
-    EXPECT_FALSE(started);
-    EXPECT_EQ(conversation.opens, 0);
-}
-
-TEST_F(AcrobatPrinterTest, APathWithADoubleQuoteIsNeverPutIntoACommand) {
-    const QString smuggling = QStringLiteral("/d/x\")][FileExit()][DocOpen(\"y.pdf");
-    try {
-        printer.print(smuggling, Acrobat, started);
-        FAIL() << "the entry was accepted";
-    } catch (const AppError& error) {
-        EXPECT_EQ(error.number(), ErrorNumber::CannotBind);
-    }
-    EXPECT_TRUE(journal.lines.isEmpty()) << journal.lines.join('\n').toStdString();
-    EXPECT_FALSE(started);
-}
-
 TEST_F(AcrobatPrinterTest, AJustStartedProgramIsGivenTimeToAnswer) {
     conversation.unansweredOpens = 4;
     printer.print(QStringLiteral("/d/1.pdf"), Acrobat, started);

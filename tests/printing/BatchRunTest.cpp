@@ -2,6 +2,8 @@
 #include "PrintingFakes.h"
 
 #include <gtest/gtest.h>
+#include <new>
+#include <stdexcept>
 
 namespace qp::test {
 namespace {
@@ -139,20 +141,6 @@ TEST_F(BatchRunTest, EachKindOfEntryGoesItsOwnWay) {
     EXPECT_LT(journal.indexOf("release /d/a.DOC"),
               journal.indexOf("status Preparing /d/b.PDF for printing."));
     expectReadyAfterTheRun();
-}
-
-TEST_F(BatchRunTest, ExcelWorkbooksWithThreeAndWithNoWorksheets) {
-    automation.documents[QStringLiteral("/d/three.xls")].worksheetCount = 3;
-    automation.documents[QStringLiteral("/d/none.xls")].worksheetCount = 0;
-    list({"/d/three.xls", "/d/none.xls"});
-    prompter.script(PromptAnswer::No);
-    runToTheEnd();
-    EXPECT_EQ(
-        journal.starting("call /d/three.xls"),
-        (QStringList{"call /d/three.xls/Worksheets(1).PrintOut()",
-                     "call /d/three.xls/Worksheets(2).PrintOut()",
-                     "call /d/three.xls/Worksheets(3).PrintOut()", "call /d/three.xls.Close()"}));
-    EXPECT_EQ(journal.starting("call /d/none.xls"), QStringList{"call /d/none.xls.Close()"});
 }
 
 // --- the wait for background printing ------------------------------------------------------
@@ -322,6 +310,8 @@ TEST_F(BatchRunTest, APdfPathWithADoubleQuoteIsTreatedAsAnEntryThatCannotBeUsed)
     ASSERT_EQ(prompter.boxes.size(), 2u);
     EXPECT_EQ(prompter.boxes[0].text, quoted + " is not a valid file.  Do you wish to continue?");
     EXPECT_EQ(prompter.boxes[0].title, "File does not exist...");
+    EXPECT_LT(journal.indexOf("box File does not exist..."), journal.indexOf("start " + Acrobat))
+        << "nothing is started for an entry that cannot be used";
     for (const QString& command : conversation.executed)
         EXPECT_FALSE(command.contains("FileExit")) << command.toStdString();
     EXPECT_EQ(conversation.executed,
@@ -407,6 +397,28 @@ TEST_F(BatchRunTest, NegativeErrorNumbersAreShownSigned) {
     runToTheEnd();
     ASSERT_EQ(prompter.boxes.size(), 1u);
     EXPECT_TRUE(prompter.boxes[0].text.startsWith("Error: -2147417848\r\n"));
+}
+
+TEST_F(BatchRunTest, FailuresThatAreNotAppErrorsAreReportedAndEndTheRunToo) {
+    automation.onBind = [](const QString& path) {
+        if (path.endsWith(QLatin1String("1.ppt")))
+            throw std::runtime_error("the bridge to the office went away");
+        throw std::bad_alloc();
+    };
+    list({"/d/1.ppt", "/d/2.ppt"});
+    prompter.script(PromptAnswer::Ok);
+    runToTheEnd();
+    list({"/d/2.ppt"});
+    prompter.script(PromptAnswer::Ok);
+    runToTheEnd();
+
+    ASSERT_EQ(prompter.boxes.size(), 2u);
+    EXPECT_EQ(prompter.boxes[0].text, "Error: 51\r\nthe bridge to the office went away\r\n"
+                                      "As a result the batch will be terminated.");
+    EXPECT_EQ(prompter.boxes[1].text,
+              "Error: 7\r\nOut of memory\r\nAs a result the batch will be terminated.");
+    EXPECT_EQ(view.readyStates, 2);
+    EXPECT_TRUE(view.entries.isEmpty());
 }
 
 TEST_F(BatchRunTest, AListBeyondSixteenBitsOverflowsBeforeAnythingPrints) {
