@@ -76,6 +76,14 @@ Sequence<beans::PropertyValue> properties(std::initializer_list<beans::PropertyV
     return Sequence<beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
 }
 
+OUString printerName(const Reference<css::view::XPrintable>& printable) {
+    OUString name;
+    for (const beans::PropertyValue& setting : printable->getPrinter())
+        if (setting.Name == "Name")
+            setting.Value >>= name;
+    return name;
+}
+
 QString fileUrl(const QString& path) {
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
 }
@@ -275,13 +283,15 @@ void OfficeSession::print(int document, const QString& printer, int sheetIndex) 
     translated("printing", [&] {
         Reference<css::lang::XComponent> component = m->document(document);
         Reference<css::view::XPrintable> printable(component, UNO_QUERY_THROW);
-        printable->setPrinter(properties({property("Name", uno::Any(toOUString(printer)))}));
-        OUString taken;
-        for (const beans::PropertyValue& setting : printable->getPrinter())
-            if (setting.Name == "Name")
-                setting.Value >>= taken;
+        const OUString wanted = toOUString(printer);
+        // Setting the printer lays the document out again: only when it is another one.
+        OUString taken = printerName(printable);
+        if (taken != wanted) {
+            printable->setPrinter(properties({property("Name", uno::Any(wanted))}));
+            taken = printerName(printable);
+        }
         // LibreOffice falls back to a printer of its own choosing for a name it does not know.
-        if (taken != toOUString(printer))
+        if (taken != wanted)
             throw OfficeFailure("LibreOffice did not take the printer \"" + printer.toStdString() +
                                     "\" (it chose \"" + toStd(taken) + "\")",
                                 false);

@@ -1,0 +1,183 @@
+// How long 20 small Word documents take to print: through the program's batch run (one
+// LibreOffice kept over UNO, its start included), through one `soffice --headless -p` with
+// all 20 files, and through one `soffice --headless -p` per file. All three print into the
+// same private CUPS queue, and each way counts as done when its 20 jobs have arrived.
+
+#include "core/Prompter.h"
+#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/OfficeProfile.h"
+#include "printing/BatchRun.h"
+#include "printing/BatchRunView.h"
+#include "printing/Conversation.h"
+#include "printing/ProgramStarter.h"
+#include "support/Fakes.h"
+#include "support/PrivateCups.h"
+
+#include "OfficeTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+using namespace qp;
+
+const QString Queue = QStringLiteral("bench");
+constexpr int Documents = 20;
+
+class BenchView : public BatchRunView {
+public:
+    explicit BenchView(QStringList entries) : m_entries(std::move(entries)) {}
+    int entryCount() const override { return m_entries.size(); }
+    QString entry(int index) const override { return m_entries.value(index); }
+    QString pathToAdd() const override { return {}; }
+    void addPathToAdd() override {}
+    void clearPathToAdd() override {}
+    double progressMaximum() const override { return m_maximum; }
+    double progressMinimum() const override { return m_minimum; }
+    void setProgressMaximum(double value) override { m_maximum = value; }
+    void setProgressMinimum(double value) override { m_minimum = value; }
+    void setProgressValue(double) override {}
+    void showProgress() override {}
+    void setStatus(const QString&) override {}
+    void showBusyPointer() override {}
+    void restoreDefaultPointer() override {}
+    void showLocateAcrobat() override {}
+    bool skipSaveOffer() const override { return true; }
+    void setSkipSaveOffer(bool) override {}
+    void saveBatch() override {}
+    void setReadyState() override { m_entries.clear(); }
+    void repaintNow() override {}
+    void yieldToEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    QStringList m_entries;
+    double m_maximum = 0;
+    double m_minimum = 0;
+};
+
+// Every message box is a failure of the benchmark: it counts them and answers No.
+class CountingPrompter : public Prompter {
+public:
+    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
+                     PromptIcon) override {
+        std::fprintf(stderr, "unexpected message \"%s\": %s\n", qPrintable(title),
+                     qPrintable(text));
+        ++messages;
+        return PromptAnswer::No;
+    }
+    int messages = 0;
+};
+
+class NoProgramStarter : public ProgramStarter {
+public:
+    void start(const QString& program) override {
+        throw std::runtime_error("no program to start in an Office batch: " +
+                                 program.toStdString());
+    }
+};
+
+class NoConversation : public Conversation {
+public:
+    void open(const QString&, const QString&, const QString&) override {
+        throw std::runtime_error("no conversation in an Office batch");
+    }
+    void execute(const QString&, int) override {}
+    void close() override {}
+    bool isOpen() const override { return false; }
+};
+
+void awaitJobs(test::PrivateCups& cups, int count) {
+    if (!cups.waitForJobs(Queue, count, 600000))
+        throw std::runtime_error("the jobs did not all arrive: " + cups.log().toStdString());
+}
+
+double viaBatchRun(test::PrivateCups& cups, const QStringList& files, int jobsBefore) {
+    test::FakeSettingsStore settings;
+    CountingPrompter prompter;
+    NoProgramStarter starter;
+    NoConversation conversation;
+    BenchView view(files);
+    QElapsedTimer timer;
+    double seconds = 0;
+    timer.start();
+    {
+        LibreOfficeAutomation office(settings);
+        BatchRun run(view, prompter, settings, office, starter, conversation);
+        run.run();
+        awaitJobs(cups, jobsBefore + files.size());
+        // The office stays for later runs; ending it is not part of printing the batch.
+        seconds = timer.elapsed() / 1000.0;
+    }
+    if (prompter.messages > 0)
+        throw std::runtime_error("the batch run reported failures");
+    return seconds;
+}
+
+void soffice(const QString& profileUrl, const QStringList& files) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("soffice"),
+                  QStringList{QStringLiteral("-env:UserInstallation=") + profileUrl,
+                              QStringLiteral("--headless"), QStringLiteral("-p")} +
+                      files);
+    if (!process.waitForFinished(600000) || process.exitCode() != 0)
+        throw std::runtime_error("soffice -p failed");
+}
+
+double viaOneSofficeCall(test::PrivateCups& cups, const QStringList& files, int jobsBefore) {
+    // A set-up profile, as a user's own would be: no first-start work in the figure.
+    OfficeProfile profile(LibreOfficeAutomation::defaultProgramDir());
+    QElapsedTimer timer;
+    timer.start();
+    soffice(profile.url(), files);
+    awaitJobs(cups, jobsBefore + files.size());
+    return timer.elapsed() / 1000.0;
+}
+
+double viaSofficeCallPerFile(test::PrivateCups& cups, const QStringList& files, int jobsBefore) {
+    OfficeProfile profile(LibreOfficeAutomation::defaultProgramDir());
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& file : files)
+        soffice(profile.url(), {file});
+    awaitJobs(cups, jobsBefore + files.size());
+    return timer.elapsed() / 1000.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    try {
+        test::PrivateCups cups;
+        cups.addKeepingQueue(Queue, true);
+        test::OfficeFixtures fixtures;
+        QStringList files;
+        for (int i = 1; i <= Documents; ++i)
+            files << fixtures.copy(fixtures.doc(), QStringLiteral("letter %1.doc").arg(i));
+
+        const double batch = viaBatchRun(cups, files, 0);
+        const double single = viaOneSofficeCall(cups, files, Documents);
+        const double loop = viaSofficeCallPerFile(cups, files, 2 * Documents);
+
+        std::printf("%d small .doc files, each way into the same CUPS queue:\n", Documents);
+        std::printf("  batch run (LibreOffice over UNO, start included): %7.2f s\n", batch);
+        std::printf(
+            "  one soffice --headless -p with all files:          %7.2f s  (%.2fx the batch run)\n",
+            single, single / batch);
+        std::printf(
+            "  one soffice --headless -p per file:                %7.2f s  (%.2fx the batch run)\n",
+            loop, loop / batch);
+        std::printf("batch run faster than the single soffice -p call: %s\n",
+                    batch < single ? "yes" : "no");
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "benchmark failed: %s\n", error.what());
+        return 1;
+    }
+}
