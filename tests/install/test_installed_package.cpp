@@ -1,0 +1,332 @@
+// Builds the Debian package from the build tree with cpack, unpacks it into a fresh root and
+// checks what a user gets: the runtime folder, the menu entry, the link on the PATH, declared
+// dependencies that cover every library the programs load, and a program that starts.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace qp {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result run(const QString& program, const QStringList& arguments, int timeoutMs = 120000,
+           const QString& workingDir = QString()) {
+    QProcess process;
+    if (!workingDir.isEmpty()) {
+        process.setWorkingDirectory(workingDir);
+    }
+    process.start(program, arguments);
+    Result result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.err = QStringLiteral("did not finish");
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+// Package names as dpkg writes them in Depends: alternatives and versions dropped.
+QSet<QString> packageNames(const QString& dependsField) {
+    QSet<QString> names;
+    for (const QString& part : dependsField.split(QRegularExpression(QStringLiteral("[,|]")))) {
+        QString name =
+            part.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0);
+        if (!name.isEmpty()) {
+            names.insert(name);
+        }
+    }
+    return names;
+}
+
+// Everything the declared packages bring along on this machine, as apt would install it:
+// their dependencies, followed through every level, and the packages providing virtual ones.
+QSet<QString> dependencyClosure(const QSet<QString>& declared) {
+    const Result installed =
+        run(QStringLiteral("dpkg-query"),
+            {QStringLiteral("-W"),
+             QStringLiteral("-f=${Package}\t${Depends}, ${Pre-Depends}\t${Provides}\n")});
+    QHash<QString, QSet<QString>> dependsOf;
+    QHash<QString, QSet<QString>> providersOf;
+    for (const QString& line : installed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList columns = line.split(QLatin1Char('\t'));
+        if (columns.size() != 3) {
+            continue;
+        }
+        dependsOf[columns[0]] = packageNames(columns[1]);
+        for (const QString& provided : packageNames(columns[2])) {
+            providersOf[provided].insert(columns[0]);
+        }
+    }
+    QSet<QString> seen;
+    QStringList pending(declared.begin(), declared.end());
+    while (!pending.isEmpty()) {
+        const QString name = pending.takeLast();
+        if (seen.contains(name)) {
+            continue;
+        }
+        seen.insert(name);
+        for (const QString& next : dependsOf.value(name) + providersOf.value(name)) {
+            pending << next;
+        }
+    }
+    return seen;
+}
+
+class InstalledPackage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_work = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(s_work->isValid());
+        const QString build = qEnvironmentVariable("QP_BUILD_DIR");
+        ASSERT_FALSE(build.isEmpty());
+        const QString packages = s_work->filePath(QStringLiteral("packages"));
+        const Result cpack =
+            run(QStringLiteral("cpack"),
+                {QStringLiteral("--config"), build + QStringLiteral("/CPackConfig.cmake"),
+                 QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), packages},
+                300000, build);
+        ASSERT_EQ(cpack.exitCode, 0) << cpack.out.toStdString() << cpack.err.toStdString();
+        const QStringList debs = QDir(packages).entryList({QStringLiteral("*.deb")}, QDir::Files);
+        ASSERT_EQ(debs.size(), 1) << cpack.out.toStdString();
+        s_deb = packages + QLatin1Char('/') + debs.first();
+
+        s_root = s_work->filePath(QStringLiteral("root"));
+        s_control = s_work->filePath(QStringLiteral("control"));
+        ASSERT_EQ(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), s_deb, s_root}).exitCode,
+                  0);
+        ASSERT_EQ(
+            run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), s_deb, s_control}).exitCode, 0);
+    }
+
+    static void TearDownTestSuite() { s_work.reset(); }
+
+    void SetUp() override {
+        if (!s_work || s_root.isEmpty() || !QFileInfo::exists(s_root)) {
+            GTEST_FAIL() << "the package could not be built or unpacked";
+        }
+    }
+
+    static QString inRoot(const QString& path) { return s_root + path; }
+
+    static QString field(const QString& name) {
+        return run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), s_deb, name}).out.trimmed();
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> s_work;
+    static inline QString s_deb;
+    static inline QString s_root;
+    static inline QString s_control;
+};
+
+const QStringList InstalledPrograms = {QStringLiteral("/opt/quirepress/quirepress"),
+                                       QStringLiteral("/opt/quirepress/quirepress-pdf-server")};
+
+TEST_F(InstalledPackage, PutsTheRuntimeFolderUnderOptAndOnlyDesktopFilesElsewhere) {
+    for (const QString& program : InstalledPrograms) {
+        const QFileInfo info(inRoot(program));
+        EXPECT_TRUE(info.isFile() && info.isExecutable()) << program.toStdString();
+    }
+    EXPECT_TRUE(
+        QFileInfo(inRoot(QStringLiteral("/opt/quirepress/helpfiles/Quirepress.chm"))).size() >
+        1000);
+    const QDir batchBin(inRoot(QStringLiteral("/opt/quirepress/BatchBin")));
+    EXPECT_TRUE(batchBin.exists());
+    EXPECT_TRUE(batchBin.isEmpty());
+
+    const QStringList allowedOutside = {
+        QStringLiteral("/usr/bin/quirepress"),
+        QStringLiteral("/usr/share/applications/quirepress.desktop"),
+        QStringLiteral("/usr/share/icons/hicolor/")};
+    QDirIterator files(s_root, QDir::Files | QDir::System | QDir::NoDotAndDotDot,
+                       QDirIterator::Subdirectories);
+    int count = 0;
+    while (files.hasNext()) {
+        const QString path = files.next().mid(s_root.size());
+        ++count;
+        if (path.startsWith(QStringLiteral("/opt/quirepress/"))) {
+            continue;
+        }
+        bool allowed = false;
+        for (const QString& prefix : allowedOutside) {
+            allowed = allowed || path.startsWith(prefix);
+        }
+        EXPECT_TRUE(allowed) << "unexpected file in the package: " << path.toStdString();
+    }
+    EXPECT_GE(count, 7);
+}
+
+TEST_F(InstalledPackage, TheCommandOnThePathLeadsToTheProgramInOpt) {
+    const QFileInfo link(inRoot(QStringLiteral("/usr/bin/quirepress")));
+    ASSERT_TRUE(link.isSymLink());
+    EXPECT_EQ(link.canonicalFilePath(),
+              QFileInfo(inRoot(QStringLiteral("/opt/quirepress/quirepress"))).canonicalFilePath());
+}
+
+TEST_F(InstalledPackage, PutsQuirepressIntoTheDesktopMenuWithItsIcon) {
+    QFile entry(inRoot(QStringLiteral("/usr/share/applications/quirepress.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.first(), QStringLiteral("[Desktop Entry]"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Type=Application")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Name=Quirepress")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Exec=/opt/quirepress/quirepress")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Icon=quirepress")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Categories=Office;Printing;")));
+    // The theme's icon for Icon=quirepress, in the sizes menus ask for.
+    for (const char* size : {"32x32", "256x256"}) {
+        const QString icon = QStringLiteral("/usr/share/icons/hicolor/%1/apps/quirepress.png")
+                                 .arg(QLatin1String(size));
+        EXPECT_TRUE(QFileInfo(inRoot(icon)).size() > 0) << icon.toStdString();
+    }
+}
+
+TEST_F(InstalledPackage, DeclaresThePackagesUsersNeedAndEveryLibraryTheProgramsLoad) {
+    const QSet<QString> declared = packageNames(field(QStringLiteral("Depends")));
+    for (const char* needed : {"libreoffice-core", "libreoffice-writer", "libreoffice-calc",
+                               "libreoffice-impress", "cups-client", "libcups2", "libqt6widgets6",
+                               "libqt6dbus6", "qt6-qpa-plugins", "libpoppler-cpp0v5"}) {
+        EXPECT_TRUE(declared.contains(QLatin1String(needed))) << needed;
+    }
+
+    const QSet<QString> available = dependencyClosure(declared);
+    for (const QString& program : InstalledPrograms) {
+        const Result ldd = run(QStringLiteral("ldd"), {inRoot(program)});
+        ASSERT_EQ(ldd.exitCode, 0) << ldd.err.toStdString();
+        EXPECT_FALSE(ldd.out.contains(QStringLiteral("not found"))) << ldd.out.toStdString();
+
+        const Result dynamic =
+            run(QStringLiteral("readelf"), {QStringLiteral("-d"), inRoot(program)});
+        const QRegularExpression neededLine(
+            QStringLiteral("\\(NEEDED\\)\\s+Shared library: \\[(.+)\\]"));
+        for (const auto& needed : neededLine.globalMatch(dynamic.out)) {
+            const QString soname = needed.captured(1);
+            const QRegularExpression resolved(QRegularExpression::escape(soname) +
+                                              QStringLiteral(" => (\\S+)"));
+            const auto where = resolved.match(ldd.out);
+            ASSERT_TRUE(where.hasMatch()) << soname.toStdString();
+            const QString path = where.captured(1);
+            QStringList candidates = {path, QFileInfo(path).canonicalFilePath()};
+            for (const QString& candidate : QStringList(candidates)) {
+                if (candidate.startsWith(QStringLiteral("/usr/lib/"))) {
+                    candidates << candidate.mid(4);
+                } else if (candidate.startsWith(QStringLiteral("/lib/"))) {
+                    candidates << QStringLiteral("/usr") + candidate;
+                }
+            }
+            QString owner;
+            for (const QString& candidate : candidates) {
+                const Result search =
+                    run(QStringLiteral("dpkg-query"), {QStringLiteral("-S"), candidate});
+                if (search.exitCode == 0) {
+                    owner = search.out.section(QLatin1Char(':'), 0, 0).trimmed();
+                    break;
+                }
+            }
+            ASSERT_FALSE(owner.isEmpty()) << soname.toStdString() << " belongs to no package";
+            EXPECT_TRUE(available.contains(owner))
+                << program.toStdString() << " loads " << soname.toStdString() << " from "
+                << owner.toStdString() << ", which the package does not bring along";
+        }
+
+        // Installed programs must not look for libraries in the folder they were built in.
+        const QString build = qEnvironmentVariable("QP_BUILD_DIR");
+        EXPECT_FALSE(dynamic.out.contains(build)) << dynamic.out.toStdString();
+    }
+}
+
+TEST_F(InstalledPackage, LetsEveryUserSaveBatchesInBatchBin) {
+    const QFileInfo postinst(s_control + QStringLiteral("/postinst"));
+    ASSERT_TRUE(postinst.isExecutable());
+    EXPECT_EQ(run(QStringLiteral("sh"), {QStringLiteral("-n"), postinst.filePath()}).exitCode, 0);
+    QFile script(postinst.filePath());
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(script.readAll().contains("chmod 1777 /opt/quirepress/BatchBin"));
+}
+
+TEST_F(InstalledPackage, TheInstalledProgramStartsThroughTheCommandOnThePath) {
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
+    env.remove(QStringLiteral("LD_LIBRARY_PATH"));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(home.path());
+    program.start(inRoot(QStringLiteral("/usr/bin/quirepress")), {});
+    ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
+
+    // Running and silent for three seconds: every library and plugin was found and the first
+    // window is up (on a first run, the question about the PDF print server).
+    QByteArray errors;
+    for (int waited = 0; waited < 3000 && program.state() == QProcess::Running; waited += 100) {
+        program.waitForFinished(100);
+        errors += program.readAllStandardError();
+    }
+    errors += program.readAllStandardError();
+    const bool stillRunning = program.state() == QProcess::Running;
+    if (stillRunning) {
+        program.kill();
+        program.waitForFinished(10000);
+    }
+    EXPECT_TRUE(stillRunning) << "the program ended by itself with exit code "
+                              << program.exitCode();
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+}
+
+class PlainInstall : public ::testing::Test {};
+
+TEST_F(PlainInstall, IntoAnyOtherFolderWritesTheRuntimeFolderAndNothingElse) {
+    QTemporaryDir target;
+    const QString prefix = target.filePath(QStringLiteral("quirepress"));
+    const Result install = run(QStringLiteral("cmake"),
+                               {QStringLiteral("--install"), qEnvironmentVariable("QP_BUILD_DIR"),
+                                QStringLiteral("--prefix"), prefix});
+    ASSERT_EQ(install.exitCode, 0) << install.err.toStdString();
+
+    QStringList found;
+    QDirIterator entries(target.path(), QDir::AllEntries | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        found << entries.next().mid(target.path().size());
+    }
+    found.sort();
+    EXPECT_EQ(found,
+              QStringList({QStringLiteral("/quirepress"), QStringLiteral("/quirepress/BatchBin"),
+                           QStringLiteral("/quirepress/helpfiles"),
+                           QStringLiteral("/quirepress/helpfiles/Quirepress.chm"),
+                           QStringLiteral("/quirepress/quirepress"),
+                           QStringLiteral("/quirepress/quirepress-pdf-server")}));
+}
+
+} // namespace
+} // namespace qp
