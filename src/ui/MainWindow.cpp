@@ -24,6 +24,12 @@
 #include <QTimer>
 #include <QUrl>
 
+// The icons live in the program's library; a static library's resources must be
+// registered by name before use.
+static void initIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace qp {
 
 namespace {
@@ -60,6 +66,7 @@ frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
       m_batchRun(std::make_unique<BatchRun>(
           static_cast<BatchRunView&>(*this), m_services.prompter, m_services.settings,
           m_services.automation, m_services.programStarter, m_services.conversation)) {
+    initIconResources();
     setObjectName(QStringLiteral("frmWrdPrint"));
     setWindowTitle(QStringLiteral("Quirepress"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
@@ -132,7 +139,7 @@ void frmWrdPrint::buildControls() {
             });
 
     // The two picture buttons lie over the frame's lower right corner, in front of it.
-    const QSize pictureSize(px(32), px(32));
+    const QSize pictureSize = QSize(32, 32) * m_scale;
     cmdclear = new QPushButton(client);
     cmdclear->setGeometry(twipsRect(4200, 3120, 615, 495));
     cmdclear->setIcon(QIcon(QStringLiteral(":/icons/clear.png")));
@@ -143,7 +150,7 @@ void frmWrdPrint::buildControls() {
     cmdExecute = new QPushButton(client);
     cmdExecute->setGeometry(twipsRect(4920, 3120, 615, 495));
     cmdExecute->setIcon(QIcon(QStringLiteral(":/icons/print.png")));
-    cmdExecute->setIconSize(QSize(px(33), px(29)));
+    cmdExecute->setIconSize(QSize(33, 29) * m_scale);
     cmdExecute->setToolTip(QStringLiteral("Print Batch"));
     connect(cmdExecute, &QPushButton::clicked, this, [this] { cmdExecute_Click(); });
     cmdclear->raise();

@@ -72,14 +72,16 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThemWithTheirCaptionsAndName
     EXPECT_EQ(f.find<QPushButton>("cmdAdd")->text(), "&Add");
     EXPECT_EQ(f.find<QPushButton>("cmdAdd")->toolTip(), "Add file to Batch");
     EXPECT_TRUE(f.find<QPushButton>("cmdclear")->text().isEmpty());
-    EXPECT_FALSE(f.find<QPushButton>("cmdclear")->icon().isNull());
+    EXPECT_FALSE(f.find<QPushButton>("cmdclear")->icon().availableSizes().isEmpty());
     EXPECT_EQ(f.find<QPushButton>("cmdclear")->toolTip(), "Clear");
     EXPECT_TRUE(f.find<QPushButton>("cmdExecute")->text().isEmpty());
-    EXPECT_FALSE(f.find<QPushButton>("cmdExecute")->icon().isNull());
+    EXPECT_FALSE(f.find<QPushButton>("cmdExecute")->icon().availableSizes().isEmpty());
     EXPECT_EQ(f.find<QPushButton>("cmdExecute")->toolTip(), "Print Batch");
+    EXPECT_EQ(f.find<QPushButton>("cmdExecute")->iconSize(), QSize(33, 29));
+    EXPECT_EQ(f.find<QPushButton>("cmdclear")->iconSize(), QSize(32, 32));
     EXPECT_TRUE(f.find<QLabel>("progresslabel")->font().bold());
     EXPECT_EQ(f.window().windowTitle(), "Quirepress");
-    EXPECT_FALSE(f.window().windowIcon().isNull());
+    EXPECT_FALSE(f.window().windowIcon().availableSizes().isEmpty());
     EXPECT_FALSE(f.find<QWidget>("Text1")->isVisibleTo(&f.window()));
     // The client area is at least the design's; more where the platform draws no frame,
     // since the outer design size is the minimum.
