@@ -5,9 +5,12 @@
 #include "PdfServerHarness.h"
 #include "PrintedJobs.h"
 #include "core/AppError.h"
+#include "platform/dbus/ConversationAddress.h"
 #include "platform/dbus/DBusConversation.h"
 #include "support/PrivateCups.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -248,6 +251,35 @@ TEST_F(ConversationTest, SlowCommandTimesOutWhileTheEventLoopRuns) {
     EXPECT_LT(took, 6000);
     // Timers (and so repainting) went on during the wait.
     EXPECT_GE(ticks, 10);
+}
+
+TEST_F(ConversationTest, ServerOffersOnlyItsOneMethod) {
+    const auto address =
+        dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control"));
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage introspection = bus.call(QDBusMessage::createMethodCall(
+        address.service, address.path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+        QStringLiteral("Introspect")));
+    ASSERT_EQ(introspection.type(), QDBusMessage::ReplyMessage)
+        << introspection.errorMessage().toStdString();
+    const QString xml = introspection.arguments().constFirst().toString();
+    EXPECT_TRUE(
+        xml.contains(QStringLiteral("<interface name=\"org.quirepress.dde.Conversation\">")))
+        << xml.toStdString();
+    EXPECT_TRUE(xml.contains(QStringLiteral("<method name=\"Execute\">")));
+
+    QDBusMessage wrongType = QDBusMessage::createMethodCall(address.service, address.path,
+                                                            address.interface, dbus::executeMethod);
+    wrongType << 42;
+    QDBusMessage wrongName = QDBusMessage::createMethodCall(
+        address.service, address.path, address.interface, QStringLiteral("Print"));
+    wrongName << corpusPdf(QStringLiteral("rotation.pdf")).path;
+    for (const QDBusMessage& call : {wrongType, wrongName}) {
+        const QDBusMessage reply = bus.call(call);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+        EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"));
+    }
+    EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
 }
 
 TEST_F(ConversationTest, NoServerIsNoAnswerAtOnce) {
