@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -23,12 +24,19 @@ int main(int argc, char** argv) {
     qp::DBusConversation conversation;
     qp::DesktopHelpViewer help;
 
+    qp::frmWrdPrint* mainWindow = nullptr;
+    const auto endProgram = [&mainWindow] {
+        // A run waiting for background printing sits in a nested event loop that would go on
+        // printing after the main loop was told to stop: end the process at once instead.
+        // LibreOffice dies with it, since it is started to end when its parent ends.
+        if (mainWindow && mainWindow->isPrinting())
+            std::exit(0);
+        QApplication::closeAllWindows();
+        QCoreApplication::exit(0);
+    };
     qp::frmWrdPrint window({prompter, fileDialog, settings, office, starter, conversation, help,
-                            QApplication::applicationDirPath(),
-                            [] {
-                                QApplication::closeAllWindows();
-                                QCoreApplication::exit(0);
-                            }});
+                            QApplication::applicationDirPath(), endProgram});
+    mainWindow = &window;
     window.Form_Load();
     window.show();
     return QApplication::exec();

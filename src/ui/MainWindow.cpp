@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -282,6 +283,18 @@ void frmWrdPrint::showEvent(QShowEvent* event) {
         if (m_centred)
             centreOnScreen();
     });
+}
+
+void frmWrdPrint::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    // Closing the window ends the program, also in the middle of a run that waits for
+    // background printing: the run must not go on printing behind a closed window.
+    if (event->isAccepted() && isPrinting())
+        m_services.endProgram();
+}
+
+bool frmWrdPrint::isPrinting() const {
+    return m_batchRun->isRunning();
 }
 
 void frmWrdPrint::centreOnScreen() {

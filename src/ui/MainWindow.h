@@ -54,6 +54,8 @@ public:
     void Form_Load();
 
     QStringList entries() const;
+    // True while a batch run is under way (it may be waiting for background printing).
+    bool isPrinting() const;
     bool skipSaveOffer() const override { return m_skipSaveOffer; }
     FileDialog& dlgWrd() { return m_dlgWrd; }
 
@@ -73,6 +75,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
