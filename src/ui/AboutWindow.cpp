@@ -99,12 +99,18 @@ void paintLogo(QPainter& p) {
     p.drawText(QRectF(60, 44, 54, 12), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("PRESS"));
 }
 
-QPixmap drawLogo(double scale) {
-    QPixmap pixmap(qRound(LogoWidth * scale), qRound(LogoHeight * scale));
+// scale: logical pixels per 96 dpi pixel; deviceRatio: device pixels per logical pixel, so
+// that the logo stays sharp on a scaled screen.
+QPixmap drawLogo(double scale, double deviceRatio) {
+    const double total = scale * deviceRatio;
+    QPixmap pixmap(qRound(LogoWidth * total), qRound(LogoHeight * total));
     pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.scale(scale, scale);
-    paintLogo(p);
+    {
+        QPainter p(&pixmap);
+        p.scale(total, total);
+        paintLogo(p);
+    }
+    pixmap.setDevicePixelRatio(deviceRatio);
     return pixmap;
 }
 
@@ -149,7 +155,7 @@ void frmAbout::buildControls() {
     picIcon->setGeometry(twipsRect(120, 120, 1800, 1080));
     picIcon->setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // two pixels each side
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picIcon->setPixmap(drawLogo(m_scale));
+    picIcon->setPixmap(drawLogo(m_scale, devicePixelRatioF()));
 
     lblTitle = new QLabel(QStringLiteral("Quirepress"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
