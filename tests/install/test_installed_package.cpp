@@ -359,8 +359,11 @@ StartResult startInstalled(const QString& command, const QString& platform,
     }
     result.stillRunning = program.state() == QProcess::Running;
     if (result.stillRunning) {
-        program.kill();
-        program.waitForFinished(10000);
+        program.terminate();
+        if (!program.waitForFinished(5000)) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
     } else {
         result.exitCode = program.exitCode();
     }
