@@ -259,15 +259,6 @@ TEST_F(InstalledPackage, DeclaresThePackagesUsersNeedAndEveryLibraryTheProgramsL
     }
 }
 
-TEST_F(InstalledPackage, LetsEveryUserSaveBatchesInBatchBin) {
-    const QFileInfo postinst(s_control + QStringLiteral("/postinst"));
-    ASSERT_TRUE(postinst.isExecutable());
-    EXPECT_EQ(run(QStringLiteral("sh"), {QStringLiteral("-n"), postinst.filePath()}).exitCode, 0);
-    QFile script(postinst.filePath());
-    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(script.readAll().contains("chmod 1777 /opt/quirepress/BatchBin"));
-}
-
 // An X server of the test's own, for starting the program as on a desktop.
 class PrivateXServer {
 public:
