@@ -1,5 +1,8 @@
 #include "platform/libreoffice/UnoWorker.h"
 
+#include <csignal>
+#include <pthread.h>
+
 namespace qp {
 
 UnoWorker::UnoWorker() : m_shared(std::make_shared<Shared>()) {
@@ -17,6 +20,13 @@ UnoWorker::~UnoWorker() {
 }
 
 void UnoWorker::loop(std::shared_ptr<Shared> shared) {
+    // Writing to the pipe of an office that has died must fail the call, not end the
+    // program: the connection's own threads inherit this mask from here.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
     std::unique_lock<std::mutex> lock(shared->mutex);
     for (;;) {
         shared->changed.wait(lock, [&] { return shared->stopping || !shared->jobs.empty(); });
