@@ -15,6 +15,8 @@ PACKAGES=(
     libcups2-dev cups cups-client cups-ipp-utils cups-filters printer-driver-cups-pdf
     poppler-utils libpoppler-cpp-dev
     dbus dbus-x11 xvfb xauth x11-apps fonts-dejavu-core
+    # Metric-compatible fonts, so that Office documents keep their page breaks.
+    fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
     fp-utils clang libclang-rt-14-dev dpkg-dev file
 )
 
