@@ -1,7 +1,7 @@
 #include "ConversationHandler.h"
 #include "CommandRefused.h"
 #include "JobSender.h"
-#include "PdfInspector.h"
+#include "PdfExaminer.h"
 
 #include <QMap>
 #include <QStringList>
@@ -11,16 +11,16 @@ namespace qp::pdfserver {
 namespace {
 
 // Knows the documents a test lays out; any other path cannot be opened.
-class FakeInspector : public PdfInspector {
+class FakeExaminer : public PdfExaminer {
 public:
-    PdfFacts inspect(const QString& path) override {
-        ++inspections;
+    PdfFacts examine(const QString& path) override {
+        ++examinations;
         if (!documents.contains(path))
             throw CommandRefused(QStringLiteral("Cannot open ") + path);
         return documents.value(path);
     }
     QMap<QString, PdfFacts> documents;
-    int inspections = 0;
+    int examinations = 0;
 };
 
 class RecordingSender : public JobSender {
@@ -44,9 +44,9 @@ QString print(const QString& path) {
 class ConversationHandlerTest : public ::testing::Test {
 protected:
     ConversationHandlerTest() {
-        inspector.documents[a] = PdfFacts{3, true};
-        inspector.documents[b] = PdfFacts{1, true};
-        inspector.documents[locked] = PdfFacts{1, false};
+        examiner.documents[a] = PdfFacts{3, true};
+        examiner.documents[b] = PdfFacts{1, true};
+        examiner.documents[locked] = PdfFacts{1, false};
     }
     QString refusalOf(const QString& command) {
         try {
@@ -60,9 +60,9 @@ protected:
     const QString a = QStringLiteral("/docs/a.pdf");
     const QString b = QStringLiteral("/docs/b b.pdf");
     const QString locked = QStringLiteral("/docs/no printing.pdf");
-    FakeInspector inspector;
+    FakeExaminer examiner;
     RecordingSender sender;
-    ConversationHandler handler{inspector, sender};
+    ConversationHandler handler{examiner, sender};
 };
 
 TEST_F(ConversationHandlerTest, EveryPrintIsOneJobInTheOrderReceived) {
@@ -104,16 +104,16 @@ TEST_F(ConversationHandlerTest, PrintingNotAllowedOpensButIsRefusedOnPrint) {
 TEST_F(ConversationHandlerTest, DocumentIsLookedAtAgainWhenPrinted) {
     handler.execute(open(a));
     // Replaced or removed after it was opened.
-    inspector.documents.remove(a);
+    examiner.documents.remove(a);
     EXPECT_EQ(refusalOf(print(a)), QStringLiteral("Cannot open ") + a);
     EXPECT_TRUE(sender.jobs.isEmpty());
 }
 
 TEST_F(ConversationHandlerTest, RelativePathsAreRefusedBeforeAnyFileIsTouched) {
-    inspector.documents[QStringLiteral("a.pdf")] = PdfFacts{1, true};
+    examiner.documents[QStringLiteral("a.pdf")] = PdfFacts{1, true};
     const QString message = refusalOf(open(QStringLiteral("a.pdf")));
     EXPECT_TRUE(message.contains(QStringLiteral("absolute"))) << message.toStdString();
-    EXPECT_EQ(inspector.inspections, 0);
+    EXPECT_EQ(examiner.examinations, 0);
 }
 
 TEST_F(ConversationHandlerTest, FailureOfThePrintingSystemReachesTheClient) {

@@ -2,15 +2,15 @@
 
 #include "CommandRefused.h"
 #include "JobSender.h"
-#include "PdfInspector.h"
+#include "PdfExaminer.h"
 #include "ServerCommand.h"
 
 #include <QDir>
 
 namespace qp::pdfserver {
 
-ConversationHandler::ConversationHandler(PdfInspector& inspector, JobSender& sender)
-    : m_inspector(inspector), m_sender(sender) {}
+ConversationHandler::ConversationHandler(PdfExaminer& examiner, JobSender& sender)
+    : m_examiner(examiner), m_sender(sender) {}
 
 void ConversationHandler::execute(const QString& commandText) {
     const ServerCommand command = parseCommand(commandText);
@@ -30,7 +30,7 @@ void ConversationHandler::execute(const QString& commandText) {
 }
 
 void ConversationHandler::open(const QString& path) {
-    m_inspector.inspect(path);
+    m_examiner.examine(path);
     m_opened.insert(path);
 }
 
@@ -40,7 +40,7 @@ void ConversationHandler::print(const QString& path) {
                                             "Open it with [DocOpen(\"path\")] first.")
                                  .arg(path));
     // Looked at again: the file may have changed or gone since it was opened.
-    const PdfFacts facts = m_inspector.inspect(path);
+    const PdfFacts facts = m_examiner.examine(path);
     if (!facts.printingAllowed)
         throw CommandRefused(
             QStringLiteral("Cannot print %1: the document does not allow printing.").arg(path));

@@ -5,14 +5,14 @@
 
 namespace qp::pdfserver {
 
-class PdfInspector;
+class PdfExaminer;
 class JobSender;
 
 // Carries out the commands of the conversation in the order they arrive: a document must be
 // opened before it is printed, and every print is one job of its own.
 class ConversationHandler {
 public:
-    ConversationHandler(PdfInspector& inspector, JobSender& sender);
+    ConversationHandler(PdfExaminer& examiner, JobSender& sender);
 
     // Throws CommandRefused when the command is not understood or cannot be carried out.
     void execute(const QString& commandText);
@@ -21,7 +21,7 @@ private:
     void open(const QString& path);
     void print(const QString& path);
 
-    PdfInspector& m_inspector;
+    PdfExaminer& m_examiner;
     JobSender& m_sender;
     QSet<QString> m_opened;
 };

@@ -7,7 +7,7 @@
 #include "ConversationObject.h"
 #include "IdleExit.h"
 #include "JobSender.h"
-#include "PdfInspector.h"
+#include "PdfExaminer.h"
 #include "platform/dbus/ConversationAddress.h"
 
 #include <QCoreApplication>
@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    PopplerPdfInspector inspector;
+    PopplerPdfExaminer examiner;
     CupsJobSender sender;
-    ConversationHandler handler(inspector, sender);
+    ConversationHandler handler(examiner, sender);
     ConversationObject object(handler);
     IdleExit idleExit(bus, IdleExit::idleMillisecondsFromEnvironment());
     QObject::connect(&object, &ConversationObject::commandAnswered, &idleExit, &IdleExit::restart);

@@ -1,4 +1,4 @@
-#include "PdfInspector.h"
+#include "PdfExaminer.h"
 #include "CommandRefused.h"
 #include "CorpusManifest.h"
 
@@ -11,33 +11,33 @@
 namespace qp::pdfserver {
 namespace {
 
-QString refusalOf(PdfInspector& inspector, const QString& path) {
+QString refusalOf(PdfExaminer& examiner, const QString& path) {
     try {
-        inspector.inspect(path);
+        examiner.examine(path);
     } catch (const CommandRefused& refusal) {
         return refusal.message();
     }
     return {};
 }
 
-TEST(PopplerPdfInspector, CorpusPdfsOpenWithTheirPagesAndPermissions) {
-    PopplerPdfInspector inspector;
+TEST(PopplerPdfExaminer, CorpusPdfsOpenWithTheirPagesAndPermissions) {
+    PopplerPdfExaminer examiner;
     for (const test::CorpusPdf& pdf : test::corpusPdfs()) {
         SCOPED_TRACE(pdf.path.toStdString());
         if (pdf.needsPassword) {
-            const QString message = refusalOf(inspector, pdf.path);
+            const QString message = refusalOf(examiner, pdf.path);
             EXPECT_TRUE(message.contains(QStringLiteral("protected by a password")))
                 << message.toStdString();
             continue;
         }
-        const PdfFacts facts = inspector.inspect(pdf.path);
+        const PdfFacts facts = examiner.examine(pdf.path);
         EXPECT_EQ(facts.pageCount, pdf.pages);
         EXPECT_EQ(facts.printingAllowed, pdf.printingAllowed);
     }
 }
 
-TEST(PopplerPdfInspector, RefusesWhatIsNoReadablePdfSayingWhy) {
-    PopplerPdfInspector inspector;
+TEST(PopplerPdfExaminer, RefusesWhatIsNoReadablePdfSayingWhy) {
+    PopplerPdfExaminer examiner;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString garbage = dir.filePath(QStringLiteral("garbage.pdf"));
@@ -64,7 +64,7 @@ TEST(PopplerPdfInspector, RefusesWhatIsNoReadablePdfSayingWhy) {
         {folder, QStringLiteral("not a file")},
     };
     for (const auto& c : cases) {
-        const QString message = refusalOf(inspector, c.path);
+        const QString message = refusalOf(examiner, c.path);
         EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open ") + c.path))
             << message.toStdString();
         EXPECT_TRUE(message.contains(c.reason)) << message.toStdString();

@@ -1,4 +1,4 @@
-#include "PdfInspector.h"
+#include "PdfExaminer.h"
 
 #include "CommandRefused.h"
 
@@ -20,12 +20,12 @@ QString cannotOpen(const QString& path, const QString& reason) {
 
 } // namespace
 
-PopplerPdfInspector::PopplerPdfInspector() {
+PopplerPdfExaminer::PopplerPdfExaminer() {
     // poppler reports every repair it makes on stderr; the refusals below say what matters.
     poppler::set_debug_error_function(ignorePopplerMessage, nullptr);
 }
 
-PdfFacts PopplerPdfInspector::inspect(const QString& path) {
+PdfFacts PopplerPdfExaminer::examine(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         throw CommandRefused(cannotOpen(path, QStringLiteral("the file does not exist.")));

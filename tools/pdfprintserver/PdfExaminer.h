@@ -11,17 +11,17 @@ struct PdfFacts {
 
 // Looks into a PDF file. A file that cannot be opened as a PDF (missing, not a plain file,
 // damaged beyond repair, locked by a password, without pages) throws CommandRefused.
-class PdfInspector {
+class PdfExaminer {
 public:
-    virtual ~PdfInspector() = default;
-    virtual PdfFacts inspect(const QString& path) = 0;
+    virtual ~PdfExaminer() = default;
+    virtual PdfFacts examine(const QString& path) = 0;
 };
 
-// The inspector backed by poppler.
-class PopplerPdfInspector : public PdfInspector {
+// The examiner backed by poppler.
+class PopplerPdfExaminer : public PdfExaminer {
 public:
-    PopplerPdfInspector();
-    PdfFacts inspect(const QString& path) override;
+    PopplerPdfExaminer();
+    PdfFacts examine(const QString& path) override;
 };
 
 } // namespace qp::pdfserver
