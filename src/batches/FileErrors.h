@@ -9,10 +9,10 @@ namespace qp {
 // Numbers for file failures beyond those every part of the program shares.
 namespace FileErrorNumber {
 constexpr long OutOfMemory = 7;
-constexpr long DiskFull = 61;
-constexpr long BadFileName = 64;
-constexpr long TooManyFiles = 67;
-constexpr long PathFileAccessError = 75;
+constexpr long DiskFull = ErrorNumber::DiskFull;
+constexpr long BadFileName = ErrorNumber::BadFileName;
+constexpr long TooManyFiles = ErrorNumber::TooManyFiles;
+constexpr long PathFileAccessError = ErrorNumber::PathFileAccessError;
 } // namespace FileErrorNumber
 
 enum class FileAction { Read, Write };

@@ -20,7 +20,7 @@ const QString SettingsSection = QStringLiteral("Settings");
 
 // Failures that are not AppErrors (a library's own exception) still end the run with a
 // number the user can report.
-constexpr long UnexpectedFailure = 51;
+constexpr long UnexpectedFailure = ErrorNumber::UnexpectedFailure;
 
 bool isUnusableEntry(const AppError& error) {
     return error.number() == ErrorNumber::CannotBind ||

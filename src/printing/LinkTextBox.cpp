@@ -7,8 +7,8 @@ namespace qp {
 
 namespace {
 
-constexpr long InvalidPropertyValue = 380;
-constexpr long NoConversationOpen = 294;
+constexpr long InvalidPropertyValue = ErrorNumber::InvalidPropertyValue;
+constexpr long NoConversationOpen = ErrorNumber::ConversationNotOpen;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AppError.h"
 #include "printing/Conversation.h"
 
 #include <QDBusConnection>
@@ -16,9 +17,9 @@ namespace qp {
 class DBusConversation : public Conversation {
 public:
     // The server went away (ended, crashed, was killed) before it answered a command.
-    static constexpr long ServerQuitError = 291;
+    static constexpr long ServerQuitError = ErrorNumber::ConversationServerQuit;
     // execute() without an open conversation.
-    static constexpr long NotOpenError = 293;
+    static constexpr long NotOpenError = ErrorNumber::ConversationNotOpen;
     // The time-out of a command sent with the client's default (timeoutTenths < 0).
     static constexpr int defaultTimeoutTenths = 600;
 

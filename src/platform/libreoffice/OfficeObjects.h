@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AppError.h"
 #include "platform/CupsPrinters.h"
 #include "printing/Automation.h"
 
@@ -44,8 +45,8 @@ private:
 
 // Unknown members raise this number, as late binding does for a missing member.
 namespace OfficeErrors {
-constexpr long MemberNotSupported = 438;
-constexpr long SubscriptOutOfRange = 9;
+constexpr long MemberNotSupported = ErrorNumber::MemberNotSupported;
+constexpr long SubscriptOutOfRange = ErrorNumber::SubscriptOutOfRange;
 } // namespace OfficeErrors
 
 } // namespace qp
