@@ -184,7 +184,9 @@ void frmWrdPrint::buildControls() {
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(px(kStatusHeight));
     sbPrintStat = new QLabel(bar);
-    bar->addWidget(sbPrintStat, 1);
+    // A permanent widget: QStatusBar hides its ordinary widgets while a temporary message
+    // (such as a menu entry's status tip) is shown.
+    bar->addPermanentWidget(sbPrintStat, 1);
     setStatusBar(bar);
 }
 

@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, TheStatusLineSurvivesOpeningAMenu) {
     auto* file = f.find<QMenu>("mnuFile");
     file->popup(f.window().mapToGlobal(QPoint(10, 10)));
     QTest::qWait(50);
-    f.window().statusBar()->showMessage(QString()); // what hovering a menu entry does
+    f.window().statusBar()->showMessage("Opens a batch file"); // what hovering an entry does
     file->hide();
     EXPECT_EQ(status->text(), "Ready");
     EXPECT_TRUE(status->isVisible());
