@@ -20,7 +20,9 @@ public:
     QString path() { return m_store.read(application(), section(), pathKey()); }
     // Declined only when the stored text is a number equal to 1 ("1", " 1", "1.0");
     // anything else, the empty text included, means not declined.
-    bool declined() { return isDeclinedText(m_store.read(application(), section(), declinedKey())); }
+    bool declined() {
+        return isDeclinedText(m_store.read(application(), section(), declinedKey()));
+    }
 
     void setPath(const QString& path) { m_store.write(application(), section(), pathKey(), path); }
     void setDeclined(bool declined) {

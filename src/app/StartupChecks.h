@@ -19,8 +19,8 @@ public:
 // the PDF printing program is, asking on the first run, and remember a refusal.
 class StartupChecks {
 public:
-    StartupChecks(StartupView& view, SettingsStore& store, Prompter& prompter,
-                  FileDialog& dlgWrd, QString searchDir)
+    StartupChecks(StartupView& view, SettingsStore& store, Prompter& prompter, FileDialog& dlgWrd,
+                  QString searchDir)
         : m_view(view), m_settings(store), m_prompter(prompter), m_dlgWrd(dlgWrd),
           m_searchDir(std::move(searchDir)) {}
 

@@ -19,12 +19,12 @@ constexpr long FileNotFound = 53;
 constexpr long PathNotFound = 76;
 constexpr long PermissionDenied = 70;
 constexpr long DeviceIOError = 57;
-constexpr long ConversationRefused = 285;  // the server refused a command
-constexpr long ConversationTimeout = 286;  // a command did not finish within its time-out
-constexpr long ProgramNotStarted = 53;     // the program could not be started (file not found)
+constexpr long ConversationRefused = 285; // the server refused a command
+constexpr long ConversationTimeout = 286; // a command did not finish within its time-out
+constexpr long ProgramNotStarted = 53;    // the program could not be started (file not found)
 constexpr long Overflow = 6;
 constexpr long SubscriptOutOfRange = 9;
-constexpr long UnexpectedFailure = 51;     // a failure that carries no number of its own
+constexpr long UnexpectedFailure = 51; // a failure that carries no number of its own
 constexpr long DiskFull = 61;
 constexpr long BadFileName = 64;
 constexpr long TooManyFiles = 67;
@@ -33,8 +33,8 @@ constexpr long InvalidPropertyValue = 380;
 constexpr long ConversationServerQuit = 291; // the server ended before it answered
 constexpr long ConversationNotOpen = 294;    // a command without an open conversation
 constexpr long MemberNotSupported = 438;
-constexpr long AutomationError = 440;      // a member call on a bound document failed
-constexpr long ListFull = 7;               // the batch list cannot take more entries (out of memory)
+constexpr long AutomationError = 440; // a member call on a bound document failed
+constexpr long ListFull = 7;          // the batch list cannot take more entries (out of memory)
 } // namespace ErrorNumber
 
 // A failure with the number and description that error handlers test and show.

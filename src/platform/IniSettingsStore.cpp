@@ -64,9 +64,8 @@ bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
 }
 
 QSettings::Format literalIniFormat() {
-    static const QSettings::Format format =
-        QSettings::registerFormat(QStringLiteral("conf"), readLiteralIni, writeLiteralIni,
-                                  Qt::CaseInsensitive);
+    static const QSettings::Format format = QSettings::registerFormat(
+        QStringLiteral("conf"), readLiteralIni, writeLiteralIni, Qt::CaseInsensitive);
     return format;
 }
 
@@ -145,8 +144,8 @@ QString IniSettingsStore::read(const QString& application, const QString& sectio
     return settings.value(findKey(settings, section, key)).toString();
 }
 
-void IniSettingsStore::write(const QString& application, const QString& section,
-                             const QString& key, const QString& value) {
+void IniSettingsStore::write(const QString& application, const QString& section, const QString& key,
+                             const QString& value) {
     checkName(application);
     checkName(section);
     checkName(key);

@@ -60,13 +60,12 @@ bool isDroppableKind(const QString& path) {
 } // namespace
 
 frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
-    : QMainWindow(parent), m_services(std::move(services)),
-      m_dlgWrd(m_services.fileDialogBackend),
+    : QMainWindow(parent), m_services(std::move(services)), m_dlgWrd(m_services.fileDialogBackend),
       m_startup(*this, m_services.settings, m_services.prompter, m_dlgWrd,
                 m_services.executableDir),
-      m_batchRun(std::make_unique<BatchRun>(
-          static_cast<BatchRunView&>(*this), m_services.prompter, m_services.settings,
-          m_services.automation, m_services.programStarter, m_services.conversation)) {
+      m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_services.prompter,
+                                            m_services.settings, m_services.automation,
+                                            m_services.programStarter, m_services.conversation)) {
     initIconResources();
     setObjectName(QStringLiteral("frmWrdPrint"));
     setWindowTitle(QStringLiteral("Quirepress"));
@@ -235,10 +234,10 @@ void frmWrdPrint::buildMenus() {
 
 void frmWrdPrint::setTabOrderAndNames() {
     const std::pair<QWidget*, const char*> named[] = {
-        {fraWrd, "fraWrd"},        {Label1, "Label1"},         {txtfiletoadd, "txtfiletoadd"},
-        {cmdBrowse, "cmdBrowse"},  {cmdAdd, "cmdAdd"},         {lstFiles, "lstFiles"},
-        {cmdclear, "cmdclear"},    {cmdExecute, "cmdExecute"}, {progresslabel, "progresslabel"},
-        {Progress, "Progress"},    {sbPrintStat, "sbPrintStat"}, {Text1, "Text1"},
+        {fraWrd, "fraWrd"},       {Label1, "Label1"},           {txtfiletoadd, "txtfiletoadd"},
+        {cmdBrowse, "cmdBrowse"}, {cmdAdd, "cmdAdd"},           {lstFiles, "lstFiles"},
+        {cmdclear, "cmdclear"},   {cmdExecute, "cmdExecute"},   {progresslabel, "progresslabel"},
+        {Progress, "Progress"},   {sbPrintStat, "sbPrintStat"}, {Text1, "Text1"},
     };
     for (const auto& [widget, name] : named)
         widget->setObjectName(QLatin1String(name));
@@ -305,9 +304,9 @@ void frmWrdPrint::centreOnScreen() {
         return;
     QSize outer = frameGeometry().size();
     if (!m_shownOnce)
-        outer = size() + QSize(px(kMinOuterWidth - kClientWidth),
-                               px(kMinOuterHeight - kClientHeight) -
-                                   menuBar()->sizeHint().height());
+        outer =
+            size() + QSize(px(kMinOuterWidth - kClientWidth),
+                           px(kMinOuterHeight - kClientHeight) - menuBar()->sizeHint().height());
     const QRect screenRect = s->geometry();
     move(screenRect.x() + screenRect.width() / 2 - outer.width() / 2,
          screenRect.y() + screenRect.height() / 2 - outer.height() / 2);
@@ -431,7 +430,8 @@ void frmWrdPrint::lstFiles_KeyUp(int key) {
 void frmWrdPrint::mnuClearList_Click() {
     if (lstFiles->count() > 0) {
         if (!m_services.prompter.askYesNo(
-                QStringLiteral("This will clear your current job. Are you sure you want to do this?"),
+                QStringLiteral(
+                    "This will clear your current job. Are you sure you want to do this?"),
                 QStringLiteral("Clear List..."), PromptIcon::Exclamation))
             return;
         lstFiles->clear();
@@ -464,10 +464,9 @@ void frmWrdPrint::lstFiles_OLEDragDrop(const QMimeData* data) {
     }
     for (const QString& path : paths) {
         if (!isDroppableKind(path)) {
-            m_services.prompter.tell(QStringLiteral("File ") + path +
-                                         QStringLiteral(" is not a supported file."),
-                                     QStringLiteral("Improper file format..."),
-                                     PromptIcon::Information);
+            m_services.prompter.tell(
+                QStringLiteral("File ") + path + QStringLiteral(" is not a supported file."),
+                QStringLiteral("Improper file format..."), PromptIcon::Information);
             continue;
         }
         if (!appendEntry(path))

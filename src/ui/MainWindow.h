@@ -37,8 +37,8 @@ struct MainWindowServices {
     ProgramStarter& programStarter;
     Conversation& conversation;
     HelpViewer& helpViewer;
-    QString executableDir;               // the folder that holds the program
-    std::function<void()> endProgram;    // ends the program at once
+    QString executableDir;            // the folder that holds the program
+    std::function<void()> endProgram; // ends the program at once
 };
 
 // The main window: the batch list and everything that edits, prints, saves and opens it.

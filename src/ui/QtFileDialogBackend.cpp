@@ -17,8 +17,7 @@ QStringList QtFileDialogBackend::nameFilters(const QString& filter) {
         // Qt reads the patterns from the last parentheses of a filter; descriptions such as
         // "Word Files (*.doc)" already end with them.
         if (description.endsWith(QLatin1Char(')')) &&
-            description.mid(description.lastIndexOf(QLatin1Char('(')) + 1).chopped(1) ==
-                patterns)
+            description.mid(description.lastIndexOf(QLatin1Char('(')) + 1).chopped(1) == patterns)
             result << description;
         else
             result << QStringLiteral("%1 (%2)").arg(description, patterns);

@@ -1,5 +1,4 @@
 #include "OfficeTestSupport.h"
-#include "core/AppError.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "platform/libreoffice/OfficeProfile.h"
 #include "support/Fakes.h"
@@ -10,18 +9,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cups/cups.h>
-#include <gtest/gtest.h>
 
 namespace qp::test {
 namespace {
-
-const QString Queue = QStringLiteral("corpus");
 
 // One Word, Excel or PowerPoint document of the corpus and what printing it must give.
 struct CorpusDocument {
@@ -29,8 +23,7 @@ struct CorpusDocument {
     QString fileName;
     int pages = 0;       // of the whole document
     int worksheets = -1; // as LibreOffice counts them, for workbooks
-    bool cannotBind = false;
-    QString why;
+    QString whyNotBound; // empty when it must print
 };
 
 void PrintTo(const CorpusDocument& document, std::ostream* out) {
@@ -39,45 +32,33 @@ void PrintTo(const CorpusDocument& document, std::ostream* out) {
 
 std::vector<CorpusDocument> readManifest() {
     std::vector<CorpusDocument> documents;
-    const QString dir = corpusDir();
-    if (dir.isEmpty())
-        return documents;
-    QFile manifest(dir + QStringLiteral("/MANIFEST.tsv"));
-    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile manifest(corpusDir() + QStringLiteral("/MANIFEST.tsv"));
+    if (corpusDir().isEmpty() || !manifest.open(QIODevice::ReadOnly | QIODevice::Text))
         return documents;
     const QStringList header = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
-    const int kind = header.indexOf(QStringLiteral("kind"));
-    const int name = header.indexOf(QStringLiteral("file_name"));
-    const int pages = header.indexOf(QStringLiteral("pages_or_result"));
-    const int sheets = header.indexOf(QStringLiteral("worksheets"));
-    const int encrypted = header.indexOf(QStringLiteral("encrypted"));
-    const int notes = header.indexOf(QStringLiteral("notes"));
+    const auto column = [&](const QStringList& row, const char* name) {
+        return row[header.indexOf(QLatin1String(name))];
+    };
     while (!manifest.atEnd()) {
         const QStringList row = QString::fromUtf8(manifest.readLine()).chopped(1).split('\t');
-        if (row.size() < header.size() || row[kind] == QLatin1String("pdf"))
+        if (row.size() < header.size() || column(row, "kind") == QLatin1String("pdf"))
             continue;
-        CorpusDocument document;
-        document.kind = row[kind];
-        document.fileName = row[name];
-        document.pages = row[pages].toInt();
+        CorpusDocument document{column(row, "kind"), column(row, "file_name"),
+                                column(row, "pages_or_result").toInt()};
         const QRegularExpressionMatch count =
-            QRegularExpression(QStringLiteral("LO=(\\d+)")).match(row[sheets]);
+            QRegularExpression(QStringLiteral("LO=(\\d+)")).match(column(row, "worksheets"));
         if (count.hasMatch())
             document.worksheets = count.captured(1).toInt();
-        if (row[encrypted].startsWith(QLatin1String("yes"))) {
-            document.cannotBind = true;
-            document.why = QStringLiteral("protected by a password");
-        } else if (row[notes].contains(QLatin1String("falls back to text import"))) {
-            // LibreOffice would print its bytes as text: the adapter refuses it.
-            document.cannotBind = true;
-            document.why = QStringLiteral("opens only as plain text");
-        }
+        if (column(row, "encrypted").startsWith(QLatin1String("yes")))
+            document.whyNotBound = QStringLiteral("protected by a password");
+        else if (column(row, "notes").contains(QLatin1String("falls back to text import")))
+            document.whyNotBound = QStringLiteral("opens only as plain text");
         documents.push_back(document);
     }
     return documents;
 }
 
-// Pages of the PDF that this LibreOffice exports for the document, as the manifest counts.
+// Pages of the PDF that this LibreOffice exports for the document.
 int exportedPages(const QString& path) {
     QTemporaryDir out;
     OfficeProfile profile(LibreOfficeAutomation::defaultProgramDir());
@@ -93,12 +74,12 @@ int exportedPages(const QString& path) {
 }
 
 // Whether CUPS has finished every job sent to the queue so far.
-bool queueDrained(int timeoutMs) {
+bool queueDrained(const QString& queue, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs) {
         cups_job_t* jobs = nullptr;
-        const int active = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, Queue.toUtf8().constData(), 0,
+        const int active = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 0,
                                         CUPS_WHICHJOBS_ACTIVE);
         cupsFreeJobs(active, jobs);
         if (active == 0)
@@ -108,82 +89,63 @@ bool queueDrained(int timeoutMs) {
     return false;
 }
 
-class OfficeCorpus : public ::testing::TestWithParam<CorpusDocument> {
+class OfficeCorpus : public OfficeSuite, public ::testing::WithParamInterface<CorpusDocument> {
 protected:
     static void SetUpTestSuite() {
-        cups = new PrivateCups;
-        cups->addKeepingQueue(Queue, true);
-        settings = new FakeSettingsStore;
-        office = new LibreOfficeAutomation(*settings);
+        OfficeSuite::SetUpTestSuite();
+        office = new LibreOfficeAutomation(settings);
     }
     static void TearDownTestSuite() {
         delete office;
-        delete settings;
-        delete cups;
+        OfficeSuite::TearDownTestSuite();
     }
-    static PrivateCups* cups;
-    static FakeSettingsStore* settings;
-    static LibreOfficeAutomation* office;
+    static inline FakeSettingsStore settings;
+    static inline LibreOfficeAutomation* office = nullptr;
 };
-
-PrivateCups* OfficeCorpus::cups = nullptr;
-FakeSettingsStore* OfficeCorpus::settings = nullptr;
-LibreOfficeAutomation* OfficeCorpus::office = nullptr;
 
 TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
     const CorpusDocument& expected = GetParam();
-    const QString path =
-        corpusDir() + QLatin1Char('/') + expected.kind + QLatin1Char('/') + expected.fileName;
+    const QString path = QStringLiteral("%1/%2/%3").arg(corpusDir(), expected.kind, expected.fileName);
     ASSERT_TRUE(QFile::exists(path)) << path.toStdString();
-    const int before = cups->jobFiles(Queue).size();
     QElapsedTimer timer;
     timer.start();
 
-    if (expected.cannotBind) {
-        try {
-            office->bind(path);
-            FAIL() << "bound although " << expected.why.toStdString();
-        } catch (const AppError& error) {
-            EXPECT_EQ(error.number(), ErrorNumber::CannotBind) << error.what();
-        }
+    if (!expected.whyNotBound.isEmpty()) {
+        EXPECT_EQ(failureOf([&] { office->bind(path); }).number(), ErrorNumber::CannotBind)
+            << "bound although " << expected.whyNotBound.toStdString();
         EXPECT_EQ(office->openDocumentCount(), 0);
-        EXPECT_FALSE(cups->waitForJobs(Queue, before + 1, 1000)) << "something was printed";
+        EXPECT_FALSE(cups->waitForJobs(Queue, m_jobsBefore + 1, 1000)) << "something was printed";
         return;
     }
-
     {
         auto document = office->bind(path);
-        if (expected.kind == QLatin1String("xls")) {
+        if (expected.kind == QLatin1String("xls"))
             EXPECT_EQ(document->object(QStringLiteral("Worksheets"))
                           ->value(QStringLiteral("Count"))
                           .toInt(),
                       expected.worksheets);
-        }
         if (expected.kind == QLatin1String("doc"))
             document->call(QStringLiteral("Activate"));
-        // The whole document in one job: its page count is the manifest's.
+        // The whole document in one print: its page count is the manifest's.
         document->call(QStringLiteral("PrintOut"));
         document->call(QStringLiteral("Close"));
     }
     // LibreOffice sends a document whose pages change size or orientation as one job per
     // run of equal pages; all of them were handed to CUPS when PrintOut returned.
-    ASSERT_TRUE(queueDrained(120000)) << cups->log().toStdString();
-    ASSERT_GE(cups->jobFiles(Queue).size(), before + 1);
+    ASSERT_TRUE(queueDrained(Queue, 120000)) << cups->log().toStdString();
+    const QStringList jobs = cups->jobFiles(Queue).mid(m_jobsBefore);
+    ASSERT_GE(jobs.size(), 1);
     int pages = 0;
-    QStringList perJob;
-    for (const QString& job : cups->jobFiles(Queue).mid(before)) {
+    for (const QString& job : jobs)
         pages += pdfPages(job);
-        perJob << QString::number(pdfPages(job));
-    }
     if (pages != expected.pages) {
         // The manifest was made on a machine with other fonts and paper; what this office
         // makes of the document on export is the count to meet then, up to the small
         // difference between a printer's layout and an export's.
         const int exported = exportedPages(path);
-        const int slack = std::max(2, exported / 20);
-        EXPECT_LE(std::abs(pages - exported), slack)
-            << "printed " << pages << " pages (jobs: " << perJob.join(' ').toStdString()
-            << "), the manifest says " << expected.pages << ", this office exports " << exported;
+        EXPECT_LE(std::abs(pages - exported), std::max(2, exported / 20))
+            << "printed " << pages << " pages in " << jobs.size() << " jobs, the manifest says "
+            << expected.pages << ", this office exports " << exported;
         std::printf("%s: printed %d pages, manifest %d, exported here %d\n",
                     qPrintable(expected.fileName), pages, expected.pages, exported);
     }
@@ -192,12 +154,11 @@ TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
     EXPECT_LT(timer.elapsed(), 120000);
 }
 
-std::string testName(const ::testing::TestParamInfo<CorpusDocument>& info) {
-    std::string name = QStringLiteral("%1_%2").arg(info.index).arg(info.param.kind).toStdString();
-    return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Manifest, OfficeCorpus, ::testing::ValuesIn(readManifest()), testName);
+INSTANTIATE_TEST_SUITE_P(Manifest, OfficeCorpus, ::testing::ValuesIn(readManifest()),
+                         [](const ::testing::TestParamInfo<CorpusDocument>& info) {
+                             return QStringLiteral("%1_%2").arg(info.index).arg(info.param.kind)
+                                 .toStdString();
+                         });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(OfficeCorpus);
 
 TEST(OfficeCorpusPresence, TheCorpusIsThere) {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/AppError.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace qp {
@@ -10,6 +14,8 @@ class OfficeProfile;
 }
 
 namespace qp::test {
+
+class PrivateCups;
 
 // Small Word, Excel and PowerPoint files made for the tests by LibreOffice itself from flat
 // ODF text: a 2-page document, a workbook of 3 sheets (each naming itself in A1) and a
@@ -21,22 +27,39 @@ public:
     QString doc() const { return m_dir.filePath(QStringLiteral("letter.doc")); }
     QString xls() const { return m_dir.filePath(QStringLiteral("book.xls")); }
     QString ppt() const { return m_dir.filePath(QStringLiteral("slides.ppt")); }
-    // A copy of a fixture under another name in the same folder.
     QString copy(const QString& source, const QString& name) const;
-    // A file of that name holding the bytes given.
     QString file(const QString& name, const QByteArray& content) const;
-    QString folder() const { return m_dir.path(); }
 
     static const QStringList& sheetMarks();
 
 private:
-    void convert(const QString& format, const QString& source);
     QTemporaryDir m_dir;
     std::unique_ptr<OfficeProfile> m_profile;
 };
 
+// A private CUPS server whose default queue keeps every job, and the fixtures, for one suite.
+class OfficeSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    // The jobs added since SetUp or the last call, once there are that many; fails on too
+    // few or too many.
+    QStringList newJobs(int expected);
+
+    static const QString Queue;
+    static PrivateCups* cups;
+    static OfficeFixtures* fixtures;
+    int m_jobsBefore = 0;
+};
+
+// The error the action raises; number 0 (and a failure) when it raises none.
+AppError failureOf(const std::function<void()>& action);
+
 int pdfPages(const QString& path);
 QString pdfText(const QString& path);
+// Which of the fixture workbook's sheets (0-based) a printed job shows.
+QList<int> sheetsIn(const QString& job);
 // The corpus of real documents, or empty when it is not there.
 QString corpusDir();
 // Whether tests must not skip for lack of something (CI).

@@ -1,6 +1,6 @@
-#include "support/PrivateCups.h"
 #include "core/AppError.h"
 #include "platform/CupsPrinters.h"
+#include "support/PrivateCups.h"
 
 #include <QFile>
 #include <QProcess>
@@ -18,11 +18,15 @@ QByteArray readAll(const QString& path) {
     return file.readAll();
 }
 
-// Sends a file with the lp command, as any CUPS client of the private server would.
-void submit(const QString& queue, const QString& path) {
+// Sends the bytes with the lp command, as any CUPS client of the private server would.
+void submit(const QString& queue, const QByteArray& content) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("job")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
     QProcess lp;
     lp.setProcessChannelMode(QProcess::MergedChannels);
-    lp.start(QStringLiteral("lp"), {QStringLiteral("-d"), queue, path});
+    lp.start(QStringLiteral("lp"), {QStringLiteral("-d"), queue, file.fileName()});
     ASSERT_TRUE(lp.waitForFinished(30000));
     ASSERT_EQ(lp.exitCode(), 0) << lp.readAll().toStdString();
 }
@@ -40,44 +44,26 @@ bool serverAnswers(const QString& socket) {
     return answered;
 }
 
-QString writeTemp(QTemporaryDir& dir, const QString& name, const QByteArray& content) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    return path;
-}
-
-TEST(PrivateCups, KeepsEachJobExactlyAsSentInOrderOfArrival) {
+TEST(PrivateCups, KeepsEachJobExactlyAsSentInOrderAndInItsOwnQueue) {
     PrivateCups cups;
-    cups.addKeepingQueue(QStringLiteral("keep"), true);
-    QTemporaryDir dir;
+    const QString keep = QStringLiteral("keep");
+    cups.addKeepingQueue(keep, true);
+    cups.addKeepingQueue(QStringLiteral("other"), false);
     // Bytes that any filter or text conversion would change.
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary.append(static_cast<char>(i * 7 % 256));
-    const QString first = writeTemp(dir, QStringLiteral("first.bin"), binary);
-    const QString second = writeTemp(dir, QStringLiteral("second.txt"), "second job\r\n");
-    submit(QStringLiteral("keep"), first);
-    ASSERT_TRUE(cups.waitForJobs(QStringLiteral("keep"), 1, 30000)) << cups.log().toStdString();
-    submit(QStringLiteral("keep"), second);
-    ASSERT_TRUE(cups.waitForJobs(QStringLiteral("keep"), 2, 30000)) << cups.log().toStdString();
-
-    const QStringList jobs = cups.jobFiles(QStringLiteral("keep"));
+    const QList<QByteArray> sent = {binary, "second job\r\n"};
+    for (int i = 0; i < sent.size(); ++i) {
+        submit(keep, sent[i]);
+        ASSERT_TRUE(cups.waitForJobs(keep, i + 1, 30000)) << cups.log().toStdString();
+    }
+    const QStringList jobs = cups.jobFiles(keep);
     ASSERT_EQ(jobs.size(), 2);
-    EXPECT_EQ(readAll(jobs[0]), binary);
-    EXPECT_EQ(readAll(jobs[1]), QByteArray("second job\r\n"));
-    EXPECT_FALSE(cups.waitForJobs(QStringLiteral("keep"), 3, 500));
-}
-
-TEST(PrivateCups, QueuesKeepTheirJobsApart) {
-    PrivateCups cups;
-    cups.addKeepingQueue(QStringLiteral("left"), true);
-    cups.addKeepingQueue(QStringLiteral("right"), false);
-    QTemporaryDir dir;
-    submit(QStringLiteral("right"), writeTemp(dir, QStringLiteral("r"), "for the right"));
-    ASSERT_TRUE(cups.waitForJobs(QStringLiteral("right"), 1, 30000));
-    EXPECT_TRUE(cups.jobFiles(QStringLiteral("left")).isEmpty());
+    EXPECT_EQ(readAll(jobs[0]), sent[0]);
+    EXPECT_EQ(readAll(jobs[1]), sent[1]);
+    EXPECT_FALSE(cups.waitForJobs(keep, 3, 500));
+    EXPECT_TRUE(cups.jobFiles(QStringLiteral("other")).isEmpty());
 }
 
 TEST(PrivateCups, PointsClientsAtItsOwnSocketAndStopsTheServerOnTeardown) {
@@ -89,8 +75,7 @@ TEST(PrivateCups, PointsClientsAtItsOwnSocketAndStopsTheServerOnTeardown) {
         socket = cups.socketPath();
         EXPECT_EQ(qgetenv("CUPS_SERVER"), socket.toLocal8Bit());
         EXPECT_NE(qgetenv("HOME"), homeBefore);
-        EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(qgetenv("HOME")) +
-                                   QStringLiteral("/.cups/lpoptions")));
+        EXPECT_FALSE(QFile::exists(qEnvironmentVariable("HOME") + QStringLiteral("/.cups/lpoptions")));
         EXPECT_TRUE(serverAnswers(socket));
     }
     EXPECT_EQ(qgetenv("CUPS_SERVER"), serverBefore);
@@ -98,27 +83,19 @@ TEST(PrivateCups, PointsClientsAtItsOwnSocketAndStopsTheServerOnTeardown) {
     EXPECT_FALSE(serverAnswers(socket));
 }
 
-TEST(CupsPrinters, FollowsTheServersDefaultDestination) {
+TEST(CupsPrinters, FollowsTheServersDefaultAndRaises5140WithoutOne) {
     PrivateCups cups;
     CupsPrinters printers;
     EXPECT_EQ(printers.defaultDestination(), QString());
-
     cups.addKeepingQueue(QStringLiteral("alpha"), true);
     cups.addKeepingQueue(QStringLiteral("beta"), false);
     EXPECT_EQ(printers.defaultDestination(), QStringLiteral("alpha"));
     EXPECT_EQ(printers.requireDefaultDestination(), QStringLiteral("alpha"));
-
     cups.setDefault(QStringLiteral("beta"));
     EXPECT_EQ(printers.requireDefaultDestination(), QStringLiteral("beta"));
 
     cups.clearDefault();
     EXPECT_EQ(printers.defaultDestination(), QString());
-}
-
-TEST(CupsPrinters, NoDefaultDestinationRaises5140WithTheUsersMessage) {
-    PrivateCups cups;
-    cups.addKeepingQueue(QStringLiteral("only"), false);
-    CupsPrinters printers;
     try {
         printers.requireDefaultDestination();
         FAIL() << "no error without a default destination";

@@ -5,38 +5,107 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <signal.h>
 
 namespace qp::test {
 
-namespace {
-
-QString serviceName() {
-    return dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control")).service;
+std::vector<CorpusPdf> corpusPdfs() {
+    const QDir corpus(qEnvironmentVariable("QP_CORPUS_DIR"));
+    QFile manifest(corpus.filePath(QStringLiteral("MANIFEST.tsv")));
+    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        ADD_FAILURE() << "no corpus manifest at " << manifest.fileName().toStdString();
+        return {};
+    }
+    const QStringList header = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
+    const int kind = header.indexOf(QStringLiteral("kind"));
+    const int name = header.indexOf(QStringLiteral("file_name"));
+    const int pages = header.indexOf(QStringLiteral("pages_or_result"));
+    const int encrypted = header.indexOf(QStringLiteral("encrypted"));
+    std::vector<CorpusPdf> pdfs;
+    while (!manifest.atEnd()) {
+        const QStringList row = QString::fromUtf8(manifest.readLine()).chopped(1).split('\t');
+        if (row.size() <= std::max({kind, name, pages, encrypted}) || row[kind] != "pdf")
+            continue;
+        bool numeric = false;
+        const int pageCount = row[pages].toInt(&numeric);
+        pdfs.push_back({corpusPdf(row[name]), pageCount,
+                        !numeric && row[pages].startsWith(QLatin1String("fails")),
+                        !row[encrypted].contains(QLatin1String("print:no"))});
+    }
+    EXPECT_EQ(pdfs.size(), 15u) << "the corpus should hold 15 PDFs";
+    return pdfs;
 }
 
-} // namespace
+QString corpusPdf(const QString& fileName) {
+    return QDir(qEnvironmentVariable("QP_CORPUS_DIR")).filePath(QStringLiteral("pdf/") + fileName);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        ADD_FAILURE() << "cannot read " << path.toStdString();
+    return file.readAll();
+}
+
+void copyFile(const QString& from, const QString& to) {
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QFile::remove(to);
+    EXPECT_TRUE(QFile::copy(from, to)) << from.toStdString() << " -> " << to.toStdString();
+}
+
+int pdfPageCount(const QString& path) {
+    QProcess pdfinfo;
+    pdfinfo.start(QStringLiteral("pdfinfo"), {path});
+    if (!pdfinfo.waitForFinished(60000) || pdfinfo.exitCode() != 0)
+        return -1;
+    static const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)\\s*$"),
+                                          QRegularExpression::MultilineOption);
+    const auto match = pages.match(QString::fromUtf8(pdfinfo.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+std::optional<AppError> failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+void expectFailure(const std::function<void()>& action, long number, const QString& words) {
+    const auto error = failureOf(action);
+    if (!error) {
+        ADD_FAILURE() << "it did not fail";
+        return;
+    }
+    EXPECT_EQ(error->number(), number) << error->description().toStdString();
+    EXPECT_TRUE(error->description().contains(words)) << error->description().toStdString();
+}
 
 QString pdfServerProgram() {
     return qEnvironmentVariable("QP_RUNTIME_DIR") + QStringLiteral("/quirepress-pdf-server");
 }
 
 QString conversationOwner() {
-    const auto reply = QDBusConnection::sessionBus().interface()->serviceOwner(serviceName());
+    const QString service =
+        dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control")).service;
+    const auto reply = QDBusConnection::sessionBus().interface()->serviceOwner(service);
     return reply.isValid() ? reply.value() : QString();
 }
 
 bool waitForConversationOwner(bool present, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        if (conversationOwner().isEmpty() != present)
-            return true;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (conversationOwner().isEmpty() == present) {
         if (deadline.hasExpired())
             return false;
         QThread::msleep(20);
     }
+    return true;
 }
 
 void endServingProcess() {
@@ -49,9 +118,12 @@ void endServingProcess() {
     EXPECT_TRUE(waitForConversationOwner(false, 10000)) << "the PDF print server did not end";
 }
 
-PdfServerProcess::PdfServerProcess(double idleSeconds) : m_process(std::make_unique<QProcess>()) {
+PdfServerProcess::PdfServerProcess(double idleSeconds, const QString& busAddress)
+    : m_process(std::make_unique<QProcess>()) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QP_PDF_SERVER_IDLE_SECONDS"), QString::number(idleSeconds));
+    if (!busAddress.isEmpty())
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
     m_process->setProcessEnvironment(environment);
     m_process->setProgram(pdfServerProgram());
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -63,7 +135,7 @@ PdfServerProcess::~PdfServerProcess() {
     const auto pid = m_process->processId();
     const bool wasOwner =
         QDBusConnection::sessionBus().interface()->servicePid(conversationOwner()).value() == pid;
-    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    m_process->kill();
     m_process->waitForFinished(10000);
     if (wasOwner)
         waitForConversationOwner(false, 10000);
@@ -76,12 +148,32 @@ void PdfServerProcess::start(bool waitForName) {
         ASSERT_TRUE(waitForConversationOwner(true, 10000)) << "the server did not take its name";
 }
 
-qint64 PdfServerProcess::pid() const {
-    return m_process->processId();
-}
-
 void PdfServerProcess::signal(int signalNumber) {
     ::kill(static_cast<pid_t>(m_process->processId()), signalNumber);
+}
+
+const QString KeptJobsTest::queue = QStringLiteral("keeper");
+PrivateCups* KeptJobsTest::cups = nullptr;
+
+void KeptJobsTest::SetUpTestSuite() {
+    cups = new PrivateCups;
+    cups->addKeepingQueue(queue, true);
+}
+
+void KeptJobsTest::TearDownTestSuite() {
+    delete cups;
+    cups = nullptr;
+}
+
+void KeptJobsTest::SetUp() {
+    cups->setDefault(queue);
+    jobsBefore = cups->jobFiles(queue).size();
+}
+
+QStringList KeptJobsTest::newJobs(int expected, int timeoutMs) {
+    EXPECT_TRUE(cups->waitForJobs(queue, jobsBefore + expected, timeoutMs))
+        << cups->log().toStdString();
+    return cups->jobFiles(queue).mid(jobsBefore);
 }
 
 } // namespace qp::test

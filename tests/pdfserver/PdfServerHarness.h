@@ -1,38 +1,78 @@
 #pragma once
 
+#include "core/AppError.h"
+#include "support/PrivateCups.h"
+
 #include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace qp::test {
 
-// The real quirepress-pdf-server of this build, as the tests start and end it on the
-// session bus of the test run.
-QString pdfServerProgram();
+// One PDF of the shared corpus and what its manifest says about it.
+struct CorpusPdf {
+    QString path;
+    int pages = 0; // 0 when it cannot be opened without its password
+    bool needsPassword = false;
+    bool printingAllowed = true;
+};
 
+// The PDFs listed in QP_CORPUS_DIR/MANIFEST.tsv; fails the test when the corpus is missing.
+std::vector<CorpusPdf> corpusPdfs();
+QString corpusPdf(const QString& fileName);
+
+QByteArray fileBytes(const QString& path);
+// Creates the folders on the way; fails the test when it cannot copy.
+void copyFile(const QString& from, const QString& to);
+// The page count pdfinfo reads from a kept job, or -1 when it cannot read one.
+int pdfPageCount(const QString& path);
+
+std::optional<AppError> failureOf(const std::function<void()>& action);
+// Fails the test unless the action fails with this number and words in its description.
+void expectFailure(const std::function<void()>& action, long number, const QString& words = {});
+
+// The real quirepress-pdf-server of this build.
+QString pdfServerProgram();
 // The unique bus name that owns the AcroView conversation now, or the empty text.
 QString conversationOwner();
-// Waits until someone owns (present) or nobody owns (!present) the conversation's name.
 bool waitForConversationOwner(bool present, int timeoutMs);
-// Ends whatever process serves the conversation, also one started detached by a batch
-// run, and waits until the name is free. Tests call it so that nothing outlives them.
+// Ends whatever process serves the conversation, also one a batch run started detached,
+// and waits until the name is free, so that nothing outlives a test.
 void endServingProcess();
 
-// A server started by the test itself, ended (SIGKILL) when the object goes.
+// A server started by the test itself, killed when the object goes.
 class PdfServerProcess {
 public:
-    // idleSeconds: QP_PDF_SERVER_IDLE_SECONDS for this server.
-    explicit PdfServerProcess(double idleSeconds = 60);
+    explicit PdfServerProcess(double idleSeconds = 60, const QString& busAddress = {});
     ~PdfServerProcess();
 
-    // Starts the process; with waitForName, until it owns the conversation's name.
+    // With waitForName, until it owns the conversation's name.
     void start(bool waitForName = true);
-    qint64 pid() const;
     void signal(int signalNumber);
     QProcess& process() { return *m_process; }
 
 private:
     std::unique_ptr<QProcess> m_process;
+};
+
+// A private CUPS server for the suite, whose default queue keeps every job as a file.
+class KeptJobsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override { endServingProcess(); }
+    // The jobs kept since the test began, once there are expected of them.
+    QStringList newJobs(int expected, int timeoutMs = 30000);
+
+    static const QString queue;
+    static PrivateCups* cups;
+    int jobsBefore = 0;
 };
 
 } // namespace qp::test

@@ -3,13 +3,10 @@
 // PDF entries to the real server, and everything arrives in the private CUPS queue in list
 // order.
 
-#include "CorpusManifest.h"
 #include "PdfServerHarness.h"
-#include "PrintedJobs.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusConversation.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
-#include "support/PrivateCups.h"
 #include "support/WindowFixture.h"
 
 #include <QDir>
@@ -18,24 +15,21 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 namespace qp::test {
 namespace {
 
-const QString queue = QStringLiteral("keeper");
+class WindowPrint : public KeptJobsTest {};
 
-TEST(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
-    PrivateCups cups;
-    cups.addKeepingQueue(queue, true);
+TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QDir corpus(qEnvironmentVariable("QP_CORPUS_DIR"));
     const QString word = corpus.filePath(QStringLiteral("doc/TestChineseProperties.doc"));
     const QString slides = corpus.filePath(QStringLiteral("ppt/table_test.ppt"));
-    const QString firstPdf = corpusPdf(QStringLiteral("sizes.pdf")).path;
+    const QString firstPdf = corpusPdf(QStringLiteral("sizes.pdf"));
     const QString secondPdf = dir.filePath(QStringLiteral("Angebot (Entwurf), [v2] – Größe.PDF"));
-    copyFile(corpusPdf(QStringLiteral("XiaoBiaoSong.pdf")).path, secondPdf);
+    copyFile(corpusPdf(QStringLiteral("XiaoBiaoSong.pdf")), secondPdf);
 
     WindowFixture fixture;
     LibreOfficeAutomation office(fixture.settings);
@@ -70,20 +64,17 @@ TEST(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
         << fixture.prompter.boxes.back().text.toStdString();
     EXPECT_EQ(fixture.prompter.boxes[1].title, QStringLiteral("Save batch..."));
     EXPECT_TRUE(fixture.listEntries().isEmpty());
-    ASSERT_TRUE(cups.waitForJobs(queue, 4, 120000)) << cups.log().toStdString();
-    const QStringList jobs = cups.jobFiles(queue);
+    const QStringList jobs = newJobs(4, 120000);
     ASSERT_EQ(jobs.size(), 4);
     // The PDFs are sent as they are; the Office documents come rendered by LibreOffice.
     EXPECT_EQ(fileBytes(jobs[1]), fileBytes(firstPdf));
     EXPECT_EQ(fileBytes(jobs[3]), fileBytes(secondPdf));
-    EXPECT_EQ(pdfPageCount(jobs[1]), 3);
     for (int office : {0, 2}) {
         const QByteArray job = fileBytes(jobs[office]);
         EXPECT_FALSE(job.isEmpty());
         EXPECT_NE(job, fileBytes(firstPdf));
         EXPECT_NE(job, fileBytes(secondPdf));
     }
-    endServingProcess();
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "core/AppError.h"
 #include "platform/IniSettingsStore.h"
+#include "core/AppError.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,8 @@ protected:
         QFile f(dir.filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    void writeFile(const QByteArray& text, const QString& name = QStringLiteral("Quirepress.conf")) {
+    void writeFile(const QByteArray& text,
+                   const QString& name = QStringLiteral("Quirepress.conf")) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);

@@ -8,8 +8,8 @@ PromptAnswer FakePrompter::ask(const QString& text, const QString& title, Prompt
                                PromptIcon icon) {
     boxes.push_back({text, title, buttons, icon});
     if (m_answers.empty()) {
-        ADD_FAILURE() << "unexpected message box \"" << title.toStdString() << "\": "
-                      << text.toStdString();
+        ADD_FAILURE() << "unexpected message box \"" << title.toStdString()
+                      << "\": " << text.toStdString();
         return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
     }
     const PromptAnswer answer = m_answers.front();
@@ -42,7 +42,8 @@ QString FakeSettingsStore::read(const QString& application, const QString& secti
 void FakeSettingsStore::write(const QString& application, const QString& section,
                               const QString& key, const QString& value) {
     if (failWrites)
-        throw AppError(ErrorNumber::PermissionDenied, QStringLiteral("Settings cannot be written."));
+        throw AppError(ErrorNumber::PermissionDenied,
+                       QStringLiteral("Settings cannot be written."));
     ++writes;
     m_values[joinKey(application, section, key)] = value;
 }

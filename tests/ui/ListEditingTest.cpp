@@ -49,8 +49,8 @@ TEST_F(ListEditingTest, AddAppendsAnyNonEmptyTextUnchanged) {
     add("/no/such/file.txt");
     add("/data/a.doc");
     add("/data/a.doc");
-    EXPECT_EQ(f.listEntries(), (QStringList{"   ", "/no/such/file.txt", "/data/a.doc",
-                                            "/data/a.doc"}));
+    EXPECT_EQ(f.listEntries(),
+              (QStringList{"   ", "/no/such/file.txt", "/data/a.doc", "/data/a.doc"}));
     EXPECT_TRUE(text()->text().isEmpty());
 }
 

@@ -101,11 +101,10 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsAndLocateAcrobatStartsHidden) {
     QStringList entries;
     for (QAction* a : file->actions())
         entries << (a->isSeparator() ? a->objectName() : a->objectName() + "=" + a->text());
-    EXPECT_EQ(entries, (QStringList{"mnuFileAdd=&Browse...", "mnuClearList=&Clear List",
-                                    "mnuLine4", "mnuOpenBatch=&Open Batch",
-                                    "mnuSaveBatch=&Save Batch", "mnuLine1",
-                                    "mnuLocateAcro=&Locate Acrobat", "mnuLine5",
-                                    "mnuFileExit=&Exit"}));
+    EXPECT_EQ(entries,
+              (QStringList{"mnuFileAdd=&Browse...", "mnuClearList=&Clear List", "mnuLine4",
+                           "mnuOpenBatch=&Open Batch", "mnuSaveBatch=&Save Batch", "mnuLine1",
+                           "mnuLocateAcro=&Locate Acrobat", "mnuLine5", "mnuFileExit=&Exit"}));
     EXPECT_FALSE(f.action("mnuLocateAcro")->isVisible());
     EXPECT_FALSE(f.action("mnuLine5")->isVisible());
     for (QAction* a : file->actions())
@@ -114,8 +113,8 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsAndLocateAcrobatStartsHidden) {
     QStringList help;
     for (QAction* a : f.find<QMenu>("mnuHelp")->actions())
         help << (a->isSeparator() ? a->objectName() : a->objectName() + "=" + a->text());
-    EXPECT_EQ(help, (QStringList{"mnuAbout=About Quirepress", "mnuLine3",
-                                 "mnuContents=&Contents"}));
+    EXPECT_EQ(help,
+              (QStringList{"mnuAbout=About Quirepress", "mnuLine3", "mnuContents=&Contents"}));
 }
 
 TEST_F(MainWindowTest, TabVisitsTheControlsInDesignOrderAndTheListStartsWithTheFocus) {
@@ -129,8 +128,8 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInDesignOrderAndTheListStartsWithTheF
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled());
     }
-    EXPECT_EQ(visited, (QStringList{"lstFiles", "txtfiletoadd", "cmdExecute", "cmdAdd",
-                                    "cmdBrowse", "cmdclear"}));
+    EXPECT_EQ(visited, (QStringList{"lstFiles", "txtfiletoadd", "cmdExecute", "cmdAdd", "cmdBrowse",
+                                    "cmdclear"}));
 }
 
 TEST_F(MainWindowTest, TheWindowCannotBeMadeSmallerThanItsDesignButMayGrow) {
