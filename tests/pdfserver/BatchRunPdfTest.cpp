@@ -82,8 +82,8 @@ protected:
         KeptJobsTest::SetUp();
         ASSERT_TRUE(dir.isValid());
         // The stored "Acrobat" program: the real server behind a script that counts starts.
-        launcher = dir.filePath(QStringLiteral("PDF server, [counted]/start server"));
-        startLog = dir.filePath(QStringLiteral("starts.log"));
+        launcher = dir.filePath("PDF server, [counted]/start server");
+        startLog = dir.filePath("starts.log");
         QDir().mkpath(QFileInfo(launcher).absolutePath());
         QFile script(launcher);
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
@@ -98,7 +98,7 @@ protected:
         return log.open(QIODevice::ReadOnly) ? log.readAll().count(what) : 0;
     }
     void run(const QString& acrobatPath) {
-        settings.set(QStringLiteral("Quirepress/Settings/Acrobat"), acrobatPath);
+        settings.set("Quirepress/Settings/Acrobat", acrobatPath);
         BatchRun batchRun(view, prompter, settings, automation, starter, conversation, clock);
         batchRun.run();
     }
@@ -116,16 +116,16 @@ protected:
 };
 
 TEST_F(BatchRunPdfTest, TwoPdfsStartTheServerOnceAndPrintTwoJobsInOrder) {
-    const QString first = dir.filePath(QStringLiteral("Rechnung Nr. 1, [Kopie] – Müller.pdf"));
-    copyFile(corpusPdf(QStringLiteral("rotation.pdf")), first);
-    const QString second = corpusPdf(QStringLiteral("tracemonkey.pdf"));
+    const QString first = dir.filePath("Rechnung Nr. 1, [Kopie] – Müller.pdf");
+    copyFile(corpusPdf("rotation.pdf"), first);
+    const QString second = corpusPdf("tracemonkey.pdf");
     view.entries = {first, second};
     prompter.script(PromptAnswer::No); // "Save batch..."
 
     run(launcher);
 
     ASSERT_EQ(prompter.boxes.size(), 1u) << prompter.boxes.front().text.toStdString();
-    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("Save batch..."));
+    EXPECT_EQ(prompter.boxes[0].title, "Save batch...");
     EXPECT_EQ(logged("started"), 1);
     const QStringList jobs = newJobs(2);
     ASSERT_EQ(jobs.size(), 2);
@@ -149,42 +149,40 @@ TEST_F(BatchRunPdfTest, TwoPdfsStartTheServerOnceAndPrintTwoJobsInOrder) {
 }
 
 TEST_F(BatchRunPdfTest, ProgramThatNeverAnswersIsForgottenWithTheAcrobatProblem) {
-    settings.set(QStringLiteral("Quirepress/Settings/AcroCancelled"), QStringLiteral("1"));
-    view.entries = {corpusPdf(QStringLiteral("rotation.pdf"))};
+    settings.set("Quirepress/Settings/AcroCancelled", "1");
+    view.entries = {corpusPdf("rotation.pdf")};
     prompter.script(PromptAnswer::Ok);
 
-    run(QStringLiteral("/bin/true"));
+    run("/bin/true");
 
     ASSERT_EQ(prompter.boxes.size(), 1u);
-    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("Problem with acrobat..."));
+    EXPECT_EQ(prompter.boxes[0].title, "Problem with acrobat...");
     EXPECT_EQ(prompter.boxes[0].text,
-              QStringLiteral("There was a problem with finding Acrobat. Please select Locate "
-                             "Acrobat from the File menu."));
-    EXPECT_EQ(settings.get(QStringLiteral("Quirepress/Settings/Acrobat")), QString());
-    EXPECT_EQ(settings.get(QStringLiteral("Quirepress/Settings/AcroCancelled")),
-              QStringLiteral("0"));
+              "There was a problem with finding Acrobat. Please select Locate "
+              "Acrobat from the File menu.");
+    EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), QString());
+    EXPECT_EQ(settings.get("Quirepress/Settings/AcroCancelled"), "0");
     EXPECT_EQ(view.locateAcrobatShown, 1);
     EXPECT_TRUE(view.entries.isEmpty());
     EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
 }
 
 TEST_F(BatchRunPdfTest, RefusedPdfEndsTheBatchWithTheServersMessage) {
-    const QString locked = corpusPdf(QStringLiteral("libreoffice-writer-password.pdf"));
-    const QString after = corpusPdf(QStringLiteral("rotation.pdf"));
-    view.entries = {locked, after};
+    const QString locked = corpusPdf("libreoffice-writer-password.pdf");
+    view.entries = {locked, corpusPdf("rotation.pdf")};
     prompter.script(PromptAnswer::Ok);
 
     run(launcher);
 
     ASSERT_EQ(prompter.boxes.size(), 1u);
-    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("Error..."));
+    EXPECT_EQ(prompter.boxes[0].title, "Error...");
     EXPECT_EQ(prompter.boxes[0].text,
               QStringLiteral("Error: %1\r\nCannot open %2: the document is protected by a "
                              "password.\r\nAs a result the batch will be terminated.")
                   .arg(ErrorNumber::ConversationRefused)
                   .arg(locked));
     // The settings are kept: the server answered, it only refused.
-    EXPECT_EQ(settings.get(QStringLiteral("Quirepress/Settings/Acrobat")), launcher);
+    EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), launcher);
     QThread::msleep(500);
     EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
 }

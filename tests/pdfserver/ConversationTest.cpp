@@ -7,30 +7,23 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace qp::test {
 namespace {
-
-QString openCommand(const QString& path) {
-    return QStringLiteral("[DocOpen(\"%1\")]").arg(path);
-}
-QString printCommand(const QString& path) {
-    return QStringLiteral("[FilePrintSilent(\"%1\")]").arg(path);
-}
 
 class ConversationTest : public KeptJobsTest {
 protected:
     void SetUp() override {
         KeptJobsTest::SetUp();
-        server.start();
+        server.startServing();
     }
-    void openConversation() {
-        conversation.open(QStringLiteral("AcroView"), QStringLiteral("Control"), QString());
-    }
+    void openConversation() { conversation.open("AcroView", "Control", QString()); }
     void printDocument(const QString& path) {
         conversation.execute(openCommand(path), -1);
         conversation.execute(printCommand(path), 20000);
@@ -45,8 +38,9 @@ protected:
         ticker.start(50);
         QElapsedTimer elapsed;
         elapsed.start();
-        const QString command = openCommand(corpusPdf(QStringLiteral("rotation.pdf")));
-        expectFailure([&] { conversation.execute(command, timeoutTenths); }, number, words);
+        expectFailure(
+            [&] { conversation.execute(openCommand(corpusPdf("rotation.pdf")), timeoutTenths); },
+            number, words);
         const qint64 took = elapsed.elapsed();
         server.signal(SIGCONT);
         EXPECT_GE(ticks, 5) << "the event loop stood still for " << took << " ms";
@@ -60,22 +54,25 @@ protected:
 TEST_F(ConversationTest, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString odd = corpusPdf(QStringLiteral("vertical.pdf"));
-    QStringList sent = {corpusPdf(QStringLiteral("rotation.pdf"))};
-    for (const QString& name : {QStringLiteral("two  blanks and [brackets] (round), commas.pdf"),
-                                QStringLiteral("Übersicht – Größe, Straße/Çà et là ñ.pdf"),
-                                QStringLiteral("中文 ファイル/日本語.PDF"),
-                                // Taken apart by position, not by searching for the end.
-                                QStringLiteral("ends early\")] in the middle.pdf")}) {
+    const QString odd = corpusPdf("vertical.pdf");
+    QStringList sent = {corpusPdf("rotation.pdf")};
+    for (const QString& name :
+         {"two  blanks and [brackets] (round), commas.pdf",
+          "Übersicht – Größe, Straße/Çà et là ñ.pdf", "中文 ファイル/日本語.PDF",
+          // Taken apart by position, not by searching for the end.
+          "ends early\")] in the middle.pdf"}) {
         sent << dir.filePath(name);
         copyFile(odd, sent.last());
     }
-    sent << corpusPdf(QStringLiteral("sizes.pdf"));
+    sent << corpusPdf("sizes.pdf");
 
     openConversation();
     EXPECT_TRUE(conversation.isOpen());
     for (const QString& path : sent)
         printDocument(path);
+    // Printed again without opening it again: one more job.
+    conversation.execute(printCommand(sent.last()), 20000);
+    sent << sent.last();
     conversation.close();
     EXPECT_FALSE(conversation.isOpen());
 
@@ -86,43 +83,65 @@ TEST_F(ConversationTest, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
 }
 
 TEST_F(ConversationTest, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
-    const QString good = corpusPdf(QStringLiteral("rotation.pdf"));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString good = corpusPdf("rotation.pdf");
+    const QString gone = dir.filePath("gone.pdf"), garbage = dir.filePath("garbage.pdf");
+    const QString empty = dir.filePath("empty.pdf"), pipe = dir.filePath("pipe.pdf");
+    const QString folder = dir.filePath("folder.pdf"), missing = "/no/such/folder/x.pdf";
+    copyFile(good, gone);
+    QFile file(garbage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) == 4096);
+    file.close();
+    QFile(empty).open(QIODevice::WriteOnly);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkdir(folder));
+
     openConversation();
+    conversation.execute(openCommand(gone), -1);
     const struct {
         QString command;
         QString says;
     } cases[] = {
-        {QStringLiteral("[AppExit()]"),
-         QStringLiteral("does not understand the command [AppExit()]")},
-        {QStringLiteral("[DocOpen(%1)]").arg(good), QStringLiteral("does not understand")},
-        {printCommand(good), QStringLiteral("has not been opened")},
-        {openCommand(QStringLiteral("/no/such/folder/x.pdf")),
-         QStringLiteral("Cannot open /no/such/folder/x.pdf: the file does not exist.")},
-        {openCommand(QStringLiteral("relative.pdf")), QStringLiteral("must be absolute")},
+        {"[AppExit()]", "does not understand the command [AppExit()]"},
+        {QStringLiteral("[DocOpen(%1)]").arg(good), "does not understand"},
+        // Opening another document does not open this one.
+        {printCommand(good), "Cannot print " + good + ": the document has not been opened"},
+        {openCommand(missing), "Cannot open " + missing + ": the file does not exist."},
+        {printCommand(missing), "has not been opened"},
+        {openCommand("relative.pdf"), "must be absolute"},
+        {openCommand(garbage),
+         "Cannot open " + garbage + ": it is not a PDF document or it is damaged"},
+        {openCommand(empty), "Cannot open " + empty + ": it is not a PDF"},
+        // A pipe would block the server until someone writes into it.
+        {openCommand(pipe), "Cannot open " + pipe + ": it is not a file."},
+        {openCommand(folder), "Cannot open " + folder + ": it is not a file."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command.toStdString());
         expectFailure([&] { conversation.execute(c.command, 100); },
                       ErrorNumber::ConversationRefused, c.says);
     }
+    // Printing looks at the document again: it may have gone since it was opened.
+    QFile::remove(gone);
+    expectFailure([&] { conversation.execute(printCommand(gone), 100); },
+                  ErrorNumber::ConversationRefused, "Cannot open " + gone);
 
     // Anything but the one method with its one text argument is refused by D-Bus itself.
-    const auto address =
-        dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control"));
+    const auto address = dbus::conversationAddress("AcroView", "Control");
     const auto call = [&](const QString& method) {
         return QDBusMessage::createMethodCall(address.service, address.path, address.interface,
                                               method);
     };
-    for (const QDBusMessage& wrong :
-         {call(dbus::executeMethod) << 42, call(QStringLiteral("Print")) << good})
+    for (const QDBusMessage& wrong : {call(dbus::executeMethod) << 42, call("Print") << good})
         EXPECT_EQ(QDBusConnection::sessionBus().call(wrong).errorName(),
-                  QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"));
+                  "org.freedesktop.DBus.Error.UnknownMethod");
 
     // Without a default printer the opened document waits until there is one.
     cups->clearDefault();
     conversation.execute(openCommand(good), -1);
     expectFailure([&] { conversation.execute(printCommand(good), 20000); },
-                  ErrorNumber::ConversationRefused, QStringLiteral("no default printer"));
+                  ErrorNumber::ConversationRefused, "no default printer");
     EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
     cups->setDefault(queue);
     conversation.execute(printCommand(good), 20000);
@@ -136,14 +155,13 @@ TEST_F(ConversationTest, CorpusPdfsPrintWithTheirPagesOrAreRefusedClearly) {
         SCOPED_TRACE(pdf.path.toStdString());
         if (pdf.needsPassword) {
             expectFailure([&] { conversation.execute(openCommand(pdf.path), -1); },
-                          ErrorNumber::ConversationRefused, QStringLiteral("password"));
+                          ErrorNumber::ConversationRefused, "password");
             continue;
         }
         conversation.execute(openCommand(pdf.path), -1);
         if (!pdf.printingAllowed) {
             expectFailure([&] { conversation.execute(printCommand(pdf.path), 20000); },
-                          ErrorNumber::ConversationRefused,
-                          QStringLiteral("does not allow printing"));
+                          ErrorNumber::ConversationRefused, "does not allow printing");
             continue;
         }
         conversation.execute(printCommand(pdf.path), 20000);
@@ -154,47 +172,38 @@ TEST_F(ConversationTest, CorpusPdfsPrintWithTheirPagesOrAreRefusedClearly) {
     EXPECT_EQ(printed, 13);
 }
 
-TEST_F(ConversationTest, ConversationStaysWithTheServerItWasOpenedWith) {
+TEST_F(ConversationTest, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
     openConversation();
-    endServingProcess();
-    PdfServerProcess successor;
-    successor.start();
-    const QString path = corpusPdf(QStringLiteral("rotation.pdf"));
-    expectFailure([&] { conversation.execute(openCommand(path), -1); },
-                  DBusConversation::ServerQuitError);
+    const qint64 slow = unansweredCommand(15, ErrorNumber::ConversationTimeout, "1.5 seconds");
+    EXPECT_GE(slow, 1400);
+    EXPECT_LT(slow, 6000);
 
-    // Opened again, it reaches the new server.
-    openConversation();
-    printDocument(path);
-    EXPECT_EQ(newJobs(1).size(), 1);
-}
-
-TEST_F(ConversationTest, ServerKilledDuringACommandFailsItAtOnce) {
-    openConversation();
     QTimer::singleShot(500, [this] { server.signal(SIGKILL); });
-    EXPECT_LT(unansweredCommand(200, DBusConversation::ServerQuitError,
-                                QStringLiteral("AcroView|Control")),
-              10000)
+    EXPECT_LT(unansweredCommand(200, DBusConversation::ServerQuitError, "AcroView|Control"), 10000)
         << "waited for the time-out instead";
 }
 
-TEST_F(ConversationTest, SlowCommandTimesOutWhileTheEventLoopRuns) {
+TEST_F(ConversationTest, WithoutServerNoAnswerAtOnceAndAfterItNoOtherServer) {
     openConversation();
-    const qint64 took =
-        unansweredCommand(15, ErrorNumber::ConversationTimeout, QStringLiteral("1.5 seconds"));
-    EXPECT_GE(took, 1400);
-    EXPECT_LT(took, 6000);
-}
-
-TEST_F(ConversationTest, NoServerIsNoAnswerAtOnce) {
     endServingProcess();
+    DBusConversation unanswered;
     QElapsedTimer elapsed;
     elapsed.start();
-    expectFailure([&] { openConversation(); }, ErrorNumber::ConversationNoAnswer);
+    expectFailure([&] { unanswered.open("AcroView", "Control", {}); },
+                  ErrorNumber::ConversationNoAnswer);
     EXPECT_LT(elapsed.elapsed(), 2000);
-    EXPECT_FALSE(conversation.isOpen());
-    expectFailure([&] { conversation.execute(QStringLiteral("[x]"), -1); },
-                  DBusConversation::NotOpenError);
+    EXPECT_FALSE(unanswered.isOpen());
+    expectFailure([&] { unanswered.execute("[x]", -1); }, DBusConversation::NotOpenError);
+
+    // The conversation stays with the server it was opened with, not its successor.
+    PdfServerProcess successor;
+    successor.startServing();
+    const QString path = corpusPdf("rotation.pdf");
+    expectFailure([&] { conversation.execute(openCommand(path), -1); },
+                  DBusConversation::ServerQuitError);
+    openConversation();
+    printDocument(path);
+    EXPECT_EQ(newJobs(1).size(), 1);
 }
 
 } // namespace

@@ -21,9 +21,8 @@ TEST(NoSessionBus, ServerGivesUpAndTheConversationHasNoAnswer) {
     DBusConversation conversation;
     QElapsedTimer elapsed;
     elapsed.start();
-    expectFailure(
-        [&] { conversation.open(QStringLiteral("AcroView"), QStringLiteral("Control"), {}); },
-        ErrorNumber::ConversationNoAnswer, QStringLiteral("no D-Bus session bus"));
+    expectFailure([&] { conversation.open("AcroView", "Control", {}); },
+                  ErrorNumber::ConversationNoAnswer, "no D-Bus session bus");
     EXPECT_LT(elapsed.elapsed(), 5000);
     EXPECT_FALSE(conversation.isOpen());
 }

@@ -8,8 +8,6 @@
 #include <QStringList>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
-#include <optional>
 #include <vector>
 
 namespace qp::test {
@@ -26,13 +24,20 @@ struct CorpusPdf {
 std::vector<CorpusPdf> corpusPdfs();
 QString corpusPdf(const QString& fileName);
 
+// The two commands exactly as the program sends them.
+inline QString openCommand(const QString& path) {
+    return QStringLiteral("[DocOpen(\"%1\")]").arg(path);
+}
+inline QString printCommand(const QString& path) {
+    return QStringLiteral("[FilePrintSilent(\"%1\")]").arg(path);
+}
+
 QByteArray fileBytes(const QString& path);
 // Creates the folders on the way; fails the test when it cannot copy.
 void copyFile(const QString& from, const QString& to);
 // The page count pdfinfo reads from a kept job, or -1 when it cannot read one.
 int pdfPageCount(const QString& path);
 
-std::optional<AppError> failureOf(const std::function<void()>& action);
 // Fails the test unless the action fails with this number and words in its description.
 void expectFailure(const std::function<void()>& action, long number, const QString& words = {});
 
@@ -45,19 +50,14 @@ bool waitForConversationOwner(bool present, int timeoutMs);
 // and waits until the name is free, so that nothing outlives a test.
 void endServingProcess();
 
-// A server started by the test itself, killed when the object goes.
-class PdfServerProcess {
+// A server the test starts itself, killed when the object goes.
+class PdfServerProcess : public QProcess {
 public:
     explicit PdfServerProcess(double idleSeconds = 60, const QString& busAddress = {});
-    ~PdfServerProcess();
-
+    ~PdfServerProcess() override;
     // With waitForName, until it owns the conversation's name.
-    void start(bool waitForName = true);
+    void startServing(bool waitForName = true);
     void signal(int signalNumber);
-    QProcess& process() { return *m_process; }
-
-private:
-    std::unique_ptr<QProcess> m_process;
 };
 
 // A private CUPS server for the suite, whose default queue keeps every job as a file.

@@ -25,11 +25,11 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QDir corpus(qEnvironmentVariable("QP_CORPUS_DIR"));
-    const QString word = corpus.filePath(QStringLiteral("doc/TestChineseProperties.doc"));
-    const QString slides = corpus.filePath(QStringLiteral("ppt/table_test.ppt"));
-    const QString firstPdf = corpusPdf(QStringLiteral("sizes.pdf"));
-    const QString secondPdf = dir.filePath(QStringLiteral("Angebot (Entwurf), [v2] – Größe.PDF"));
-    copyFile(corpusPdf(QStringLiteral("XiaoBiaoSong.pdf")), secondPdf);
+    const QString word = corpus.filePath("doc/TestChineseProperties.doc");
+    const QString slides = corpus.filePath("ppt/table_test.ppt");
+    const QString firstPdf = corpusPdf("sizes.pdf");
+    const QString secondPdf = dir.filePath("Angebot (Entwurf), [v2] – Größe.PDF");
+    copyFile(corpusPdf("XiaoBiaoSong.pdf"), secondPdf);
 
     WindowFixture fixture;
     LibreOfficeAutomation office(fixture.settings);
@@ -48,8 +48,7 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     EXPECT_EQ(QDir(fixture.dialogs.requests[0].initDir),
               QFileInfo(pdfServerProgram()).absoluteDir())
         << "the dialog does not open where the server lies";
-    EXPECT_EQ(fixture.settings.get(QStringLiteral("Quirepress/Settings/Acrobat")),
-              pdfServerProgram());
+    EXPECT_EQ(fixture.settings.get("Quirepress/Settings/Acrobat"), pdfServerProgram());
 
     for (const QString& path : {word, firstPdf, slides, secondPdf}) {
         fixture.find<QLineEdit>("txtfiletoadd")->setText(path);
@@ -62,7 +61,7 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
 
     ASSERT_EQ(fixture.prompter.boxes.size(), 2u)
         << fixture.prompter.boxes.back().text.toStdString();
-    EXPECT_EQ(fixture.prompter.boxes[1].title, QStringLiteral("Save batch..."));
+    EXPECT_EQ(fixture.prompter.boxes[1].title, "Save batch...");
     EXPECT_TRUE(fixture.listEntries().isEmpty());
     const QStringList jobs = newJobs(4, 120000);
     ASSERT_EQ(jobs.size(), 4);

@@ -1,0 +1,91 @@
+// How the PDF print server names its conversation on the bus and reads the commands it gets.
+
+#include "CommandRefused.h"
+#include "PdfServerHarness.h"
+#include "ServerCommand.h"
+#include "platform/dbus/ConversationAddress.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <functional>
+
+namespace qp::pdfserver {
+namespace {
+
+// The refusal's message, or the empty text when the action went through.
+QString refusalOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const CommandRefused& refusal) {
+        return refusal.message();
+    }
+    return {};
+}
+
+using test::openCommand;
+using test::printCommand;
+
+TEST(ConversationAddress, AcrobatsConversationHasItsDocumentedAddress) {
+    const auto address = dbus::conversationAddress("AcroView", "Control");
+    EXPECT_EQ(address.service, "org.quirepress.dde.AcroView");
+    EXPECT_EQ(address.path, "/Control");
+    EXPECT_EQ(address.interface, "org.quirepress.dde.Conversation");
+}
+
+TEST(ConversationAddress, AnyApplicationAndTopicGiveValidDistinctNames) {
+    // What D-Bus accepts as a well-known bus name and as an object path.
+    static const QRegularExpression busName(
+        "^[A-Za-z_-][A-Za-z0-9_-]*(\\.[A-Za-z_-][A-Za-z0-9_-]*)+$");
+    static const QRegularExpression objectPath("^(/[A-Za-z0-9_]+)+$");
+    const QStringList texts = {"AcroView",  "acroview",    "Acro View", "Acro_View", "Acro.View",
+                               "Acro-View", "Acro_2eView", "2View",     "Ärger/Ü",   "中文",
+                               QString(),   "_",           "a|b"};
+    QSet<QString> services;
+    QSet<QString> paths;
+    for (const QString& text : texts) {
+        const auto address = dbus::conversationAddress(text, text);
+        EXPECT_TRUE(busName.match(address.service).hasMatch() && address.service.size() <= 255)
+            << address.service.toStdString();
+        EXPECT_TRUE(objectPath.match(address.path).hasMatch()) << address.path.toStdString();
+        services.insert(address.service);
+        paths.insert(address.path);
+    }
+    EXPECT_EQ(services.size(), texts.size()) << "two applications share one bus name";
+    EXPECT_EQ(paths.size(), texts.size()) << "two topics share one object path";
+}
+
+TEST(ServerCommand, PathComesThroughUnchangedWhateverItHolds) {
+    for (const char* text :
+         {"/tmp/a.pdf", "/tmp/with blanks  twice /x.pdf", "/tmp/[brackets] (round), commas,/y.PDF",
+          "/tmp/Ärger über Straße/中文 ファイル.pdf", "/tmp/quote\"inside\")]and ending.pdf",
+          "/tmp/tab\tand\nnewline.pdf", " /leading blank.pdf "}) {
+        const QString path = QString::fromUtf8(text);
+        const ServerCommand opening = parseCommand(openCommand(path));
+        const ServerCommand printing = parseCommand(printCommand(path));
+        EXPECT_EQ(opening.kind, CommandKind::DocOpen);
+        EXPECT_EQ(printing.kind, CommandKind::FilePrintSilent);
+        EXPECT_EQ(opening.path, path);
+        EXPECT_EQ(printing.path, path);
+    }
+}
+
+TEST(ServerCommand, RefusesAnythingElseNamingWhatCame) {
+    for (const char* text :
+         {"", "[FileOpen(\"/tmp/a.pdf\")]", "[docopen(\"/tmp/a.pdf\")]", "[DocOpen(/tmp/a.pdf)]",
+          "[DocOpen(\"/tmp/a.pdf\")", "[DocOpen(\"/tmp/a.pdf\")] ", " [DocOpen(\"/tmp/a.pdf\")]",
+          "[DocOpen(\"/tmp/a.pdf\")][FilePrintSilent(\"/tmp/a.pdf\")", "[DocOpen(\")]",
+          "[DocClose(\"/tmp/a.pdf\")]"}) {
+        const QString message = refusalOf([&] { parseCommand(text); });
+        ASSERT_FALSE(message.isEmpty()) << "accepted: " << text;
+        EXPECT_TRUE(message.contains(text)) << message.toStdString();
+    }
+    EXPECT_TRUE(refusalOf([] { parseCommand(openCommand(QString())); }).contains("no file"));
+    // A huge text is cut in the refusal, which the user reads.
+    const QString huge = "[Nonsense(" + QString(100000, QLatin1Char('x'));
+    const QString message = refusalOf([&] { parseCommand(huge); });
+    EXPECT_LT(message.size(), 500);
+    EXPECT_TRUE(message.contains("[Nonsense(xxx"));
+}
+
+} // namespace
+} // namespace qp::pdfserver
