@@ -25,16 +25,17 @@ public:
     QStringList entries;
     int locateAcrobatShown = 0;
     bool skip = false;
+    double maximum = 100, minimum = 0;
 
     int entryCount() const override { return entries.size(); }
     QString entry(int index) const override { return entries.at(index); }
     QString pathToAdd() const override { return {}; }
     void addPathToAdd() override {}
     void clearPathToAdd() override {}
-    double progressMaximum() const override { return m_max; }
-    double progressMinimum() const override { return m_min; }
-    void setProgressMaximum(double value) override { m_max = value; }
-    void setProgressMinimum(double value) override { m_min = value; }
+    double progressMaximum() const override { return maximum; }
+    double progressMinimum() const override { return minimum; }
+    void setProgressMaximum(double value) override { maximum = value; }
+    void setProgressMinimum(double value) override { minimum = value; }
     void setProgressValue(double) override {}
     void showProgress() override {}
     void setStatus(const QString&) override {}
@@ -47,10 +48,6 @@ public:
     void setReadyState() override { entries.clear(); }
     void repaintNow() override { QCoreApplication::processEvents(); }
     void yieldToEvents() override { QCoreApplication::processEvents(); }
-
-private:
-    double m_max = 100;
-    double m_min = 0;
 };
 
 // These batches hold PDFs only; an Office entry reaching automation is a fault of the run.
@@ -66,14 +63,12 @@ public:
 class HurriedClock : public WaitClock {
 public:
     std::chrono::steady_clock::time_point now() const override {
-        return m_start + (std::chrono::steady_clock::now() - m_start) * 20;
+        return begun + (std::chrono::steady_clock::now() - begun) * 20;
     }
     void sleepFor(std::chrono::milliseconds duration) override {
         QThread::msleep(static_cast<unsigned long>(duration.count()));
     }
-
-private:
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point begun = std::chrono::steady_clock::now();
 };
 
 class BatchRunPdfTest : public KeptJobsTest {

@@ -68,12 +68,8 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     // The PDFs are sent as they are; the Office documents come rendered by LibreOffice.
     EXPECT_EQ(fileBytes(jobs[1]), fileBytes(firstPdf));
     EXPECT_EQ(fileBytes(jobs[3]), fileBytes(secondPdf));
-    for (int office : {0, 2}) {
-        const QByteArray job = fileBytes(jobs[office]);
-        EXPECT_FALSE(job.isEmpty());
-        EXPECT_NE(job, fileBytes(firstPdf));
-        EXPECT_NE(job, fileBytes(secondPdf));
-    }
+    EXPECT_EQ(pdfPageCount(jobs[0]), 1);
+    EXPECT_EQ(pdfPageCount(jobs[2]), 1);
 }
 
 } // namespace
