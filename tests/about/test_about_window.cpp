@@ -1,6 +1,7 @@
 #include "ui/AboutWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -14,7 +15,6 @@
 #include <QtMath>
 #include <functional>
 #include <gtest/gtest.h>
-#include <ostream>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -25,160 +25,120 @@ QT_END_NAMESPACE
 namespace qp {
 namespace {
 
-// Acts on the About window once it is up and modal, from inside frmAbout::showModal's own
-// event loop. A window that is still open after the action is closed by force after a few
-// seconds, so a broken close path fails the test instead of hanging it.
-class WhileAboutIsOpen {
-public:
-    explicit WhileAboutIsOpen(std::function<void(frmAbout&)> action) : m_action(std::move(action)) {
-        m_poll.setInterval(10);
-        QObject::connect(&m_poll, &QTimer::timeout, [this] { poll(); });
-        m_poll.start();
-    }
+using namespace Qt::StringLiterals;
 
-    bool acted() const { return m_acted; }
-    bool closedByForce() const { return m_closedByForce; }
-
-private:
-    void poll() {
-        auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
-        if (!m_acted) {
-            if (about && about->isVisible()) {
-                m_acted = true;
-                m_opened.start();
-                m_action(*about);
-            }
-            return;
-        }
-        if (!about) {
-            m_poll.stop();
-        } else if (m_opened.elapsed() > 5000) {
-            m_closedByForce = true;
-            about->done(QDialog::Rejected);
-        }
-    }
-
-    std::function<void(frmAbout&)> m_action;
-    QTimer m_poll;
-    QElapsedTimer m_opened;
-    bool m_acted = false;
-    bool m_closedByForce = false;
+struct Opening {
+    bool acted = false;
+    bool closedByForce = false;
 };
 
+// Opens About as the program does and acts on it from inside its modal loop. A window still
+// open five seconds after the action is closed by force, so a broken close path fails the
+// test instead of hanging it.
+Opening openAbout(const std::function<void(frmAbout&)>& action) {
+    Opening opening;
+    QElapsedTimer sinceAction;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+        if (!opening.acted && about && about->isVisible()) {
+            opening.acted = true;
+            sinceAction.start();
+            action(*about);
+        } else if (opening.acted && about && sinceAction.elapsed() > 5000) {
+            opening.closedByForce = true;
+            about->done(QDialog::Rejected);
+        }
+    });
+    poll.start(10);
+    frmAbout::showModal();
+    return opening;
+}
+
 // Stands in for the main window: somewhere that takes typed input while nothing is modal.
-class OwnerStandIn {
-public:
+struct OwnerStandIn {
     OwnerStandIn() {
-        window.setWindowTitle(QStringLiteral("Quirepress"));
         window.setGeometry(20, 30, 400, 300);
-        input = new QLineEdit(&window);
         input->setGeometry(10, 10, 200, 25);
         window.show();
         window.activateWindow();
         input->setFocus();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
-
     // Types through the window system, where modal blocking is decided.
-    void typeText(const QString& text) {
-        for (QChar c : text) {
-            QTest::keyClick(window.windowHandle(), Qt::Key(c.toUpper().unicode()), Qt::NoModifier);
-        }
+    void type(const QString& text) {
+        for (QChar c : text)
+            QTest::keyClick(window.windowHandle(), Qt::Key(c.toUpper().unicode()));
         QCoreApplication::processEvents();
     }
-
     QWidget window;
-    QLineEdit* input = nullptr;
+    QLineEdit* input = new QLineEdit(&window);
 };
 
-QString expectedVersionText() {
-    return QStringLiteral("Version ") + QStringLiteral(QP_PROJECT_VERSION);
+QLabel* label(const frmAbout& about, const char* name) {
+    auto* found = about.findChild<QLabel*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
 }
 
-TEST(AboutWindowContent, ShowsTheProjectVersionAndNeverTheDesignText) {
-    QString shown;
-    WhileAboutIsOpen open([&](frmAbout& about) {
-        shown = about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text();
-        about.done(QDialog::Accepted);
-    });
-    frmAbout::showModal();
-
-    ASSERT_TRUE(open.acted());
-    EXPECT_EQ(shown, expectedVersionText());
-    EXPECT_EQ(frmAbout::versionText(), expectedVersionText());
+TEST(AboutWindow, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
+    for (int opening = 1; opening <= 2; ++opening) {
+        QPointer<frmAbout> window;
+        QString shown;
+        ASSERT_TRUE(openAbout([&](frmAbout& about) {
+                        window = &about;
+                        shown = label(about, "lblVersion")->text();
+                        // Nothing done to an open window may reach the next opening.
+                        label(about, "lblVersion")->setText(u"x"_s);
+                        about.done(QDialog::Accepted);
+                    }).acted);
+        EXPECT_EQ(shown, QStringLiteral("Version " QP_PROJECT_VERSION)) << "opening " << opening;
+        EXPECT_TRUE(window.isNull()) << "the window outlived its closing";
+    }
 }
 
-TEST(AboutWindowContent, EachOpeningBuildsAFreshWindow) {
-    QPointer<frmAbout> first;
-    WhileAboutIsOpen firstOpening([&](frmAbout& about) {
-        first = &about;
-        // Whatever happens to the window while it is open must not reach the next opening.
-        about.findChild<QLabel*>(QStringLiteral("lblVersion"))->setText(QStringLiteral("x"));
-        about.done(QDialog::Accepted);
-    });
-    frmAbout::showModal();
-    ASSERT_TRUE(firstOpening.acted());
-    EXPECT_TRUE(first.isNull()) << "the window outlived its closing";
-
-    QString shownAgain;
-    WhileAboutIsOpen secondOpening([&](frmAbout& about) {
-        shownAgain = about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text();
-        about.done(QDialog::Accepted);
-    });
-    frmAbout::showModal();
-    ASSERT_TRUE(secondOpening.acted());
-    EXPECT_EQ(shownAgain, expectedVersionText());
-}
-
-TEST(AboutWindowContent, EveryTextFitsItsLabel) {
+TEST(AboutWindow, EveryTextFitsItsLabelAndOkIsTheDefault) {
     frmAbout about;
-    const char* const singleLine[] = {"lblTitle", "lblVersion", "Label1"};
-    for (const char* name : singleLine) {
-        auto* label = about.findChild<QLabel*>(QLatin1String(name));
-        ASSERT_NE(label, nullptr) << name;
-        const QFontMetrics metrics(label->font());
-        EXPECT_LE(metrics.horizontalAdvance(label->text()), label->contentsRect().width())
-            << name << " is cut off: " << label->text().toStdString();
-        EXPECT_LE(metrics.height(), label->contentsRect().height() + 2) << name;
-    }
-    const char* const wrapping[] = {"lblDescription", "lblDisclaimer"};
-    for (const char* name : wrapping) {
-        auto* label = about.findChild<QLabel*>(QLatin1String(name));
-        ASSERT_NE(label, nullptr) << name;
-        const QFontMetrics metrics(label->font());
+    for (const auto& [name, wraps] : {std::pair{"lblTitle", false},
+                                      {"lblVersion", false},
+                                      {"Label1", false},
+                                      {"lblDescription", true},
+                                      {"lblDisclaimer", true}}) {
+        const QLabel* text = label(about, name);
+        ASSERT_NE(text, nullptr);
+        const QFontMetrics metrics(text->font());
+        const QRect room = text->contentsRect();
         const QRect needed =
-            metrics.boundingRect(label->contentsRect(), Qt::TextWordWrap, label->text());
-        EXPECT_LE(needed.height(), label->contentsRect().height())
-            << name << " loses its last line: " << label->text().toStdString();
+            wraps ? metrics.boundingRect(room, Qt::TextWordWrap, text->text())
+                  : QRect(0, 0, metrics.horizontalAdvance(text->text()), metrics.height() - 2);
+        EXPECT_LE(needed.width(), room.width()) << name << " is cut off";
+        EXPECT_LE(needed.height(), room.height()) << name << " loses a line";
     }
-    auto* ok = about.findChild<QPushButton*>(QStringLiteral("cmdOK"));
+    auto* ok = about.findChild<QPushButton*>(u"cmdOK"_s);
     ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    EXPECT_EQ(ok->text(), u"OK"_s);
     EXPECT_TRUE(ok->isDefault());
 }
 
-TEST(AboutWindowContent, LogoHasItsFullSizeInsideATwoPixelBorder) {
+TEST(AboutWindow, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
     frmAbout about;
-    auto* picture = about.findChild<QLabel*>(QStringLiteral("picIcon"));
+    const QLabel* picture = label(about, "picIcon");
     ASSERT_NE(picture, nullptr);
     const double scale = about.logicalDpiX() / 96.0;
     EXPECT_EQ(picture->frameWidth(), 2);
     const QSizeF logoSize = picture->pixmap().deviceIndependentSize();
     EXPECT_EQ(logoSize, QSizeF(qRound(116 * scale), qRound(68 * scale)));
     EXPECT_EQ(QSizeF(picture->contentsRect().size()), logoSize);
-
     // A drawn logo, not an empty plate: it has many colours.
     const QImage logo = picture->pixmap().toImage();
     QSet<QRgb> colours;
-    for (int y = 0; y < logo.height(); y += 2) {
-        for (int x = 0; x < logo.width(); x += 2) {
+    for (int y = 0; y < logo.height(); y += 2)
+        for (int x = 0; x < logo.width(); x += 2)
             colours.insert(logo.pixel(x, y));
-        }
-    }
     EXPECT_GT(colours.size(), 20);
 }
 
-TEST(AboutWindowContent, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
+TEST(AboutWindow, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
     frmAbout about;
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
@@ -192,78 +152,56 @@ TEST(AboutWindowContent, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
     EXPECT_EQ(at(200, 161.5), QColor(255, 255, 255)) << "white under it";
     EXPECT_EQ(at(200, 0), QColor(128, 128, 128)) << "grey top edge";
     EXPECT_NE(at(200, 163), QColor(255, 255, 255)) << "the white line is two pixels high";
-    about.done(QDialog::Accepted);
 }
 
-TEST(AboutWindowPlacement, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
+TEST(AboutWindow, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
     OwnerStandIn owner;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const double scale = owner.window.logicalDpiX() / 96.0;
     for (QPoint mainAt : {QPoint(0, 0), QPoint(screen.width() - 420, screen.height() - 320)}) {
         owner.window.move(mainAt);
         QRect outer;
         QRect client;
-        WhileAboutIsOpen open([&](frmAbout& about) {
-            outer = about.frameGeometry();
-            client = about.geometry();
-            about.done(QDialog::Accepted);
-        });
-        frmAbout::showModal();
-        ASSERT_TRUE(open.acted());
-
-        EXPECT_EQ(outer.left(), screen.width() / 2 - outer.width() / 2);
-        EXPECT_EQ(outer.top(), screen.height() / 2 - outer.height() / 2);
-        const double scale = owner.window.logicalDpiX() / 96.0;
+        ASSERT_TRUE(openAbout([&](frmAbout& about) {
+                        outer = about.frameGeometry();
+                        client = about.geometry();
+                        about.done(QDialog::Accepted);
+                    }).acted);
+        EXPECT_EQ(outer.topLeft(), QPoint(screen.width() / 2 - outer.width() / 2,
+                                          screen.height() / 2 - outer.height() / 2));
         EXPECT_EQ(client.size(), QSize(qRound(386 * scale), qRound(233 * scale)));
     }
 }
 
-struct CloseWay {
-    const char* name;
-    std::function<void(frmAbout&)> close;
-};
-
-void PrintTo(const CloseWay& way, std::ostream* out) {
-    *out << way.name;
+TEST(AboutWindow, EnterEscOkAndTheCloseButtonCloseItAndGiveTheMainWindowItsInputBack) {
+    const std::pair<const char*, std::function<void(frmAbout&)>> ways[] = {
+        {"Enter", [](frmAbout& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Return); }},
+        {"Esc", [](frmAbout& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Escape); }},
+        {"OK",
+         [](frmAbout& about) {
+             QTest::mouseClick(about.windowHandle(), Qt::LeftButton, {},
+                               about.findChild<QPushButton*>()->geometry().center());
+         }},
+        {"close button", [](frmAbout& about) { about.windowHandle()->close(); }}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.first);
+        OwnerStandIn owner;
+        QString typedWhileOpen;
+        const Opening opening = openAbout([&](frmAbout& about) {
+            owner.type(u"abc"_s);
+            typedWhileOpen = owner.input->text();
+            way.second(about);
+        });
+        ASSERT_TRUE(opening.acted);
+        EXPECT_FALSE(opening.closedByForce) << "the window stayed open";
+        EXPECT_EQ(typedWhileOpen, QString()) << "the main window took keys while About was open";
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        owner.window.activateWindow();
+        owner.input->setFocus();
+        owner.type(u"ok"_s);
+        EXPECT_EQ(owner.input->text(), u"ok"_s);
+    }
 }
-
-class AboutWindowClosing : public ::testing::TestWithParam<CloseWay> {};
-
-TEST_P(AboutWindowClosing, ClosesAndGivesTheMainWindowItsInputBack) {
-    OwnerStandIn owner;
-    QString typedWhileOpen;
-    WhileAboutIsOpen open([&](frmAbout& about) {
-        owner.typeText(QStringLiteral("abc"));
-        typedWhileOpen = owner.input->text();
-        GetParam().close(about);
-    });
-    frmAbout::showModal();
-
-    ASSERT_TRUE(open.acted());
-    EXPECT_FALSE(open.closedByForce()) << GetParam().name << " did not close the window";
-    EXPECT_EQ(typedWhileOpen, QString()) << "the main window took keys while About was open";
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-
-    owner.window.activateWindow();
-    owner.input->setFocus();
-    owner.typeText(QStringLiteral("ok"));
-    EXPECT_EQ(owner.input->text(), QStringLiteral("ok"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryWay, AboutWindowClosing,
-    ::testing::Values(
-        CloseWay{"Enter",
-                 [](frmAbout& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Return); }},
-        CloseWay{"Esc",
-                 [](frmAbout& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Escape); }},
-        CloseWay{"OK",
-                 [](frmAbout& about) {
-                     auto* ok = about.findChild<QPushButton*>(QStringLiteral("cmdOK"));
-                     QTest::mouseClick(about.windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                                       ok->geometry().center());
-                 }},
-        CloseWay{"CloseButton", [](frmAbout& about) { about.windowHandle()->close(); }}),
-    [](const ::testing::TestParamInfo<CloseWay>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace qp

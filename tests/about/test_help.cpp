@@ -6,15 +6,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
-#include <ostream>
 #include <stdexcept>
-#include <vector>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -25,162 +26,176 @@ QT_END_NAMESPACE
 namespace qp {
 namespace {
 
-class RecordingViewer : public HelpViewer {
-public:
-    struct Call {
-        QString path;
-        quintptr owner;
-    };
+using namespace Qt::StringLiterals;
+
+struct ScriptedViewer : HelpViewer {
     void showContents(const QString& path, quintptr ownerWindow) override {
-        calls.push_back({path, ownerWindow});
+        calls << u"%1 for %2"_s.arg(path).arg(ownerWindow);
+        if (failure)
+            failure();
     }
-    std::vector<Call> calls;
+    QStringList calls;
+    std::function<void()> failure;
 };
 
-template <typename Failure> class FailingViewer : public HelpViewer {
-public:
-    explicit FailingViewer(Failure failure) : m_failure(std::move(failure)) {}
-    void showContents(const QString&, quintptr) override { throw m_failure; }
-
-private:
-    Failure m_failure;
-};
-
-int visibleTopLevelWindows() {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        count += widget->isVisible() ? 1 : 0;
-    }
-    return count;
-}
-
-TEST(ShowHelpContents, OpensTheFileInHelpfilesBesideTheExecutableJoinedAsItIs) {
-    RecordingViewer viewer;
-    ShowHelpContents(viewer, QStringLiteral("/opt/quirepress"), 0x2a00017);
-    ShowHelpContents(viewer, QStringLiteral("/home/ann/Quire press #2/"), 7);
-    ASSERT_EQ(viewer.calls.size(), 2u);
-    EXPECT_EQ(viewer.calls[0].path, QStringLiteral("/opt/quirepress/helpfiles/Quirepress.chm"));
-    EXPECT_EQ(viewer.calls[0].owner, quintptr(0x2a00017));
-    EXPECT_EQ(viewer.calls[1].path,
-              QStringLiteral("/home/ann/Quire press #2//helpfiles/Quirepress.chm"));
-}
-
-TEST(ShowHelpContents, AskingAgainCallsTheViewerAgainWithTheSameArguments) {
-    // F1 and "&Contents" both end here; neither is remembered between requests.
-    RecordingViewer viewer;
-    for (int request = 0; request < 3; ++request) {
-        ShowHelpContents(viewer, QStringLiteral("/opt/quirepress"), 99);
-    }
-    ASSERT_EQ(viewer.calls.size(), 3u);
-    for (const auto& call : viewer.calls) {
-        EXPECT_EQ(call.path, viewer.calls[0].path);
-        EXPECT_EQ(call.owner, quintptr(99));
-    }
+TEST(ShowHelpContents, OpensTheFileInHelpfilesBesideTheExecutableJoinedAsItIsEveryTime) {
+    ScriptedViewer viewer;
+    ShowHelpContents(viewer, u"/opt/quirepress"_s, 0x2a00017);
+    ShowHelpContents(viewer, u"/opt/quirepress"_s, 0x2a00017);
+    ShowHelpContents(viewer, u"/home/ann/Quire press #2/"_s, 7);
+    EXPECT_EQ(viewer.calls,
+              QStringList({u"/opt/quirepress/helpfiles/Quirepress.chm for 44040215"_s,
+                           u"/opt/quirepress/helpfiles/Quirepress.chm for 44040215"_s,
+                           u"/home/ann/Quire press #2//helpfiles/Quirepress.chm for 7"_s}));
 }
 
 TEST(ShowHelpContents, AViewerThatFailsCostsNothingAndShowsNothing) {
-    const int windowsBefore = visibleTopLevelWindows();
-    FailingViewer<AppError> appError(AppError(53, QStringLiteral("File not found")));
-    FailingViewer<std::runtime_error> runtimeError(std::runtime_error("no viewer"));
-    FailingViewer<int> odd(42);
-    EXPECT_NO_THROW(ShowHelpContents(appError, QStringLiteral("/opt/quirepress"), 1));
-    EXPECT_NO_THROW(ShowHelpContents(runtimeError, QStringLiteral("/opt/quirepress"), 1));
-    EXPECT_NO_THROW(ShowHelpContents(odd, QStringLiteral("/opt/quirepress"), 1));
+    const auto visibleWindows = [] {
+        int count = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            count += widget->isVisible() ? 1 : 0;
+        return count;
+    };
+    const int windowsBefore = visibleWindows();
+    ScriptedViewer viewer;
+    for (const std::function<void()>& failure : std::initializer_list<std::function<void()>>{
+             [] { throw AppError(53, u"File not found"_s); },
+             [] { throw std::runtime_error("no viewer"); }, [] { throw 42; }}) {
+        viewer.failure = failure;
+        EXPECT_NO_THROW(ShowHelpContents(viewer, u"/opt/quirepress"_s, 1));
+    }
+    EXPECT_EQ(viewer.calls.size(), 3);
     QCoreApplication::processEvents();
-    EXPECT_EQ(visibleTopLevelWindows(), windowsBefore);
+    EXPECT_EQ(visibleWindows(), windowsBefore);
 }
 
-// The desktop's part, for real: the probe runs DesktopHelpViewer on an X server of its own
-// with Qt's desktop services, which hand the file to the desktop's launcher (xdg-open).
-// The launcher found on the probe's PATH writes down what it was asked to open.
-class DesktopHelpViewerOnX : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        m_launcherDir = m_root.filePath(QStringLiteral("launcher"));
-        m_emptyDir = m_root.filePath(QStringLiteral("nothing"));
-        m_record = m_root.filePath(QStringLiteral("opened.txt"));
-        QDir().mkpath(m_launcherDir);
-        QDir().mkpath(m_emptyDir);
-        QFile launcher(m_launcherDir + QStringLiteral("/xdg-open"));
-        ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
-        launcher.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + m_record.toUtf8() + "'\n");
-        launcher.close();
-        launcher.setPermissions(launcher.permissions() | QFile::ExeOwner);
-        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
-            << "xvfb-run (Debian package xvfb) is needed";
-    }
+// The desktop's part, for real: help_open_probe asks for help twice through DesktopHelpViewer
+// on an X server of its own, and Qt's desktop services hand the file to the desktop's
+// launcher (xdg-open), here one that writes down what it was asked to open.
+TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWindow) {
+    ASSERT_FALSE(QStandardPaths::findExecutable(u"xvfb-run"_s).isEmpty())
+        << "xvfb-run (Debian package xvfb) is needed";
+    QTemporaryDir root;
+    const QString launcherDir = root.filePath(u"launcher"_s);
+    const QString record = root.filePath(u"opened.txt"_s);
+    QDir().mkpath(launcherDir);
+    QFile launcher(launcherDir + u"/xdg-open"_s);
+    ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
+    launcher.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + record.toUtf8() + "'\n");
+    launcher.close();
+    launcher.setPermissions(launcher.permissions() | QFile::ExeOwner);
+    const QString runtimeDir = qEnvironmentVariable("QP_RUNTIME_DIR");
+    ASSERT_TRUE(QFile::exists(HelpFilePath(runtimeDir))) << "help not built";
+    // Blanks, '#' and '%' in a folder must reach the launcher as part of the path, and a
+    // missing help file is left to the desktop to report.
+    const QString oddFolder = root.filePath(u"Quire press #2 100%"_s);
+    QDir().mkpath(oddFolder);
 
-    // Runs the probe; returns its exit code, or -1 when it did not finish.
-    int runProbe(const QString& executableDir, const QString& lookupPath) {
+    const struct {
+        QString executableDir;
+        QString lookupPath;
+        int requests;
+    } cases[] = {{runtimeDir, launcherDir, 2},
+                 {oddFolder, launcherDir, 2},
+                 {runtimeDir, root.filePath(u"no launcher"_s), 0}};
+    for (const auto& [executableDir, lookupPath, requests] : cases) {
+        SCOPED_TRACE((executableDir + u" with PATH "_s + lookupPath).toStdString());
+        QFile::remove(record);
         QProcess probe;
         probe.setProcessChannelMode(QProcess::ForwardedChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        env.remove(u"DISPLAY"_s);
+        env.remove(u"WAYLAND_DISPLAY"_s);
         probe.setProcessEnvironment(env);
-        probe.start(QStringLiteral("xvfb-run"),
-                    {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-nolisten tcp"),
-                     QCoreApplication::applicationDirPath() + QStringLiteral("/help_open_probe"),
-                     executableDir, lookupPath});
-        if (!probe.waitForFinished(60000)) {
+        probe.start(u"xvfb-run"_s, {u"-a"_s, u"-s"_s, u"-nolisten tcp"_s,
+                                    QCoreApplication::applicationDirPath() + u"/help_open_probe"_s,
+                                    executableDir, lookupPath});
+        if (!probe.waitForFinished(60000))
             probe.kill();
-            probe.waitForFinished();
-            return -1;
-        }
-        return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
-    }
+        probe.waitForFinished();
+        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(probe.exitCode(), 0) << "the program showed a window or ended";
 
-    QStringList recordedRequests(int expected) {
+        // The launcher runs on its own; give it a moment to write.
+        QStringList opened;
         QElapsedTimer waited;
         waited.start();
-        QStringList lines;
         do {
-            QFile record(m_record);
-            if (record.open(QIODevice::ReadOnly)) {
-                lines = QString::fromUtf8(record.readAll()).split('\n', Qt::SkipEmptyParts);
-            }
-            if (lines.size() >= expected) {
-                break;
-            }
             QTest::qWait(100);
-        } while (waited.elapsed() < 10000);
-        return lines;
+            QFile file(record);
+            if (file.open(QIODevice::ReadOnly))
+                opened = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        } while (opened.size() < requests && waited.elapsed() < 10000);
+        ASSERT_EQ(opened.size(), requests);
+        for (const QString& url : opened)
+            EXPECT_EQ(QUrl(url).toLocalFile(), HelpFilePath(executableDir)) << url.toStdString();
     }
-
-    QTemporaryDir m_root;
-    QString m_launcherDir;
-    QString m_emptyDir;
-    QString m_record;
-};
-
-TEST_F(DesktopHelpViewerOnX, HandsTheHelpFileToTheDesktopsLauncherEachTimeItIsAskedFor) {
-    // The build's own runtime folder, where the compiled help lies beside the executable.
-    const QString runtimeDir = qEnvironmentVariable("QP_RUNTIME_DIR");
-    ASSERT_FALSE(runtimeDir.isEmpty());
-    ASSERT_TRUE(QFile::exists(HelpFilePath(runtimeDir))) << "help not built";
-
-    EXPECT_EQ(runProbe(runtimeDir, m_launcherDir), 0) << "the program showed a window";
-    const QString expected =
-        QUrl::fromLocalFile(HelpFilePath(runtimeDir)).toString(QUrl::FullyEncoded);
-    EXPECT_EQ(recordedRequests(2), QStringList({expected, expected}));
 }
 
-TEST_F(DesktopHelpViewerOnX, AMissingHelpFileIsLeftToTheDesktopToReport) {
-    // Blanks, '#' and '%' in the folder must reach the launcher as part of the path.
-    const QString folder = m_root.filePath(QStringLiteral("Quire press #2 100%"));
-    QDir().mkpath(folder);
-    EXPECT_EQ(runProbe(folder, m_launcherDir), 0) << "the program showed a window";
-    const QStringList requests = recordedRequests(2);
-    ASSERT_EQ(requests.size(), 2);
-    EXPECT_EQ(QUrl(requests[0]).toLocalFile(), HelpFilePath(folder));
+QString helpSource(const QString& name = {}) {
+    return qEnvironmentVariable("QP_SOURCE_DIR") + u"/helpsrc/"_s + name;
 }
 
-TEST_F(DesktopHelpViewerOnX, WithoutAnyLauncherTheProgramShowsNothingAndGoesOn) {
-    const QString runtimeDir = qEnvironmentVariable("QP_RUNTIME_DIR");
-    EXPECT_EQ(runProbe(runtimeDir, m_emptyDir), 0);
-    EXPECT_FALSE(QFile::exists(m_record));
+QStringList helpPages() {
+    return QDir(helpSource()).entryList({u"*.html"_s}, QDir::Files, QDir::Name);
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString chmls(const QStringList& arguments) {
+    QProcess process;
+    process.start(u"chmls"_s, arguments);
+    EXPECT_TRUE(process.waitForFinished(30000) && process.exitCode() == 0)
+        << process.readAllStandardError().toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+TEST(CompiledHelp, HoldsEveryPageTheContentsAndTheIndexAndOpensAtTheWelcomePage) {
+    const QString built = HelpFilePath(qEnvironmentVariable("QP_RUNTIME_DIR"));
+    ASSERT_TRUE(QFile::exists(built)) << built.toStdString();
+    const QStringList listed = chmls({u"-n"_s, u"list"_s, built}).split('\n');
+    ASSERT_GE(helpPages().size(), 8);
+    for (const QString& page :
+         helpPages() + QStringList{u"style.css"_s, u"toc.hhc"_s, u"index.hhk"_s})
+        EXPECT_TRUE(listed.contains(QLatin1Char('/') + page)) << page.toStdString();
+
+    // A viewer shows the default topic that the file's #SYSTEM record names.
+    QTemporaryDir out;
+    const QString system = out.filePath(u"system.bin"_s);
+    chmls({u"extract"_s, built, u"/#SYSTEM"_s, system});
+    EXPECT_TRUE(readText(system).contains(u"index.html"_s));
+    EXPECT_TRUE(
+        readText(helpSource(u"index.html"_s)).contains(u"<title>Welcome to Quirepress</title>"_s));
+}
+
+TEST(HelpPages, EveryLinkLeadsToAPageAndPlaceThatExist) {
+    const QRegularExpression link(u"(?:href|value)=\"([a-z]+\\.html)(?:#(\\w+))?\""_s);
+    const QRegularExpression anchor(u"<a name=\"(\\w+)\">"_s);
+    const QStringList pages = helpPages();
+    int links = 0;
+    for (const QString& source : pages + QStringList{u"toc.hhc"_s, u"index.hhk"_s}) {
+        const QString text = readText(helpSource(source));
+        ASSERT_FALSE(text.isEmpty()) << source.toStdString();
+        for (const auto& match : link.globalMatch(text)) {
+            ++links;
+            const QString target = match.captured(1);
+            ASSERT_TRUE(pages.contains(target))
+                << source.toStdString() << " links to missing " << target.toStdString();
+            if (!match.hasCaptured(2))
+                continue;
+            QSet<QString> names;
+            for (const auto& name : anchor.globalMatch(readText(helpSource(target))))
+                names.insert(name.captured(1));
+            EXPECT_TRUE(names.contains(match.captured(2)))
+                << source.toStdString() << " links to missing place " << target.toStdString() << "#"
+                << match.captured(2).toStdString();
+        }
+    }
+    EXPECT_GT(links, 40);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "OfficeTestSupport.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
-#include "support/Fakes.h"
 #include "support/PrivateCups.h"
 
 #include <QRandomGenerator>
@@ -8,54 +7,36 @@
 namespace qp::test {
 namespace {
 
-const QString Worksheets = QStringLiteral("Worksheets");
-const QString PrintOut = QStringLiteral("PrintOut");
-const QString Close = QStringLiteral("Close");
+using namespace Qt::StringLiterals;
 
-// One office for the whole suite: it is meant to be kept from entry to entry.
-class OfficePrinting : public OfficeSuite {
-protected:
-    static void SetUpTestSuite() {
-        OfficeSuite::SetUpTestSuite();
-        office = new LibreOfficeAutomation(settings);
-    }
-    static void TearDownTestSuite() {
-        delete office;
-        OfficeSuite::TearDownTestSuite();
-    }
-    static inline FakeSettingsStore settings;
-    static inline LibreOfficeAutomation* office = nullptr;
-};
+const QString Worksheets = u"Worksheets"_s;
+const QString PrintOut = u"PrintOut"_s;
+const QString Close = u"Close"_s;
+
+using OfficePrinting = OfficeSuite;
 
 TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
-    struct Case {
-        QString path;
-        QStringList marks;
-    };
-    for (const Case& entry :
-         {Case{fixtures->doc(), {QStringLiteral("QPWORD FIRST PAGE"), QStringLiteral("QPWORD SECOND PAGE")}},
-          Case{fixtures->ppt(), {QStringLiteral("QPSLIDE ONE"), QStringLiteral("QPSLIDE TWO")}}}) {
-        SCOPED_TRACE(entry.path.toStdString());
-        auto document = office->bind(entry.path);
-        document->call(QStringLiteral("Activate"));
+    for (const auto& [path, marks] :
+         {std::pair{fixtures->doc(), QStringList{u"QPWORD FIRST PAGE"_s, u"QPWORD SECOND PAGE"_s}},
+          std::pair{fixtures->ppt(), QStringList{u"QPSLIDE ONE"_s, u"QPSLIDE TWO"_s}}}) {
+        SCOPED_TRACE(path.toStdString());
+        auto document = office->bind(path);
+        document->call(u"Activate"_s);
         document->call(PrintOut);
-        EXPECT_EQ(document->object(QStringLiteral("Parent"))
-                      ->value(QStringLiteral("BackgroundPrintingStatus"))
-                      .toInt(),
-                  0);
+        EXPECT_EQ(document->object(u"Parent"_s)->value(u"BackgroundPrintingStatus"_s).toInt(), 0);
         document->call(Close);
         const QStringList jobs = newJobs(1);
         ASSERT_EQ(jobs.size(), 1);
         EXPECT_EQ(pdfPages(jobs[0]), 2);
         const QString text = pdfText(jobs[0]);
-        for (const QString& mark : entry.marks)
+        for (const QString& mark : marks)
             EXPECT_TRUE(text.contains(mark)) << mark.toStdString();
     }
 }
 
 TEST_F(OfficePrinting, ExcelSequencePrintsEachWorksheetAloneInIndexOrder) {
     auto document = office->bind(fixtures->xls());
-    const int count = document->object(Worksheets)->value(QStringLiteral("Count")).toInt();
+    const int count = document->object(Worksheets)->value(u"Count"_s).toInt();
     ASSERT_EQ(count, 3);
     for (int index = 1; index <= count; ++index)
         document->object(Worksheets, {index})->call(PrintOut);
@@ -71,8 +52,7 @@ TEST_F(OfficePrinting, ExcelSequencePrintsEachWorksheetAloneInIndexOrder) {
 
 TEST_F(OfficePrinting, DocumentPrintOfAnUpperCaseXlsPrintsEverySheetInOneJob) {
     {
-        auto document =
-            office->bind(fixtures->copy(fixtures->xls(), QStringLiteral("LOUD BOOK.XLS")));
+        auto document = office->bind(fixtures->copy(fixtures->xls(), u"LOUD BOOK.XLS"_s));
         // Neither way of printing may leave the workbook set up for the other.
         document->object(Worksheets, {2})->call(PrintOut);
         document->call(PrintOut);
@@ -108,19 +88,18 @@ TEST_F(OfficePrinting, PathsThatCannotBeBoundRaiseCannotBind) {
     QRandomGenerator generator(42);
     for (char& byte : noise)
         byte = static_cast<char>(generator.bounded(256));
-    QStringList paths{dir.filePath(QStringLiteral("missing.doc")),
+    QStringList paths{dir.filePath(u"missing.doc"_s),
                       dir.path(),
-                      fixtures->file(QStringLiteral("empty.doc"), {}),
-                      fixtures->file(QStringLiteral("noise.doc"), noise),
-                      fixtures->file(QStringLiteral("noise.xls"), noise),
-                      fixtures->file(QStringLiteral("noise.ppt"), noise),
-                      fixtures->file(QStringLiteral("notes.xls"), "just a line of text\n")};
+                      fixtures->file(u"empty.doc"_s, {}),
+                      fixtures->file(u"noise.doc"_s, noise),
+                      fixtures->file(u"noise.xls"_s, noise),
+                      fixtures->file(u"noise.ppt"_s, noise),
+                      fixtures->file(u"notes.xls"_s, "just a line of text\n")};
     const QString corpus = corpusDir();
     ASSERT_FALSE(corpus.isEmpty() && mustNotSkip()) << "the document corpus is missing";
     if (!corpus.isEmpty())
-        paths << corpus + QStringLiteral("/doc/password_password_cryptoapi.doc")
-              << corpus + QStringLiteral("/xls/password.xls")
-              << corpus + QStringLiteral("/ppt/Password_Protected-hello.ppt");
+        paths << corpus + u"/doc/password_password_cryptoapi.doc"_s
+              << corpus + u"/xls/password.xls"_s << corpus + u"/ppt/Password_Protected-hello.ppt"_s;
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
         EXPECT_EQ(failureOf([&] { office->bind(path); }).number(), ErrorNumber::CannotBind);
@@ -150,7 +129,7 @@ TEST_F(OfficePrinting, MembersADocumentDoesNotHaveRaiseErrors) {
     auto book = office->bind(fixtures->xls());
     const std::pair<long, std::function<void()>> cases[] = {
         {438, [&] { document->object(Worksheets); }},
-        {438, [&] { document->call(QStringLiteral("Explode")); }},
+        {438, [&] { document->call(u"Explode"_s); }},
         {9, [&] { book->object(Worksheets, {4}); }},
         {9, [&] { book->object(Worksheets, {0}); }},
         {ErrorNumber::AutomationError, [&] {

@@ -1,13 +1,9 @@
 #include "OfficeTestSupport.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
-#include "platform/libreoffice/OfficeProfile.h"
-#include "support/Fakes.h"
 #include "support/PrivateCups.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -16,6 +12,8 @@
 
 namespace qp::test {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 // One Word, Excel or PowerPoint document of the corpus and what printing it must give.
 struct CorpusDocument {
@@ -32,7 +30,7 @@ void PrintTo(const CorpusDocument& document, std::ostream* out) {
 
 std::vector<CorpusDocument> readManifest() {
     std::vector<CorpusDocument> documents;
-    QFile manifest(corpusDir() + QStringLiteral("/MANIFEST.tsv"));
+    QFile manifest(corpusDir() + u"/MANIFEST.tsv"_s);
     if (corpusDir().isEmpty() || !manifest.open(QIODevice::ReadOnly | QIODevice::Text))
         return documents;
     const QStringList header = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
@@ -46,31 +44,16 @@ std::vector<CorpusDocument> readManifest() {
         CorpusDocument document{column(row, "kind"), column(row, "file_name"),
                                 column(row, "pages_or_result").toInt()};
         const QRegularExpressionMatch count =
-            QRegularExpression(QStringLiteral("LO=(\\d+)")).match(column(row, "worksheets"));
+            QRegularExpression(u"LO=(\\d+)"_s).match(column(row, "worksheets"));
         if (count.hasMatch())
             document.worksheets = count.captured(1).toInt();
         if (column(row, "encrypted").startsWith(QLatin1String("yes")))
-            document.whyNotBound = QStringLiteral("protected by a password");
+            document.whyNotBound = u"protected by a password"_s;
         else if (column(row, "notes").contains(QLatin1String("falls back to text import")))
-            document.whyNotBound = QStringLiteral("opens only as plain text");
+            document.whyNotBound = u"opens only as plain text"_s;
         documents.push_back(document);
     }
     return documents;
-}
-
-// Pages of the PDF that this LibreOffice exports for the document.
-int exportedPages(const QString& path) {
-    QTemporaryDir out;
-    OfficeProfile profile(LibreOfficeAutomation::defaultProgramDir());
-    QProcess soffice;
-    soffice.start(QStringLiteral("soffice"),
-                  {QStringLiteral("-env:UserInstallation=") + profile.url(),
-                   QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                   QStringLiteral("pdf"), QStringLiteral("--outdir"), out.path(), path});
-    if (!soffice.waitForFinished(300000))
-        return -1;
-    const QStringList pdfs = QDir(out.path()).entryList({QStringLiteral("*.pdf")});
-    return pdfs.isEmpty() ? -1 : pdfPages(out.filePath(pdfs.front()));
 }
 
 // Whether CUPS has finished every job sent to the queue so far.
@@ -89,23 +72,11 @@ bool queueDrained(const QString& queue, int timeoutMs) {
     return false;
 }
 
-class OfficeCorpus : public OfficeSuite, public ::testing::WithParamInterface<CorpusDocument> {
-protected:
-    static void SetUpTestSuite() {
-        OfficeSuite::SetUpTestSuite();
-        office = new LibreOfficeAutomation(settings);
-    }
-    static void TearDownTestSuite() {
-        delete office;
-        OfficeSuite::TearDownTestSuite();
-    }
-    static inline FakeSettingsStore settings;
-    static inline LibreOfficeAutomation* office = nullptr;
-};
+class OfficeCorpus : public OfficeSuite, public ::testing::WithParamInterface<CorpusDocument> {};
 
 TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
     const CorpusDocument& expected = GetParam();
-    const QString path = QStringLiteral("%1/%2/%3").arg(corpusDir(), expected.kind, expected.fileName);
+    const QString path = u"%1/%2/%3"_s.arg(corpusDir(), expected.kind, expected.fileName);
     ASSERT_TRUE(QFile::exists(path)) << path.toStdString();
     QElapsedTimer timer;
     timer.start();
@@ -120,15 +91,13 @@ TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
     {
         auto document = office->bind(path);
         if (expected.kind == QLatin1String("xls"))
-            EXPECT_EQ(document->object(QStringLiteral("Worksheets"))
-                          ->value(QStringLiteral("Count"))
-                          .toInt(),
+            EXPECT_EQ(document->object(u"Worksheets"_s)->value(u"Count"_s).toInt(),
                       expected.worksheets);
         if (expected.kind == QLatin1String("doc"))
-            document->call(QStringLiteral("Activate"));
+            document->call(u"Activate"_s);
         // The whole document in one print: its page count is the manifest's.
-        document->call(QStringLiteral("PrintOut"));
-        document->call(QStringLiteral("Close"));
+        document->call(u"PrintOut"_s);
+        document->call(u"Close"_s);
     }
     // LibreOffice sends a document whose pages change size or orientation as one job per
     // run of equal pages; all of them were handed to CUPS when PrintOut returned.
@@ -142,7 +111,7 @@ TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
         // The manifest was made on a machine with other fonts and paper; what this office
         // makes of the document on export is the count to meet then, up to the small
         // difference between a printer's layout and an export's.
-        const int exported = exportedPages(path);
+        const int exported = pdfPages(fixtures->convert(path, u"pdf"_s));
         EXPECT_LE(std::abs(pages - exported), std::max(2, exported / 20))
             << "printed " << pages << " pages in " << jobs.size() << " jobs, the manifest says "
             << expected.pages << ", this office exports " << exported;
@@ -156,8 +125,7 @@ TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
 
 INSTANTIATE_TEST_SUITE_P(Manifest, OfficeCorpus, ::testing::ValuesIn(readManifest()),
                          [](const ::testing::TestParamInfo<CorpusDocument>& info) {
-                             return QStringLiteral("%1_%2").arg(info.index).arg(info.param.kind)
-                                 .toStdString();
+                             return u"%1_%2"_s.arg(info.index).arg(info.param.kind).toStdString();
                          });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(OfficeCorpus);
 

@@ -11,9 +11,11 @@
 namespace qp::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 
-const QString TimeoutSetting = QStringLiteral("Quirepress/Settings/OfficeTimeout");
+const QString TimeoutSetting = u"Quirepress/Settings/OfficeTimeout"_s;
 
 bool groupExists(qint64 group) {
     return group > 0 && ::kill(-static_cast<pid_t>(group), 0) == 0;
@@ -28,51 +30,50 @@ TEST(OfficeCallBound, ComesFromTheSettingsAndGrowsWithTheFile) {
     FakeSettingsStore settings;
     LibreOfficeAutomation office(settings);
     EXPECT_EQ(office.callBound(1000), 180s);
-    settings.set(TimeoutSetting, QStringLiteral(" 5 "));
+    settings.set(TimeoutSetting, u" 5 "_s);
     EXPECT_EQ(office.callBound(1000), 5s);
     EXPECT_EQ(office.callBound(25 * 1024 * 1024), 15s);
-    settings.set(TimeoutSetting, QStringLiteral("0.5"));
+    settings.set(TimeoutSetting, u"0.5"_s);
     EXPECT_EQ(office.callBound(0), 500ms);
     for (const char* unusable : {"", "soon", "-3", "0"}) {
         settings.set(TimeoutSetting, QString::fromLatin1(unusable));
         EXPECT_EQ(office.callBound(0), 180s) << unusable;
     }
-    settings.set(TimeoutSetting, QStringLiteral("5"));
+    settings.set(TimeoutSetting, u"5"_s);
     settings.failReads = true;
     EXPECT_EQ(office.callBound(0), 180s);
     EXPECT_EQ(office.officeProcessGroup(), 0) << "started an office for none of this";
 }
 
-// Each test has an office of its own, as it kills or stops it.
+// Each test starts an office of its own, as it kills or stops it.
 class OfficeFaults : public OfficeSuite {
 protected:
     // Prints the Word fixture, as the next entry of a run would.
     void printNextEntry() {
-        auto document = office.bind(fixtures->doc());
-        document->call(QStringLiteral("PrintOut"));
-        document->call(QStringLiteral("Close"));
+        auto document = ownOffice.bind(fixtures->doc());
+        document->call(u"PrintOut"_s);
+        document->call(u"Close"_s);
         newJobs(1);
     }
 
     FakeSettingsStore settings;
-    LibreOfficeAutomation office{settings};
+    LibreOfficeAutomation ownOffice{settings};
 };
 
 TEST_F(OfficeFaults, KilledOfficeFailsItsEntryAndTheNextEntryStartsAnother) {
-    auto document = office.bind(fixtures->doc());
-    const qint64 group = office.officeProcessGroup();
+    auto document = ownOffice.bind(fixtures->doc());
+    const qint64 group = ownOffice.officeProcessGroup();
     signalGroup(group, SIGKILL);
 
-    const AppError error = failureOf([&] { document->call(QStringLiteral("PrintOut")); });
+    const AppError error = failureOf([&] { document->call(u"PrintOut"_s); });
     EXPECT_EQ(error.number(), ErrorNumber::AutomationError);
-    EXPECT_TRUE(error.description().contains(QStringLiteral("LibreOffice ended unexpectedly")))
-        << error.what();
-    EXPECT_EQ(office.officeProcessGroup(), 0) << "an office was started for the failed entry";
+    EXPECT_TRUE(error.description().contains(u"LibreOffice ended unexpectedly"_s)) << error.what();
+    EXPECT_EQ(ownOffice.officeProcessGroup(), 0) << "an office was started for the failed entry";
     document.reset(); // releasing a document of the dead office neither hangs nor throws
 
     printNextEntry();
-    EXPECT_NE(office.officeProcessGroup(), group);
-    EXPECT_GT(office.officeProcessGroup(), 0);
+    EXPECT_NE(ownOffice.officeProcessGroup(), group);
+    EXPECT_GT(ownOffice.officeProcessGroup(), 0);
 }
 
 TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
@@ -81,8 +82,8 @@ TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
         ASSERT_FALSE(mustNotSkip()) << "the document corpus is missing";
         GTEST_SKIP() << "no corpus: no document that loads slowly enough";
     }
-    office.bind(fixtures->doc());
-    const qint64 group = office.officeProcessGroup();
+    ownOffice.bind(fixtures->doc());
+    const qint64 group = ownOffice.officeProcessGroup();
     std::thread killer([group] {
         std::this_thread::sleep_for(300ms);
         signalGroup(group, SIGKILL);
@@ -90,7 +91,7 @@ TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
     QElapsedTimer timer;
     timer.start();
     const long number =
-        failureOf([&] { office.bind(corpus + QStringLiteral("/doc/Bug50955.doc")); }).number();
+        failureOf([&] { ownOffice.bind(corpus + u"/doc/Bug50955.doc"_s); }).number();
     killer.join();
     EXPECT_TRUE(number == ErrorNumber::AutomationError || number == ErrorNumber::CannotBind)
         << number;
@@ -101,20 +102,20 @@ TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
 // A stopped office is ended after the bound: while printing that fails the entry, while
 // loading it means the document cannot be bound.
 TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
-    settings.set(TimeoutSetting, QStringLiteral("4"));
+    settings.set(TimeoutSetting, u"4"_s);
     for (const bool whilePrinting : {true, false}) {
         SCOPED_TRACE(whilePrinting ? "printing" : "loading");
-        auto document = office.bind(fixtures->doc());
-        const qint64 group = office.officeProcessGroup();
+        auto document = ownOffice.bind(fixtures->doc());
+        const qint64 group = ownOffice.officeProcessGroup();
         signalGroup(group, SIGSTOP);
 
         QElapsedTimer timer;
         timer.start();
         const long number = failureOf([&] {
                                 if (whilePrinting)
-                                    document->call(QStringLiteral("PrintOut"));
+                                    document->call(u"PrintOut"_s);
                                 else
-                                    office.bind(fixtures->xls());
+                                    ownOffice.bind(fixtures->xls());
                             }).number();
         EXPECT_EQ(number, whilePrinting ? ErrorNumber::AutomationError : ErrorNumber::CannotBind);
         EXPECT_GE(timer.elapsed(), 3900);

@@ -2,10 +2,12 @@
 
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "platform/libreoffice/OfficeProfile.h"
+#include "support/Fakes.h"
 #include "support/PrivateCups.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -15,25 +17,32 @@
 namespace qp::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 QByteArray flatOdf(const char* mimetype, const QByteArray& styles, const QByteArray& body) {
     QByteArray namespaces;
-    for (const auto& [prefix, name] : {std::pair{"office", "office"}, {"style", "style"},
-                                      {"text", "text"}, {"table", "table"}, {"draw", "drawing"},
-                                      {"presentation", "presentation"}, {"svg", "svg-compatible"},
-                                      {"fo", "xsl-fo-compatible"}})
-        namespaces += QByteArray(" xmlns:") + prefix + "=\"urn:oasis:names:tc:opendocument:xmlns:" +
-                      name + ":1.0\"";
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document") +
-           namespaces + " office:version=\"1.2\" office:mimetype=\"application/vnd.oasis."
-                        "opendocument." + mimetype + "\">" + styles + "<office:body>" + body +
+    for (const auto& [prefix, name] : {std::pair{"office", "office"},
+                                       {"style", "style"},
+                                       {"text", "text"},
+                                       {"table", "table"},
+                                       {"draw", "drawing"},
+                                       {"presentation", "presentation"},
+                                       {"svg", "svg-compatible"},
+                                       {"fo", "xsl-fo-compatible"}})
+        namespaces += QByteArray(" xmlns:") + prefix +
+                      "=\"urn:oasis:names:tc:opendocument:xmlns:" + name + ":1.0\"";
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document") + namespaces +
+           " office:version=\"1.2\" office:mimetype=\"application/vnd.oasis."
+           "opendocument." +
+           mimetype + "\">" + styles + "<office:body>" + body +
            "</office:body></office:document>\n";
 }
 
 QString run(const QString& program, const QStringList& args) {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForFinished(120000) || process.exitCode() != 0)
-        throw std::runtime_error(QStringLiteral("%1 %2 failed: %3")
+    if (!process.waitForFinished(300000) || process.exitCode() != 0)
+        throw std::runtime_error(u"%1 %2 failed: %3"_s
                                      .arg(program, args.join(QLatin1Char(' ')),
                                           QString::fromLocal8Bit(process.readAllStandardError()))
                                      .toStdString());
@@ -43,8 +52,7 @@ QString run(const QString& program, const QStringList& args) {
 } // namespace
 
 const QStringList& OfficeFixtures::sheetMarks() {
-    static const QStringList marks{QStringLiteral("QPSHEET ALPHA"), QStringLiteral("QPSHEET BETA"),
-                                   QStringLiteral("QPSHEET GAMMA")};
+    static const QStringList marks{u"QPSHEET ALPHA"_s, u"QPSHEET BETA"_s, u"QPSHEET GAMMA"_s};
     return marks;
 }
 
@@ -60,9 +68,11 @@ OfficeFixtures::OfficeFixtures() {
                   mark.toUtf8() + "</text:p></table:table-cell></table:table-row></table:table>";
     QByteArray slides;
     for (const char* mark : {"QPSLIDE ONE", "QPSLIDE TWO"})
-        slides += QByteArray("<draw:page draw:name=\"") + mark +
-                  "\"><draw:frame svg:x=\"2cm\" svg:y=\"2cm\" svg:width=\"20cm\" svg:height=\"4cm\">"
-                  "<draw:text-box><text:p>" + mark + "</text:p></draw:text-box></draw:frame></draw:page>";
+        slides +=
+            QByteArray("<draw:page draw:name=\"") + mark +
+            "\"><draw:frame svg:x=\"2cm\" svg:y=\"2cm\" svg:width=\"20cm\" svg:height=\"4cm\">"
+            "<draw:text-box><text:p>" +
+            mark + "</text:p></draw:text-box></draw:frame></draw:page>";
     const struct {
         const char* name;
         const char* format;
@@ -80,14 +90,17 @@ OfficeFixtures::OfficeFixtures() {
         {"slides.fodp", "ppt:MS PowerPoint 97",
          flatOdf("presentation", {}, "<office:presentation>" + slides + "</office:presentation>")}};
     for (const auto& source : sources)
-        run(QStringLiteral("soffice"),
-            {QStringLiteral("-env:UserInstallation=") + m_profile->url(),
-             QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-             QString::fromLatin1(source.format), QStringLiteral("--outdir"), m_dir.path(),
-             file(QString::fromLatin1(source.name), source.content)});
+        convert(file(QString::fromLatin1(source.name), source.content),
+                QString::fromLatin1(source.format));
     for (const QString& made : {doc(), xls(), ppt()})
         if (!QFile::exists(made))
             throw std::runtime_error("LibreOffice did not make " + made.toStdString());
+}
+
+QString OfficeFixtures::convert(const QString& source, const QString& format) const {
+    run(u"soffice"_s, {u"-env:UserInstallation="_s + m_profile->url(), u"--headless"_s,
+                       u"--convert-to"_s, format, u"--outdir"_s, m_dir.path(), source});
+    return m_dir.filePath(QFileInfo(source).completeBaseName() + u'.' + format.section(':', 0, 0));
 }
 
 QString OfficeFixtures::copy(const QString& source, const QString& name) const {
@@ -107,17 +120,21 @@ QString OfficeFixtures::file(const QString& name, const QByteArray& content) con
     return path;
 }
 
-const QString OfficeSuite::Queue = QStringLiteral("office");
+const QString OfficeSuite::Queue = u"office"_s;
 PrivateCups* OfficeSuite::cups = nullptr;
 OfficeFixtures* OfficeSuite::fixtures = nullptr;
+LibreOfficeAutomation* OfficeSuite::office = nullptr;
+static FakeSettingsStore suiteSettings;
 
 void OfficeSuite::SetUpTestSuite() {
     cups = new PrivateCups;
     cups->addKeepingQueue(Queue, true);
     fixtures = new OfficeFixtures;
+    office = new LibreOfficeAutomation(suiteSettings);
 }
 
 void OfficeSuite::TearDownTestSuite() {
+    delete office;
     delete fixtures;
     delete cups;
 }
@@ -148,13 +165,13 @@ AppError failureOf(const std::function<void()>& action) {
 
 int pdfPages(const QString& path) {
     const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
-            .match(run(QStringLiteral("pdfinfo"), {path}));
+        QRegularExpression(u"^Pages:\\s+(\\d+)"_s, QRegularExpression::MultilineOption)
+            .match(run(u"pdfinfo"_s, {path}));
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 QString pdfText(const QString& path) {
-    return run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    return run(u"pdftotext"_s, {path, u"-"_s});
 }
 
 QList<int> sheetsIn(const QString& job) {
@@ -168,7 +185,7 @@ QList<int> sheetsIn(const QString& job) {
 
 QString corpusDir() {
     const QString dir = qEnvironmentVariable("QP_CORPUS_DIR");
-    if (!dir.isEmpty() && QFile::exists(dir + QStringLiteral("/MANIFEST.tsv")))
+    if (!dir.isEmpty() && QFile::exists(dir + u"/MANIFEST.tsv"_s))
         return QDir(dir).absolutePath();
     return {};
 }

@@ -10,8 +10,9 @@
 #include <memory>
 
 namespace qp {
+class LibreOfficeAutomation;
 class OfficeProfile;
-}
+} // namespace qp
 
 namespace qp::test {
 
@@ -29,6 +30,8 @@ public:
     QString ppt() const { return m_dir.filePath(QStringLiteral("slides.ppt")); }
     QString copy(const QString& source, const QString& name) const;
     QString file(const QString& name, const QByteArray& content) const;
+    // The file LibreOffice makes of the source in the format given ("pdf", "doc:MS Word 97").
+    QString convert(const QString& source, const QString& format) const;
 
     static const QStringList& sheetMarks();
 
@@ -37,7 +40,8 @@ private:
     std::unique_ptr<OfficeProfile> m_profile;
 };
 
-// A private CUPS server whose default queue keeps every job, and the fixtures, for one suite.
+// For one suite: a private CUPS server whose default queue keeps every job, the fixtures, and
+// one office, started at its first use and kept from test to test as from entry to entry.
 class OfficeSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite();
@@ -50,6 +54,7 @@ protected:
     static const QString Queue;
     static PrivateCups* cups;
     static OfficeFixtures* fixtures;
+    static LibreOfficeAutomation* office;
     int m_jobsBefore = 0;
 };
 

@@ -1,6 +1,6 @@
+#include "support/PrivateCups.h"
 #include "core/AppError.h"
 #include "platform/CupsPrinters.h"
-#include "support/PrivateCups.h"
 
 #include <QFile>
 #include <QProcess>
@@ -12,6 +12,8 @@
 namespace qp::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
@@ -21,12 +23,12 @@ QByteArray readAll(const QString& path) {
 // Sends the bytes with the lp command, as any CUPS client of the private server would.
 void submit(const QString& queue, const QByteArray& content) {
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("job")));
+    QFile file(dir.filePath(u"job"_s));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     file.close();
     QProcess lp;
     lp.setProcessChannelMode(QProcess::MergedChannels);
-    lp.start(QStringLiteral("lp"), {QStringLiteral("-d"), queue, file.fileName()});
+    lp.start(u"lp"_s, {u"-d"_s, queue, file.fileName()});
     ASSERT_TRUE(lp.waitForFinished(30000));
     ASSERT_EQ(lp.exitCode(), 0) << lp.readAll().toStdString();
 }
@@ -46,9 +48,9 @@ bool serverAnswers(const QString& socket) {
 
 TEST(PrivateCups, KeepsEachJobExactlyAsSentInOrderAndInItsOwnQueue) {
     PrivateCups cups;
-    const QString keep = QStringLiteral("keep");
+    const QString keep = u"keep"_s;
     cups.addKeepingQueue(keep, true);
-    cups.addKeepingQueue(QStringLiteral("other"), false);
+    cups.addKeepingQueue(u"other"_s, false);
     // Bytes that any filter or text conversion would change.
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
@@ -63,7 +65,7 @@ TEST(PrivateCups, KeepsEachJobExactlyAsSentInOrderAndInItsOwnQueue) {
     EXPECT_EQ(readAll(jobs[0]), sent[0]);
     EXPECT_EQ(readAll(jobs[1]), sent[1]);
     EXPECT_FALSE(cups.waitForJobs(keep, 3, 500));
-    EXPECT_TRUE(cups.jobFiles(QStringLiteral("other")).isEmpty());
+    EXPECT_TRUE(cups.jobFiles(u"other"_s).isEmpty());
 }
 
 TEST(PrivateCups, PointsClientsAtItsOwnSocketAndStopsTheServerOnTeardown) {
@@ -75,7 +77,7 @@ TEST(PrivateCups, PointsClientsAtItsOwnSocketAndStopsTheServerOnTeardown) {
         socket = cups.socketPath();
         EXPECT_EQ(qgetenv("CUPS_SERVER"), socket.toLocal8Bit());
         EXPECT_NE(qgetenv("HOME"), homeBefore);
-        EXPECT_FALSE(QFile::exists(qEnvironmentVariable("HOME") + QStringLiteral("/.cups/lpoptions")));
+        EXPECT_FALSE(QFile::exists(qEnvironmentVariable("HOME") + u"/.cups/lpoptions"_s));
         EXPECT_TRUE(serverAnswers(socket));
     }
     EXPECT_EQ(qgetenv("CUPS_SERVER"), serverBefore);
@@ -87,12 +89,12 @@ TEST(CupsPrinters, FollowsTheServersDefaultAndRaises5140WithoutOne) {
     PrivateCups cups;
     CupsPrinters printers;
     EXPECT_EQ(printers.defaultDestination(), QString());
-    cups.addKeepingQueue(QStringLiteral("alpha"), true);
-    cups.addKeepingQueue(QStringLiteral("beta"), false);
-    EXPECT_EQ(printers.defaultDestination(), QStringLiteral("alpha"));
-    EXPECT_EQ(printers.requireDefaultDestination(), QStringLiteral("alpha"));
-    cups.setDefault(QStringLiteral("beta"));
-    EXPECT_EQ(printers.requireDefaultDestination(), QStringLiteral("beta"));
+    cups.addKeepingQueue(u"alpha"_s, true);
+    cups.addKeepingQueue(u"beta"_s, false);
+    EXPECT_EQ(printers.defaultDestination(), u"alpha"_s);
+    EXPECT_EQ(printers.requireDefaultDestination(), u"alpha"_s);
+    cups.setDefault(u"beta"_s);
+    EXPECT_EQ(printers.requireDefaultDestination(), u"beta"_s);
 
     cups.clearDefault();
     EXPECT_EQ(printers.defaultDestination(), QString());
