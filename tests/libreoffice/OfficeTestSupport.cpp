@@ -12,28 +12,25 @@
 #include <QRegularExpression>
 
 #include <stdexcept>
-#include <utility>
 
 namespace qp::test {
 namespace {
 
 using namespace Qt::StringLiterals;
 
+const char* const Namespaces =
+    " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+    " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\""
+    " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\""
+    " xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\""
+    " xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\""
+    " xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\""
+    " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
+    " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\"";
+
 QByteArray flatOdf(const char* mimetype, const QByteArray& styles, const QByteArray& body) {
-    QByteArray namespaces;
-    for (const auto& [prefix, name] : {std::pair{"office", "office"},
-                                       {"style", "style"},
-                                       {"text", "text"},
-                                       {"table", "table"},
-                                       {"draw", "drawing"},
-                                       {"presentation", "presentation"},
-                                       {"svg", "svg-compatible"},
-                                       {"fo", "xsl-fo-compatible"}})
-        namespaces += QByteArray(" xmlns:") + prefix +
-                      "=\"urn:oasis:names:tc:opendocument:xmlns:" + name + ":1.0\"";
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document") + namespaces +
-           " office:version=\"1.2\" office:mimetype=\"application/vnd.oasis."
-           "opendocument." +
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document") + Namespaces +
+           " office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument." +
            mimetype + "\">" + styles + "<office:body>" + body +
            "</office:body></office:document>\n";
 }
