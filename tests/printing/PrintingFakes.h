@@ -8,37 +8,54 @@
 #include "printing/WaitClock.h"
 #include "support/Fakes.h"
 
-#include <QMap>
-#include <QString>
+#include <QRegularExpression>
 #include <QStringList>
 #include <deque>
+#include <exception>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <optional>
 
 namespace qp::test {
 
-// One record of everything the fakes were asked to do, in order, so that a test can check
-// the order across the window, the message boxes and the seams.
+// Everything the fakes were asked to do, in order, so that a test can check the order
+// across the window, the message boxes and the seams.
 struct Journal {
     QStringList lines;
     void add(const QString& line) { lines.append(line); }
-    // The lines that start with prefix, in order.
-    QStringList starting(const QString& prefix) const;
+    QStringList starting(const QString& prefix) const {
+        return lines.filter(QRegularExpression('^' + QRegularExpression::escape(prefix)));
+    }
     int indexOf(const QString& line) const { return static_cast<int>(lines.indexOf(line)); }
 };
 
-// A prompter that also writes each box into the journal as "box <title>".
+// Also journals each box as "box <title>".
 class JournalPrompter : public FakePrompter {
 public:
     explicit JournalPrompter(Journal& journal) : m_journal(journal) {}
     PromptAnswer ask(const QString& text, const QString& title, PromptButtons buttons,
-                     PromptIcon icon) override;
+                     PromptIcon icon) override {
+        m_journal.add("box " + title);
+        return FakePrompter::ask(text, title, buttons, icon);
+    }
+    QStringList titles() const {
+        QStringList titles;
+        for (const Box& box : boxes)
+            titles.append(box.title);
+        return titles;
+    }
 
 private:
     Journal& m_journal;
 };
+
+// Checks box number index in full.
+void expectBox(const FakePrompter& prompter, size_t index, const QString& text,
+               const QString& title, PromptButtons buttons, PromptIcon icon);
+// The number of the AppError that action throws; 0 when it throws none.
+long errorNumberOf(const std::function<void()>& action);
 
 // How a scripted document behaves. Objects are named after the path: "<path>" for the
 // document, "<path>/Parent", "<path>/Worksheets", "<path>/Worksheets(<i>)".
@@ -49,65 +66,62 @@ struct DocumentScript {
     std::deque<QVariant> backgroundStatus{0};
 };
 
-// Binds scripted documents and journals every call as
-//   "bind <path>", "call <object>.<member>(<args>)", "value <object>.<member>",
-//   "object <object>.<member>(<args>)", "release <object>".
-// failures["<object>.<member>"] makes that call throw; a path listed in unbindable cannot
-// be bound (ErrorNumber::CannotBind).
+// Journals "bind <path>", "call <object>.<member>(<args>)", "value <object>.<member>",
+// "object <object>.<member>(<args>)", "release <object>". An error set with fail() for a
+// path or for "<object>.<member>" is thrown by that bind or member.
 class FakeAutomation : public Automation {
 public:
     explicit FakeAutomation(Journal& journal) : m_journal(journal) {}
-
     std::unique_ptr<AutomationObject> bind(const QString& path) override;
 
-    std::map<QString, DocumentScript> documents; // by path; unknown paths use a default
-    std::map<QString, AppError> failures;
-    std::map<QString, AppError> unbindable;
+    template <typename Error> void fail(const QString& key, const Error& error) {
+        failures[key] = std::make_exception_ptr(error);
+    }
+
+    std::map<QString, DocumentScript> documents;
+    std::map<QString, std::exception_ptr> failures;
     int liveObjects = 0;
-    int objectsMade = 0;
-    // Run when a path is bound and when a value is read, to look at the window then.
+    // To look at the window, or to change the world, at that moment.
     std::function<void(const QString& path)> onBind;
     std::function<void(const QString& object, const QString& member)> onValue;
 
-    // Internal to the fake objects.
+    // For the fake's objects.
     Journal& journal() { return m_journal; }
-    DocumentScript& script(const QString& path) { return documents[path]; }
     void failIfScripted(const QString& key);
 
 private:
     Journal& m_journal;
 };
 
-// Starts nothing; journals "start <program>", throwing failure when one is set.
+// Journals "start <program>", throwing failure when one is set.
 class FakeProgramStarter : public ProgramStarter {
 public:
     explicit FakeProgramStarter(Journal& journal) : m_journal(journal) {}
-    void start(const QString& program) override;
-
+    void start(const QString& program) override {
+        m_journal.add("start " + program);
+        if (failure)
+            throw *failure;
+    }
     std::optional<AppError> failure;
-    int starts = 0;
 
 private:
     Journal& m_journal;
 };
 
-// A server that answers after a scripted number of unanswered opens. Journals
-// "open <application>|<topic>|<item>", "execute <command> @<timeout>", "close".
+// Journals "open <application>|<topic>|<item>", "execute <command> @<timeout>", "close".
 class FakeConversation : public Conversation {
 public:
     explicit FakeConversation(Journal& journal) : m_journal(journal) {}
-
     void open(const QString& application, const QString& topic, const QString& item) override;
     void execute(const QString& command, int timeoutTenths) override;
-    void close() override;
+    void close() override {
+        m_journal.add(QStringLiteral("close"));
+        m_open = false;
+    }
     bool isOpen() const override { return m_open; }
 
     int unansweredOpens = 0; // the next n opens throw 282; negative: nobody ever answers
-    // A command that starts with the key throws the error.
-    std::map<QString, AppError> refusals;
-    QStringList executed;
-    QList<int> timeouts;
-    int opens = 0;
+    std::map<QString, AppError> refusals; // a command starting with the key throws the error
 
 private:
     Journal& m_journal;
@@ -118,7 +132,11 @@ private:
 class FakeWaitClock : public WaitClock {
 public:
     std::chrono::steady_clock::time_point now() const override { return m_now; }
-    void sleepFor(std::chrono::milliseconds duration) override;
+    void sleepFor(std::chrono::milliseconds duration) override {
+        m_now += duration;
+        slept += duration;
+        ++sleeps;
+    }
 
     std::chrono::milliseconds slept{0};
     int sleeps = 0;
@@ -127,62 +145,63 @@ private:
     std::chrono::steady_clock::time_point m_now{};
 };
 
-// The window as the run sees it, with the same rules for the list, the path box and
-// skipSaveOffer as the real one. Journals what the user would see change.
+// The window as the run sees it, with the real one's rules for the list, the path box and
+// the save offer. Fails the test whenever the progress bar could show nothing: a minimum
+// not below the maximum, or a value outside them.
 class FakeBatchRunView : public BatchRunView {
 public:
     explicit FakeBatchRunView(Journal& journal) : m_journal(journal) {}
 
     int entryCount() const override { return static_cast<int>(entries.size()); }
     QString entry(int index) const override;
-
     QString pathToAdd() const override { return pathBox; }
     void addPathToAdd() override;
     void clearPathToAdd() override;
 
     double progressMaximum() const override { return maximum; }
     double progressMinimum() const override { return minimum; }
-    void setProgressMaximum(double value) override;
-    void setProgressMinimum(double value) override;
-    void setProgressValue(double value) override;
-    void showProgress() override;
+    void setProgressMaximum(double newMaximum) override {
+        maximum = newMaximum;
+        EXPECT_LT(minimum, maximum);
+    }
+    void setProgressMinimum(double newMinimum) override {
+        minimum = newMinimum;
+        EXPECT_LT(minimum, maximum);
+    }
+    void setProgressValue(double newValue) override;
+    void showProgress() override { m_journal.add(QStringLiteral("show progress")); }
 
-    void setStatus(const QString& text) override;
-    void showBusyPointer() override;
-    void restoreDefaultPointer() override;
-    void showLocateAcrobat() override;
+    void setStatus(const QString& text) override { m_journal.add("status " + text); }
+    void showBusyPointer() override { m_journal.add(QStringLiteral("busy pointer")); }
+    void restoreDefaultPointer() override {}
+    void showLocateAcrobat() override { m_journal.add(QStringLiteral("show locate acrobat")); }
 
     bool skipSaveOffer() const override { return skipSave; }
-    void setSkipSaveOffer(bool value) override { skipSave = value; }
-
-    void saveBatch() override;
+    void setSkipSaveOffer(bool skip) override { skipSave = skip; }
+    void saveBatch() override {
+        m_journal.add(QStringLiteral("save batch"));
+        savedBatches.append(entries);
+    }
     void setReadyState() override;
 
-    void repaintNow() override;
-    void yieldToEvents() override;
+    void repaintNow() override { m_journal.add(QStringLiteral("repaint")); }
+    void yieldToEvents() override {
+        m_journal.add(QStringLiteral("yield"));
+        if (onYield)
+            onYield(++yields);
+    }
 
     QStringList entries;
     QString pathBox;
     double minimum = 0;
     double maximum = 100;
-    double value = 0;
-    bool progressVisible = false;
-    bool busyPointer = false;
-    bool locateAcrobatVisible = false;
     bool skipSave = false;
-    QString status = QStringLiteral("Ready");
     QList<QStringList> savedBatches;
-    int readyStates = 0;
-    int repaints = 0;
     int yields = 0;
-    // Values of (minimum, maximum) whenever the minimum was not below the maximum.
-    QList<QPair<double, double>> invalidRanges;
-    // Runs inside the yield, as the events a user causes during the wait would.
+    // Runs inside each yield, as the events a user causes during the wait would.
     std::function<void(int yieldNumber)> onYield;
 
 private:
-    void checkRange();
-
     Journal& m_journal;
 };
 

@@ -12,118 +12,77 @@
 namespace qp {
 namespace {
 
-// Real processes: scripts written into a temporary folder leave a trace file behind when
-// they run, which tells the test what ran and with what.
+// Real processes, started from files written into a temporary folder.
 class QProcessProgramStarterTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-
-    QString writeScript(const QString& name, const QByteArray& body) {
-        const QString path = folder.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-        file.write("#!/bin/sh\n" + body);
-        file.close();
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-        return path;
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        QDir::setCurrent(folder.path()); // where a shell or a PATH look-up would do harm
     }
 
-    // The starter does not wait for the process; the test does, for its trace.
-    static bool waitForFile(const QString& path) {
+    QString writeFile(const QString& name, const QByteArray& contents, bool executable = true) {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
+        file.write(contents);
+        file.close();
+        if (executable)
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return file.fileName();
+    }
+
+    // The starter does not wait for the process; the test does, for the trace it leaves.
+    static QString waitForTrace(const QString& path) {
         QElapsedTimer timer;
         timer.start();
-        while (timer.elapsed() < 10000) {
-            if (QFileInfo(path).size() > 0)
-                return true;
+        while (timer.elapsed() < 10000 && QFileInfo(path).size() == 0)
             QThread::msleep(20);
-        }
-        return false;
-    }
-
-    static QByteArray contents(const QString& path) {
         QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    static long failureNumberOf(const QString& program) {
-        QProcessProgramStarter starter;
-        try {
-            starter.start(program);
-        } catch (const AppError& error) {
-            EXPECT_FALSE(error.description().isEmpty());
-            EXPECT_TRUE(error.description().contains(program)) << error.what();
-            return error.number();
-        }
-        return 0;
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed()
+                                              : QString();
     }
 
     QTemporaryDir folder;
     QProcessProgramStarter starter;
 };
 
-TEST_F(QProcessProgramStarterTest, StartsTheProgramWithoutArgumentsAndDoesNotWaitForIt) {
-    const QString trace = folder.filePath(QStringLiteral("trace"));
+TEST_F(QProcessProgramStarterTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
+    // Through a shell this name would run "true", then write a file named pwned.
+    const QString name = QStringLiteral("my pdf; touch pwned & $(id) `id` 'x'.sh");
+    const QByteArray trace = folder.filePath(QStringLiteral("trace")).toUtf8();
     const QString program =
-        writeScript(QStringLiteral("pdfserver"), "echo \"args=$#\" > '" + trace.toUtf8() +
-                                                     ".tmp'; sleep 3; mv '" + trace.toUtf8() +
-                                                     ".tmp' '" + trace.toUtf8() + "'\n");
-
+        writeFile(name, "#!/bin/sh\necho \"$0 args=$#\" > '" + trace + ".tmp'; sleep 3; mv '" +
+                            trace + ".tmp' '" + trace + "'\n");
     QElapsedTimer timer;
     timer.start();
     starter.start(program);
     EXPECT_LT(timer.elapsed(), 2500) << "the start waited for the program";
 
-    ASSERT_TRUE(waitForFile(trace));
-    EXPECT_EQ(contents(trace), "args=0\n");
-}
-
-TEST_F(QProcessProgramStarterTest, BlanksAndShellCharactersArePartOfTheProgramName) {
-    // Through a shell this name would run "true", then write a file named pwned.
-    const QString marker = folder.filePath(QStringLiteral("pwned"));
-    const QString name = QStringLiteral("my pdf; touch pwned & $(id) `id` 'x'.sh");
-    const QString trace = folder.filePath(QStringLiteral("ran"));
-    const QString program =
-        writeScript(name, "echo \"$0\" > '" + trace.toUtf8() + ".tmp'; mv '" + trace.toUtf8() +
-                              ".tmp' '" + trace.toUtf8() + "'\n");
-
-    QDir::setCurrent(folder.path());
-    starter.start(program);
-
-    ASSERT_TRUE(waitForFile(trace));
-    EXPECT_EQ(QString::fromUtf8(contents(trace)).trimmed(), program);
-    EXPECT_FALSE(QFileInfo::exists(marker)) << "part of the name ran as a command";
+    EXPECT_EQ(waitForTrace(QString::fromUtf8(trace)), program + " args=0");
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("pwned"))))
+        << "part of the name ran as a command";
 }
 
 TEST_F(QProcessProgramStarterTest, AProgramThatCannotBeStartedIsAFailureWithANumber) {
-    const QString plainFile = folder.filePath(QStringLiteral("notes.txt"));
-    {
-        QFile file(plainFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("not a program\n");
+    const QString cases[] = {
+        folder.filePath(QStringLiteral("missing")),
+        folder.path(),
+        writeFile(QStringLiteral("notes.txt"), "not a program\n", false),
+        // Marked executable, but no loader accepts it: still a failure of the start itself.
+        writeFile(QStringLiteral("broken"), "#!/nonexistent/interpreter\n"),
+        // On every PATH, but a stored path names a file, not a command to search for.
+        QStringLiteral("true"),
+        QString(),
+    };
+    for (const QString& program : cases) {
+        SCOPED_TRACE(program.toStdString());
+        try {
+            starter.start(program);
+            ADD_FAILURE() << "started";
+        } catch (const AppError& error) {
+            EXPECT_EQ(error.number(), ErrorNumber::ProgramNotStarted);
+            EXPECT_TRUE(error.description().contains(program)) << error.what();
+        }
     }
-    // A file marked executable that no loader accepts still fails at the start itself.
-    const QString brokenProgram = folder.filePath(QStringLiteral("broken"));
-    {
-        QFile file(brokenProgram);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/nonexistent/interpreter\n");
-        file.close();
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-    }
-
-    EXPECT_EQ(failureNumberOf(folder.filePath(QStringLiteral("missing"))),
-              ErrorNumber::ProgramNotStarted);
-    EXPECT_EQ(failureNumberOf(folder.path()), ErrorNumber::ProgramNotStarted);
-    EXPECT_EQ(failureNumberOf(plainFile), ErrorNumber::ProgramNotStarted);
-    EXPECT_EQ(failureNumberOf(brokenProgram), ErrorNumber::ProgramNotStarted);
-    EXPECT_THROW(starter.start(QString()), AppError);
-}
-
-TEST_F(QProcessProgramStarterTest, ABareNameIsNotLookedUpOnThePath) {
-    // "true" exists on every PATH; a stored path names a file, not a command to search for.
-    QDir::setCurrent(folder.path());
-    EXPECT_EQ(failureNumberOf(QStringLiteral("true")), ErrorNumber::ProgramNotStarted);
-    EXPECT_NO_THROW(starter.start(QStringLiteral("/bin/true")));
 }
 
 } // namespace
