@@ -90,10 +90,6 @@ protected:
         ASSERT_EQ(find<QListWidget>("lstFiles")->count(), entries.size());
     }
 
-    bool hourglass() {
-        return QApplication::overrideCursor() &&
-               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    }
     void expectReady() {
         EXPECT_EQ(find<QListWidget>("lstFiles")->count(), 0);
         EXPECT_TRUE(pathBox()->text().isEmpty());
@@ -132,7 +128,8 @@ TEST_F(BatchRunWindowTest, TheUserSeesEachEntryBeingPreparedAndThenTheReadyWindo
         EXPECT_EQ(progress()->minimum(), 1);
         EXPECT_EQ(progress()->maximum(), 3);
         EXPECT_EQ(progress()->value(), ++seen);
-        EXPECT_TRUE(hourglass());
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     };
     clickPrintBatch({PromptAnswer::No});
     EXPECT_EQ(seen, 3);

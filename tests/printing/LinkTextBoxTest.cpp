@@ -6,16 +6,16 @@
 namespace qp::test {
 namespace {
 
-class LinkTextBoxTest : public ::testing::Test {
-protected:
+TEST(LinkTextBox, ManualModeOpensOnTheTopicAndItemAndEveryChangeOfModeEndsIt) {
     Journal journal;
     FakeConversation conversation{journal};
     LinkTextBox link{conversation};
-};
+    const auto failureOf = [&](int mode) { return errorNumberOf([&] { link.setLinkMode(mode); }); };
 
-TEST_F(LinkTextBoxTest, ManualModeOpensOnTheTopicAndItemAndEveryChangeOfModeEndsIt) {
-    EXPECT_EQ(link.LinkMode(), LinkTextBox::LinkNone);
     link.setLinkTopic(QStringLiteral("Server|First"));
+    conversation.unansweredOpens = 1;
+    EXPECT_EQ(failureOf(LinkTextBox::LinkManual), ErrorNumber::ConversationNoAnswer);
+    EXPECT_EQ(link.LinkMode(), LinkTextBox::LinkNone);
     link.setLinkMode(LinkTextBox::LinkManual);
     EXPECT_EQ(link.LinkMode(), LinkTextBox::LinkManual);
     link.setLinkTopic(QStringLiteral("Server|Second"));
@@ -23,23 +23,12 @@ TEST_F(LinkTextBoxTest, ManualModeOpensOnTheTopicAndItemAndEveryChangeOfModeEnds
     link.setLinkMode(LinkTextBox::LinkManual);
     link.setLinkMode(LinkTextBox::LinkNone);
     link.setLinkMode(LinkTextBox::LinkNone); // with nothing open: no failure, nothing sent
-    EXPECT_EQ(link.LinkMode(), LinkTextBox::LinkNone);
-    for (int mode : {1, 3, -1})
-        EXPECT_EQ(errorNumberOf([&] { link.setLinkMode(mode); }), ErrorNumber::InvalidPropertyValue)
-            << mode;
-    EXPECT_EQ(journal.lines,
-              (QStringList{"open Server|First|", "close", "open Server|Second|item", "close"}));
-}
-
-TEST_F(LinkTextBoxTest, AnOpenNobodyAnswersLeavesNoConversationToSendTo) {
-    conversation.unansweredOpens = -1;
-    link.setLinkTopic(QStringLiteral("AcroView|Control"));
-    EXPECT_EQ(errorNumberOf([&] { link.setLinkMode(LinkTextBox::LinkManual); }),
-              ErrorNumber::ConversationNoAnswer);
-    EXPECT_EQ(link.LinkMode(), LinkTextBox::LinkNone);
     EXPECT_EQ(errorNumberOf([&] { link.LinkExecute(QStringLiteral("[DocOpen(\"x\")]")); }),
               ErrorNumber::ConversationNotOpen);
-    EXPECT_TRUE(journal.starting("execute ").isEmpty());
+    for (int mode : {1, 3, -1})
+        EXPECT_EQ(failureOf(mode), ErrorNumber::InvalidPropertyValue) << mode;
+    EXPECT_EQ(journal.lines, (QStringList{"open Server|First|", "open Server|First|", "close",
+                                          "open Server|Second|item", "close"}));
 }
 
 } // namespace
