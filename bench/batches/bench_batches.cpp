@@ -1,5 +1,6 @@
 // Opens a full batch file (32767 entries) into the main window's list and saves it back, and
 // prints how long each took. Exits non-zero only when the batch does not survive the trip.
+#include "BenchSupport.h"
 #include "batches/BatchFile.h"
 #include "batches/BatchFileIO.h"
 #include "core/AppError.h"
@@ -29,19 +30,6 @@ class FixedChoice : public FileDialogBackend {
 public:
     QString path;
     std::optional<QString> choose(const FileDialogRequest&) override { return path; }
-};
-
-// A message box during the benchmark means something went wrong; it is printed and counted.
-class CountingPrompter : public Prompter {
-public:
-    int boxes = 0;
-    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
-                     PromptIcon) override {
-        ++boxes;
-        std::fprintf(stderr, "message box \"%s\": %s\n", qUtf8Printable(title),
-                     qUtf8Printable(text));
-        return PromptAnswer::Ok;
-    }
 };
 
 // The printing, settings and help seams are not reached by opening and saving a batch.
@@ -100,7 +88,7 @@ int main(int argc, char** argv) {
     replaceFileContents(openedPath, original);
 
     FixedChoice dialogs;
-    CountingPrompter prompter;
+    bench::CountingPrompter prompter(PromptAnswer::Ok);
     NotUsed unused;
     frmWrdPrint window(MainWindowServices{prompter, dialogs, unused, unused, unused, unused, unused,
                                           dir.path(), [] {}});

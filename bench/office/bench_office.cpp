@@ -3,6 +3,7 @@
 // all 20 files, and through one `soffice --headless -p` per file. All three print into the
 // same private CUPS queue, and each way counts as done when its 20 jobs have arrived.
 
+#include "BenchSupport.h"
 #include "core/Prompter.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "platform/libreoffice/OfficeProfile.h"
@@ -29,50 +30,6 @@ using namespace qp;
 const QString Queue = QStringLiteral("bench");
 constexpr int Documents = 20;
 
-class BenchView : public BatchRunView {
-public:
-    explicit BenchView(QStringList entries) : m_entries(std::move(entries)) {}
-    int entryCount() const override { return m_entries.size(); }
-    QString entry(int index) const override { return m_entries.value(index); }
-    QString pathToAdd() const override { return {}; }
-    void addPathToAdd() override {}
-    void clearPathToAdd() override {}
-    double progressMaximum() const override { return m_maximum; }
-    double progressMinimum() const override { return m_minimum; }
-    void setProgressMaximum(double value) override { m_maximum = value; }
-    void setProgressMinimum(double value) override { m_minimum = value; }
-    void setProgressValue(double) override {}
-    void showProgress() override {}
-    void setStatus(const QString&) override {}
-    void showBusyPointer() override {}
-    void restoreDefaultPointer() override {}
-    void showLocateAcrobat() override {}
-    bool skipSaveOffer() const override { return true; }
-    void setSkipSaveOffer(bool) override {}
-    void saveBatch() override {}
-    void setReadyState() override { m_entries.clear(); }
-    void repaintNow() override {}
-    void yieldToEvents() override { QCoreApplication::processEvents(); }
-
-private:
-    QStringList m_entries;
-    double m_maximum = 0;
-    double m_minimum = 0;
-};
-
-// Every message box is a failure of the benchmark: it counts them and answers No.
-class CountingPrompter : public Prompter {
-public:
-    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
-                     PromptIcon) override {
-        std::fprintf(stderr, "unexpected message \"%s\": %s\n", qPrintable(title),
-                     qPrintable(text));
-        ++messages;
-        return PromptAnswer::No;
-    }
-    int messages = 0;
-};
-
 class NoProgramStarter : public ProgramStarter {
 public:
     void start(const QString& program) override {
@@ -98,10 +55,10 @@ void awaitJobs(test::PrivateCups& cups, int count) {
 
 double viaBatchRun(test::PrivateCups& cups, const QStringList& files, int jobsBefore) {
     test::FakeSettingsStore settings;
-    CountingPrompter prompter;
+    bench::CountingPrompter prompter(PromptAnswer::No);
     NoProgramStarter starter;
     NoConversation conversation;
-    BenchView view(files);
+    bench::SilentRunView view(files);
     QElapsedTimer timer;
     double seconds = 0;
     timer.start();
@@ -113,7 +70,7 @@ double viaBatchRun(test::PrivateCups& cups, const QStringList& files, int jobsBe
         // The office stays for later runs; ending it is not part of printing the batch.
         seconds = timer.elapsed() / 1000.0;
     }
-    if (prompter.messages > 0)
+    if (prompter.boxes > 0)
         throw std::runtime_error("the batch run reported failures");
     return seconds;
 }

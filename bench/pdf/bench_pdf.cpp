@@ -4,6 +4,7 @@
 // a job is missing or a message box came up; the ratio itself is a figure to read (target:
 // the batch run within 1.5 times lp).
 
+#include "BenchSupport.h"
 #include "core/Prompter.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/ConversationAddress.h"
@@ -33,51 +34,10 @@ using namespace qp;
 constexpr int documentCount = 20;
 const QString queue = QStringLiteral("bench");
 
-class ListView : public BatchRunView {
-public:
-    QStringList entries;
-    int entryCount() const override { return entries.size(); }
-    QString entry(int index) const override { return entries.at(index); }
-    QString pathToAdd() const override { return {}; }
-    void addPathToAdd() override {}
-    void clearPathToAdd() override {}
-    double progressMaximum() const override { return m_max; }
-    double progressMinimum() const override { return m_min; }
-    void setProgressMaximum(double value) override { m_max = value; }
-    void setProgressMinimum(double value) override { m_min = value; }
-    void setProgressValue(double) override {}
-    void showProgress() override {}
-    void setStatus(const QString&) override {}
-    void showBusyPointer() override {}
-    void restoreDefaultPointer() override {}
-    void showLocateAcrobat() override {}
-    bool skipSaveOffer() const override { return true; } // no save question in a benchmark
-    void setSkipSaveOffer(bool) override {}
-    void saveBatch() override {}
-    void setReadyState() override { entries.clear(); }
-    void repaintNow() override { QCoreApplication::processEvents(); }
-    void yieldToEvents() override { QCoreApplication::processEvents(); }
-
-private:
-    double m_max = 100;
-    double m_min = 0;
-};
-
 class NoOfficeAutomation : public Automation {
 public:
     std::unique_ptr<AutomationObject> bind(const QString& path) override {
         throw AppError(ErrorNumber::CannotBind, path + QStringLiteral(" is no PDF"));
-    }
-};
-
-class CountingPrompter : public Prompter {
-public:
-    int boxes = 0;
-    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
-                     PromptIcon) override {
-        ++boxes;
-        std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(title), qPrintable(text));
-        return PromptAnswer::No;
     }
 };
 
@@ -170,9 +130,9 @@ int main(int argc, char** argv) {
     const qint64 lpMs = lpTime.elapsed();
     kept += documentCount;
 
-    ListView view;
+    bench::SilentRunView view;
     view.entries = documents;
-    CountingPrompter prompter;
+    bench::CountingPrompter prompter(PromptAnswer::No);
     test::FakeSettingsStore settings;
     settings.set(QStringLiteral("Quirepress/Settings/Acrobat"),
                  QCoreApplication::applicationDirPath() + QStringLiteral("/quirepress-pdf-server"));

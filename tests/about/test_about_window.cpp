@@ -15,12 +15,8 @@
 #include <QtMath>
 #include <functional>
 #include <gtest/gtest.h>
+#include "support/QStringPrinting.h"
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace qp {
 namespace {

@@ -15,13 +15,9 @@
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
+#include "support/QStringPrinting.h"
 #include <stdexcept>
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace qp {
 namespace {

@@ -5,11 +5,9 @@
 #include <QString>
 #include <ostream>
 
-// Readable failure messages for Qt text in gtest assertions.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
+#include "support/QStringPrinting.h"
 
+// Readable failure messages for byte arrays in gtest assertions.
 inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
     constexpr qsizetype shown = 64;
     *out << bytes.size() << " bytes: " << bytes.left(shown).toHex(' ').toStdString()
