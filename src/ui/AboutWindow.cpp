@@ -17,9 +17,6 @@ namespace qp {
 
 namespace {
 
-constexpr int TwipsPerPixelAt96Dpi = 15;
-constexpr double ReferenceDpi = 96.0;
-
 constexpr int ClientWidthTwips = 5790;
 constexpr int ClientHeightTwips = 3495;
 
@@ -120,10 +117,10 @@ const char* const frmAbout::MakerAddress = "qp.example.org";
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     // Lengths scale with the desktop's font scaling, as the fonts given in points do.
-    m_scale = logicalDpiX() / ReferenceDpi;
+    m_twips = TwipScale(logicalDpiX());
     setWindowTitle(QStringLiteral("About Quirepress"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
+    setFixedSize(m_twips.px(ClientWidthTwips), m_twips.px(ClientHeightTwips));
 
     QFont dialogFont = QApplication::font();
     dialogFont.setPointSizeF(DialogFontPoints);
@@ -131,14 +128,6 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 
     buildControls();
     Form_Load();
-}
-
-int frmAbout::px(int twips) const {
-    return qRound(twips * m_scale / TwipsPerPixelAt96Dpi);
-}
-
-QRect frmAbout::twipsRect(int left, int top, int width, int height) const {
-    return QRect(px(left), px(top), px(width), px(height));
 }
 
 void frmAbout::buildControls() {
@@ -152,24 +141,24 @@ void frmAbout::buildControls() {
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(twipsRect(120, 120, 1800, 1080));
+    picIcon->setGeometry(m_twips.rect(120, 120, 1800, 1080));
     picIcon->setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // two pixels each side
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picIcon->setPixmap(drawLogo(m_scale, devicePixelRatioF()));
+    picIcon->setPixmap(drawLogo(m_twips.factor(), devicePixelRatioF()));
 
     lblTitle = new QLabel(QStringLiteral("Quirepress"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(twipsRect(2640, 240, 2445, 240));
+    lblTitle->setGeometry(m_twips.rect(2640, 240, 2445, 240));
     lblTitle->setFont(boldFont);
     lblTitle->setPalette(black);
 
     lblVersion = new QLabel(QStringLiteral("Version 1.02"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(twipsRect(2640, 600, 1845, 225));
+    lblVersion->setGeometry(m_twips.rect(2640, 600, 1845, 225));
 
     Label1 = new QLabel(QString::fromLatin1(MakerAddress), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(2640, 840, 1815, 255));
+    Label1->setGeometry(m_twips.rect(2640, 840, 1815, 255));
     Label1->setFont(addressFont);
     QPalette blue = palette();
     blue.setColor(QPalette::WindowText, AddressBlue);
@@ -178,21 +167,21 @@ void frmAbout::buildControls() {
 
     lblDescription = new QLabel(QString::fromLatin1(DescriptionText), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription->setGeometry(twipsRect(120, 1320, 5565, 930));
+    lblDescription->setGeometry(m_twips.rect(120, 1320, 5565, 930));
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDescription->setPalette(black);
 
     lblDisclaimer = new QLabel(QString::fromLatin1(DisclaimerText), this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setGeometry(twipsRect(120, 2520, 3870, 825));
+    lblDisclaimer->setGeometry(m_twips.rect(120, 2520, 3870, 825));
     lblDisclaimer->setWordWrap(true);
     lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDisclaimer->setPalette(black);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4440, 3000, 1260, 345));
+    cmdOK->setGeometry(m_twips.rect(4440, 3000, 1260, 345));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 }
@@ -242,16 +231,18 @@ void frmAbout::cmdOK_Click() {
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter p(this);
-    const int lineWidth = qMax(1, qRound(m_scale));
+    const int lineWidth = qMax(1, qRound(m_twips.factor()));
 
     // A grey line along the top edge of the client area.
-    p.fillRect(QRect(QPoint(0, 0), QPoint(px(5564), lineWidth - 1)), EtchShadow);
+    p.fillRect(QRect(QPoint(0, 0), QPoint(m_twips.px(5564), lineWidth - 1)), EtchShadow);
 
     // The etched separator: a white line two pixels high under a grey one, so that grey
     // sits above white.
-    const int y = px(2400);
-    p.fillRect(QRect(QPoint(px(120), y), QPoint(px(5669), y + 2 * lineWidth - 1)), EtchHighlight);
-    p.fillRect(QRect(QPoint(px(120), y), QPoint(px(5684), y + lineWidth - 1)), EtchShadow);
+    const int y = m_twips.px(2400);
+    p.fillRect(QRect(QPoint(m_twips.px(120), y), QPoint(m_twips.px(5669), y + 2 * lineWidth - 1)),
+               EtchHighlight);
+    p.fillRect(QRect(QPoint(m_twips.px(120), y), QPoint(m_twips.px(5684), y + lineWidth - 1)),
+               EtchShadow);
 }
 
 void frmAbout::showModal() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Twips.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -36,11 +38,7 @@ private:
     void cmdOK_Click();
     void centreOnScreen();
 
-    // Design lengths are in twips; 15 twips make one pixel at 96 dots per inch.
-    int px(int twips) const;
-    QRect twipsRect(int left, int top, int width, int height) const;
-
-    double m_scale = 1.0;
+    TwipScale m_twips;
     QSize m_outerSizeWhenCentred;
 
     QLabel* picIcon = nullptr;

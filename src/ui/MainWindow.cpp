@@ -71,13 +71,13 @@ frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
     setWindowTitle(QStringLiteral("Quirepress"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
     if (QScreen* s = screen())
-        m_scale = s->logicalDotsPerInch() / 96.0;
+        m_twips = TwipScale(s->logicalDotsPerInch());
 
     buildControls();
     buildMenus();
     setTabOrderAndNames();
 
-    resize(px(kClientWidth), px(kClientHeight) + menuBar()->sizeHint().height());
+    resize(m_twips.px(kClientWidth), m_twips.px(kClientHeight) + menuBar()->sizeHint().height());
     applyMinimumSize();
     lstFiles->setFocus();
 
@@ -89,32 +89,24 @@ frmWrdPrint::~frmWrdPrint() {
     qApp->removeEventFilter(this);
 }
 
-int frmWrdPrint::px(int twips) const {
-    return qRound(twips / 15.0 * m_scale);
-}
-
-QRect frmWrdPrint::twipsRect(int left, int top, int width, int height) const {
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
 void frmWrdPrint::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(client);
 
     fraWrd = new QGroupBox(QStringLiteral("Office files to process"), client);
-    fraWrd->setGeometry(twipsRect(120, 120, 5535, 3615));
+    fraWrd->setGeometry(m_twips.rect(120, 120, 5535, 3615));
 
     Label1 = new QLabel(QStringLiteral("File to add"), fraWrd);
-    Label1->setGeometry(twipsRect(240, 360, 975, 255));
+    Label1->setGeometry(m_twips.rect(240, 360, 975, 255));
 
     txtfiletoadd = new QLineEdit(fraWrd);
-    txtfiletoadd->setGeometry(twipsRect(120, 600, 3975, 375));
+    txtfiletoadd->setGeometry(m_twips.rect(120, 600, 3975, 375));
     Label1->setBuddy(txtfiletoadd);
     connect(txtfiletoadd, &QLineEdit::textChanged, this, [this] { txtfiletoadd_Change(); });
 
     cmdBrowse = new QPushButton(QStringLiteral("..."), fraWrd);
-    cmdBrowse->setGeometry(twipsRect(4200, 600, 375, 375));
+    cmdBrowse->setGeometry(m_twips.rect(4200, 600, 375, 375));
     QFont arial(QStringLiteral("Arial"));
     arial.setPointSize(12);
     arial.setBold(true);
@@ -123,13 +115,13 @@ void frmWrdPrint::buildControls() {
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
 
     cmdAdd = new QPushButton(QStringLiteral("&Add"), fraWrd);
-    cmdAdd->setGeometry(twipsRect(4680, 600, 735, 375));
+    cmdAdd->setGeometry(m_twips.rect(4680, 600, 735, 375));
     cmdAdd->setToolTip(QStringLiteral("Add file to Batch"));
     cmdAdd->setDefault(true);
     connect(cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
 
     lstFiles = new BatchListWidget(fraWrd);
-    lstFiles->setGeometry(twipsRect(120, 1080, 5295, 1815));
+    lstFiles->setGeometry(m_twips.rect(120, 1080, 5295, 1815));
     connect(lstFiles, &BatchListWidget::dropped, this,
             [this](const QMimeData* data) { lstFiles_OLEDragDrop(data); });
     connect(lstFiles, &BatchListWidget::keyReleased, this,
@@ -139,25 +131,25 @@ void frmWrdPrint::buildControls() {
             });
 
     // The two picture buttons lie over the frame's lower right corner, in front of it.
-    const QSize pictureSize = QSize(32, 32) * m_scale;
+    const QSize pictureSize = QSize(32, 32) * m_twips.factor();
     cmdclear = new QPushButton(client);
-    cmdclear->setGeometry(twipsRect(4200, 3120, 615, 495));
+    cmdclear->setGeometry(m_twips.rect(4200, 3120, 615, 495));
     cmdclear->setIcon(QIcon(QStringLiteral(":/icons/clear.png")));
     cmdclear->setIconSize(pictureSize);
     cmdclear->setToolTip(QStringLiteral("Clear"));
     connect(cmdclear, &QPushButton::clicked, this, [this] { mnuClearList_Click(); });
 
     cmdExecute = new QPushButton(client);
-    cmdExecute->setGeometry(twipsRect(4920, 3120, 615, 495));
+    cmdExecute->setGeometry(m_twips.rect(4920, 3120, 615, 495));
     cmdExecute->setIcon(QIcon(QStringLiteral(":/icons/print.png")));
-    cmdExecute->setIconSize(QSize(33, 29) * m_scale);
+    cmdExecute->setIconSize(QSize(33, 29) * m_twips.factor());
     cmdExecute->setToolTip(QStringLiteral("Print Batch"));
     connect(cmdExecute, &QPushButton::clicked, this, [this] { cmdExecute_Click(); });
     cmdclear->raise();
     cmdExecute->raise();
 
     progresslabel = new QLabel(QStringLiteral("Progress:"), client);
-    progresslabel->setGeometry(twipsRect(120, 3840, 1815, 255));
+    progresslabel->setGeometry(m_twips.rect(120, 3840, 1815, 255));
     QFont bold(QStringLiteral("MS Sans Serif"));
     bold.setPointSizeF(8.25);
     bold.setBold(true);
@@ -165,7 +157,7 @@ void frmWrdPrint::buildControls() {
     progresslabel->hide();
 
     Progress = new QProgressBar(client);
-    Progress->setGeometry(twipsRect(120, 4080, 5535, 255));
+    Progress->setGeometry(m_twips.rect(120, 4080, 5535, 255));
     Progress->setRange(0, 100);
     Progress->setValue(0);
     Progress->setTextVisible(false);
@@ -174,14 +166,14 @@ void frmWrdPrint::buildControls() {
     // The conversation with the PDF print server needs no visible presence; the box is kept
     // hidden so that the window holds the same controls on every platform.
     Text1 = new QLineEdit(QStringLiteral("DDE"), client);
-    Text1->setGeometry(twipsRect(5040, 3840, 495, 285));
+    Text1->setGeometry(m_twips.rect(5040, 3840, 495, 285));
     Text1->hide();
 
     // One line of text that opening a menu does not wipe, unlike QStatusBar's messages.
     auto* bar = new QStatusBar(this);
     bar->setObjectName(QStringLiteral("sbPrintStatBar"));
     bar->setSizeGripEnabled(false);
-    bar->setFixedHeight(px(kStatusHeight));
+    bar->setFixedHeight(m_twips.px(kStatusHeight));
     sbPrintStat = new QLabel(bar);
     // A permanent widget: QStatusBar hides its ordinary widgets while a temporary message
     // (such as a menu entry's status tip) is shown.
@@ -261,16 +253,19 @@ void frmWrdPrint::setTabOrderAndNames() {
         setTabOrder(order[i], order[i + 1]);
 }
 
-// The window may not become smaller than its design's outer size. Qt sizes the window
-// without its frame, so the frame is taken off: estimated from the design until the window
-// is shown, measured afterwards.
-void frmWrdPrint::applyMinimumSize() {
-    QSize frame(px(kMinOuterWidth - kClientWidth),
-                px(kMinOuterHeight - kClientHeight) - menuBar()->sizeHint().height());
+QSize frmWrdPrint::frameMargins() const {
     if (m_shownOnce)
-        frame = frameGeometry().size() - geometry().size();
-    setMinimumSize(std::max(0, px(kMinOuterWidth) - frame.width()),
-                   std::max(0, px(kMinOuterHeight) - frame.height()));
+        return frameGeometry().size() - geometry().size();
+    return QSize(m_twips.px(kMinOuterWidth - kClientWidth),
+                 m_twips.px(kMinOuterHeight - kClientHeight) - menuBar()->sizeHint().height());
+}
+
+// The window may not become smaller than its design's outer size; Qt sizes the window
+// without its frame, so the frame is taken off.
+void frmWrdPrint::applyMinimumSize() {
+    const QSize frame = frameMargins();
+    setMinimumSize(std::max(0, m_twips.px(kMinOuterWidth) - frame.width()),
+                   std::max(0, m_twips.px(kMinOuterHeight) - frame.height()));
 }
 
 void frmWrdPrint::showEvent(QShowEvent* event) {
@@ -302,11 +297,7 @@ void frmWrdPrint::centreOnScreen() {
     const QScreen* s = screen();
     if (!s)
         return;
-    QSize outer = frameGeometry().size();
-    if (!m_shownOnce)
-        outer =
-            size() + QSize(px(kMinOuterWidth - kClientWidth),
-                           px(kMinOuterHeight - kClientHeight) - menuBar()->sizeHint().height());
+    const QSize outer = size() + frameMargins();
     const QRect screenRect = s->geometry();
     move(screenRect.x() + screenRect.width() / 2 - outer.width() / 2,
          screenRect.y() + screenRect.height() / 2 - outer.height() / 2);

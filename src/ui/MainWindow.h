@@ -3,6 +3,7 @@
 #include "app/StartupChecks.h"
 #include "core/FileDialog.h"
 #include "printing/BatchRunView.h"
+#include "ui/Twips.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -82,8 +83,9 @@ private:
     void buildMenus();
     void setTabOrderAndNames();
     void applyMinimumSize();
-    int px(int twips) const;
-    QRect twipsRect(int left, int top, int width, int height) const;
+    // The frame the platform adds around the window, estimated from the design until the
+    // window is shown and measured afterwards.
+    QSize frameMargins() const;
     bool belongsToThisWindow(QObject* object) const;
 
     // Appends one entry, or tells the user the list is full and returns false.
@@ -126,7 +128,7 @@ private:
     bool m_skipSaveOffer = false;
     bool m_centred = false;
     bool m_shownOnce = false;
-    double m_scale = 1.0;
+    TwipScale m_twips;
 
     QGroupBox* fraWrd = nullptr;
     QLabel* Label1 = nullptr;
