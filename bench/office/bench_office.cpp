@@ -4,6 +4,7 @@
 // same private CUPS queue, and each way counts as done when its 20 jobs have arrived.
 
 #include "BenchSupport.h"
+#include "support/ListRunView.h"
 #include "core/Prompter.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "platform/libreoffice/OfficeProfile.h"
@@ -58,7 +59,9 @@ double viaBatchRun(test::PrivateCups& cups, const QStringList& files, int jobsBe
     bench::CountingPrompter prompter(PromptAnswer::No);
     NoProgramStarter starter;
     NoConversation conversation;
-    bench::SilentRunView view(files);
+    test::ListRunView view;
+    view.entries = files;
+    view.skip = true; // no save question in a benchmark
     QElapsedTimer timer;
     double seconds = 0;
     timer.start();

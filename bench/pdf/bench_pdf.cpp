@@ -5,6 +5,7 @@
 // the batch run within 1.5 times lp).
 
 #include "BenchSupport.h"
+#include "support/ListRunView.h"
 #include "core/Prompter.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/ConversationAddress.h"
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
     const qint64 lpMs = lpTime.elapsed();
     kept += documentCount;
 
-    bench::SilentRunView view;
+    test::ListRunView view;
+    view.skip = true; // no save question in a benchmark
     view.entries = documents;
     bench::CountingPrompter prompter(PromptAnswer::No);
     test::FakeSettingsStore settings;

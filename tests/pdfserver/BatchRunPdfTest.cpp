@@ -6,7 +6,7 @@
 #include "platform/dbus/DBusConversation.h"
 #include "printing/Automation.h"
 #include "printing/BatchRun.h"
-#include "printing/BatchRunView.h"
+#include "support/ListRunView.h"
 #include "printing/WaitClock.h"
 #include "support/Fakes.h"
 
@@ -20,36 +20,6 @@ namespace qp::test {
 namespace {
 
 // The window as the run sees it: a list of entries and a record of what it was told.
-class ListView : public BatchRunView {
-public:
-    QStringList entries;
-    int locateAcrobatShown = 0;
-    bool skip = false;
-    double maximum = 100, minimum = 0;
-
-    int entryCount() const override { return entries.size(); }
-    QString entry(int index) const override { return entries.at(index); }
-    QString pathToAdd() const override { return {}; }
-    void addPathToAdd() override {}
-    void clearPathToAdd() override {}
-    double progressMaximum() const override { return maximum; }
-    double progressMinimum() const override { return minimum; }
-    void setProgressMaximum(double value) override { maximum = value; }
-    void setProgressMinimum(double value) override { minimum = value; }
-    void setProgressValue(double) override {}
-    void showProgress() override {}
-    void setStatus(const QString&) override {}
-    void showBusyPointer() override {}
-    void restoreDefaultPointer() override {}
-    void showLocateAcrobat() override { ++locateAcrobatShown; }
-    bool skipSaveOffer() const override { return skip; }
-    void setSkipSaveOffer(bool value) override { skip = value; }
-    void saveBatch() override {}
-    void setReadyState() override { entries.clear(); }
-    void repaintNow() override { QCoreApplication::processEvents(); }
-    void yieldToEvents() override { QCoreApplication::processEvents(); }
-};
-
 // These batches hold PDFs only; an Office entry reaching automation is a fault of the run.
 class NoOfficeAutomation : public Automation {
 public:
@@ -101,7 +71,7 @@ protected:
     QTemporaryDir dir;
     QString launcher;
     QString startLog;
-    ListView view;
+    test::ListRunView view;
     FakePrompter prompter;
     FakeSettingsStore settings;
     NoOfficeAutomation automation;
