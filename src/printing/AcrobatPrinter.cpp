@@ -7,6 +7,8 @@
 #include "printing/ProgramStarter.h"
 #include "printing/WaitClock.h"
 
+#include <QFileInfo>
+
 namespace qp {
 
 namespace {
@@ -47,9 +49,21 @@ void AcrobatPrinter::print(const QString& entry, const QString& acrobatPath, boo
     m_link.setLinkMode(LinkTextBox::LinkNone);
     m_link.setLinkTopic(QStringLiteral("AcroView|Control"));
     m_link.setLinkItem(QString());
-    openConversation(programJustStarted);
+    try {
+        openConversation(programJustStarted);
+    } catch (const AppError& error) {
+        // The program leaves after a while without commands, which the Office entries of a
+        // long run can outlast: start it again, once, before taking it for missing.
+        if (programJustStarted || error.number() != ErrorNumber::ConversationNoAnswer)
+            throw;
+        m_starter.start(acrobatPath);
+        openConversation(true);
+    }
 
-    const QString quotedArgument = QLatin1Char('"') + entry + QStringLiteral("\")]");
+    // The program does not share this program's working folder: a relative entry names a
+    // file from here, as it does for Office entries.
+    const QString quotedArgument =
+        QLatin1Char('"') + QFileInfo(entry).absoluteFilePath() + QStringLiteral("\")]");
     m_link.LinkExecute(QStringLiteral("[DocOpen(") + quotedArgument);
     m_link.setLinkTimeout(CommandTimeoutTenths);
     m_link.LinkExecute(QStringLiteral("[FilePrintSilent(") + quotedArgument);

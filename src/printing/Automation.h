@@ -29,6 +29,9 @@ class Automation {
 public:
     virtual ~Automation() = default;
     virtual std::unique_ptr<AutomationObject> bind(const QString& path) = 0;
+    // A bind may come soon: get the application ready in the background. Returns at once
+    // and never throws; whatever fails shows at the next bind.
+    virtual void prepare() noexcept {}
 };
 
 } // namespace qp

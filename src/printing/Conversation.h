@@ -8,7 +8,8 @@ namespace qp {
 // session bus on Linux). Failures throw AppError:
 //  - open() when nobody answers: ErrorNumber::ConversationNoAnswer (282);
 //  - execute() when the server refuses the command: ErrorNumber::ConversationRefused, the
-//    server's message as description; when it does not answer within the time-out:
+//    server's message as description, or ErrorNumber::CannotBind when the fault lies in
+//    the document the command names; when it does not answer within the time-out:
 //    ErrorNumber::ConversationTimeout.
 class Conversation {
 public:

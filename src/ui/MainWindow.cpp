@@ -4,7 +4,9 @@
 #include "core/AppError.h"
 #include "core/Prompter.h"
 #include "help/modHelp.h"
+#include "printing/Automation.h"
 #include "printing/BatchRun.h"
+#include "printing/EntryKind.h"
 #include "ui/AboutWindow.h"
 #include "ui/BatchListWidget.h"
 
@@ -122,6 +124,16 @@ void frmWrdPrint::buildControls() {
 
     lstFiles = new BatchListWidget(fraWrd);
     lstFiles->setGeometry(m_twips.rect(120, 1080, 5295, 1815));
+    // An Office entry will need the office: start it now, while the user is still busy with
+    // the list, rather than when "Print Batch" is pressed.
+    connect(lstFiles->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    if (!isPdfEntry(lstFiles->item(row)->text())) {
+                        m_services.automation.prepare();
+                        return;
+                    }
+            });
     connect(lstFiles, &BatchListWidget::dropped, this,
             [this](const QMimeData* data) { lstFiles_OLEDragDrop(data); });
     connect(lstFiles, &BatchListWidget::keyReleased, this,
@@ -244,7 +256,7 @@ void frmWrdPrint::setTabOrderAndNames() {
     cmdExecute->setAccessibleName(QStringLiteral("Print Batch"));
     progresslabel->setAccessibleName(QStringLiteral("Progress:"));
     Progress->setAccessibleName(QStringLiteral("Progress"));
-    sbPrintStat->setAccessibleName(QStringLiteral("Status"));
+    // No fixed name: assistive tools then read what the status line shows, as it changes.
     Text1->setAccessibleName(QStringLiteral("DDE"));
 
     // The Tab key visits the list, the path box, Print Batch, Add, Browse, then Clear.

@@ -1,5 +1,6 @@
 #include "OfficeTestSupport.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "support/EventGapProbe.h"
 #include "support/Fakes.h"
 #include "support/PrivateCups.h"
 
@@ -111,6 +112,7 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
 
         QElapsedTimer timer;
         timer.start();
+        EventGapProbe probe;
         const long number = failureOf([&] {
                                 if (whilePrinting)
                                     document->call(u"PrintOut"_s);
@@ -118,12 +120,43 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
                                     ownOffice.bind(fixtures->xls());
                             }).number();
         EXPECT_EQ(number, whilePrinting ? ErrorNumber::AutomationError : ErrorNumber::CannotBind);
+        EXPECT_LT(probe.longestMilliseconds(), 1000) << "the window would have frozen";
         EXPECT_GE(timer.elapsed(), 3900);
         EXPECT_LT(timer.elapsed(), 30000);
         EXPECT_FALSE(groupExists(group)) << "the hung office was left running";
         document.reset();
         printNextEntry();
     }
+}
+
+// Whoever waits for the office goes on handling events: the window stays painted while the
+// office starts and while a long document loads and prints.
+TEST_F(OfficeFaults, WaitingForTheOfficeKeepsHandlingEvents) {
+    const QString longDocument = fixtures->longDoc(300);
+    EventGapProbe probe;
+    auto document = ownOffice.bind(longDocument);
+    document->call(u"PrintOut"_s);
+    document->call(u"Close"_s);
+    EXPECT_LT(probe.longestMilliseconds(), 1000);
+    ASSERT_EQ(newJobs(1).size(), 1);
+}
+
+// An office asked for ahead starts without holding up the caller; one that is gone by the
+// first bind, or that cannot start at all, changes nothing of what that bind does.
+TEST_F(OfficeFaults, OfficeStartedAheadChangesNothingButTheWait) {
+    QElapsedTimer timer;
+    timer.start();
+    ownOffice.prepare();
+    EXPECT_LT(timer.elapsed(), 200);
+    const qint64 group = ownOffice.officeProcessGroup();
+    ASSERT_GT(group, 0);
+    signalGroup(group, SIGKILL);
+    printNextEntry();
+
+    LibreOfficeAutomation missing(settings, CupsPrinters(), u"/nonexistent/program"_s);
+    missing.prepare();
+    EXPECT_EQ(failureOf([&] { missing.bind(fixtures->doc()); }).number(),
+              ErrorNumber::ProgramNotStarted);
 }
 
 TEST_F(OfficeFaults, OfficeEndsWithTheProgram) {

@@ -100,6 +100,21 @@ QString OfficeFixtures::convert(const QString& source, const QString& format) co
     return m_dir.filePath(QFileInfo(source).completeBaseName() + u'.' + format.section(':', 0, 0));
 }
 
+QString OfficeFixtures::longDoc(int pages) const {
+    QByteArray body = "<office:text>";
+    for (int page = 1; page <= pages; ++page)
+        body += "<text:p text:style-name=\"Break\">QPLONG PAGE " + QByteArray::number(page) +
+                "</text:p>";
+    const QString source = file(u"long%1.fodt"_s.arg(pages),
+                                flatOdf("text",
+                                        "<office:automatic-styles><style:style style:name="
+                                        "\"Break\" style:family=\"paragraph\"><style:paragraph-"
+                                        "properties fo:break-before=\"page\"/></style:style>"
+                                        "</office:automatic-styles>",
+                                        body + "</office:text>"));
+    return convert(source, u"doc:MS Word 97"_s);
+}
+
 QString OfficeFixtures::copy(const QString& source, const QString& name) const {
     const QString target = m_dir.filePath(name);
     QFile::remove(target);

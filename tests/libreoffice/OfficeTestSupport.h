@@ -28,6 +28,8 @@ public:
     QString doc() const { return m_dir.filePath(QStringLiteral("letter.doc")); }
     QString xls() const { return m_dir.filePath(QStringLiteral("book.xls")); }
     QString ppt() const { return m_dir.filePath(QStringLiteral("slides.ppt")); }
+    // A Word document of that many pages, one line of text each.
+    QString longDoc(int pages) const;
     QString copy(const QString& source, const QString& name) const;
     QString file(const QString& name, const QByteArray& content) const;
     // The file LibreOffice makes of the source in the format given ("pdf", "doc:MS Word 97").

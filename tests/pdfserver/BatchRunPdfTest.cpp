@@ -6,27 +6,35 @@
 #include "platform/dbus/DBusConversation.h"
 #include "printing/Automation.h"
 #include "printing/BatchRun.h"
-#include "support/ListRunView.h"
 #include "printing/WaitClock.h"
 #include "support/Fakes.h"
+#include "support/ListRunView.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 namespace qp::test {
 namespace {
 
-// The window as the run sees it: a list of entries and a record of what it was told.
-// These batches hold PDFs only; an Office entry reaching automation is a fault of the run.
-class NoOfficeAutomation : public Automation {
+// These batches hold PDFs and, in places, a Word entry that only takes its time and then
+// cannot be bound; a PDF entry reaching automation is a fault of the run.
+class SlowUnbindableOffice : public Automation {
 public:
     std::unique_ptr<AutomationObject> bind(const QString& path) override {
-        ADD_FAILURE() << "a PDF entry went to Office automation: " << path.toStdString();
+        EXPECT_TRUE(path.endsWith(".doc"))
+            << "a PDF entry went to automation: " << qPrintable(path);
+        QEventLoop loop;
+        QTimer::singleShot(pauseMilliseconds, &loop, &QEventLoop::quit);
+        loop.exec();
         throw AppError(ErrorNumber::CannotBind, path);
     }
+    int pauseMilliseconds = 0;
 };
 
 // Real time, but the wait for a program that never answers passes twenty times faster.
@@ -74,7 +82,7 @@ protected:
     test::ListRunView view;
     FakePrompter prompter;
     FakeSettingsStore settings;
-    NoOfficeAutomation automation;
+    SlowUnbindableOffice automation;
     QProcessProgramStarter starter;
     DBusConversation conversation;
     HurriedClock clock;
@@ -132,24 +140,86 @@ TEST_F(BatchRunPdfTest, ProgramThatNeverAnswersIsForgottenWithTheAcrobatProblem)
     EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
 }
 
-TEST_F(BatchRunPdfTest, RefusedPdfEndsTheBatchWithTheServersMessage) {
-    const QString locked = corpusPdf("libreoffice-writer-password.pdf");
-    view.entries = {locked, corpusPdf("rotation.pdf")};
-    prompter.script(PromptAnswer::Ok);
+// What lies in the document itself lets the user go on with the rest of the batch, as an
+// Office file that cannot be opened does; the stored program stays, since it answered.
+TEST_F(BatchRunPdfTest, PdfTheServerRefusesAsksWhetherToGoOn) {
+    const QString notPdf = dir.filePath("notes.pdf");
+    QFile text(notPdf);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("plain text, not a PDF\n");
+    text.close();
+    const QStringList refused{corpusPdf("libreoffice-writer-password.pdf"),
+                              corpusPdf("encryption_noprinting.pdf"), notPdf,
+                              dir.filePath("missing.pdf")};
+    const QString good = corpusPdf("rotation.pdf");
+    for (const bool goOn : {true, false}) {
+        SCOPED_TRACE(goOn ? "Yes" : "No");
+        view.entries = refused + QStringList{good};
+        const size_t boxesBefore = prompter.boxes.size();
+        for (int i = 0; i < (goOn ? refused.size() : 1); ++i)
+            prompter.script(goOn ? PromptAnswer::Yes : PromptAnswer::No);
+        if (goOn)
+            prompter.script(PromptAnswer::No); // "Save batch..."
+
+        run(launcher);
+
+        const std::vector<FakePrompter::Box> boxes(prompter.boxes.begin() + boxesBefore,
+                                                   prompter.boxes.end());
+        ASSERT_EQ(boxes.size(), goOn ? refused.size() + 1 : 1u);
+        for (int i = 0; i < (goOn ? refused.size() : 1); ++i) {
+            EXPECT_EQ(boxes[i].title, "File does not exist...");
+            EXPECT_EQ(boxes[i].text,
+                      refused[i] + " is not a valid file.  Do you wish to continue?");
+        }
+        EXPECT_EQ(newJobs(1).size(), 1) << "only the good PDF of the first batch prints";
+        EXPECT_TRUE(view.entries.isEmpty());
+        EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), launcher);
+    }
+    // The second run's server finds the first one serving and ends by itself.
+    QDeadlineTimer deadline(10000);
+    while (logged("ended") < 1 && !deadline.hasExpired())
+        QThread::msleep(20);
+}
+
+// The server leaves after a second without commands here; the Word entry between the two
+// PDFs outlasts that, and the run starts it again rather than forget it.
+TEST_F(BatchRunPdfTest, ServerThatLeftDuringTheRunIsStartedAgain) {
+    qputenv("QP_PDF_SERVER_IDLE_SECONDS", "1");
+    automation.pauseMilliseconds = 3000;
+    const QString first = corpusPdf("rotation.pdf");
+    const QString second = corpusPdf("sizes.pdf");
+    view.entries = {first, dir.filePath("long report.doc"), second};
+    prompter.script(PromptAnswer::Yes); // go on after the Word entry
+    prompter.script(PromptAnswer::No);  // "Save batch..."
 
     run(launcher);
+    qunsetenv("QP_PDF_SERVER_IDLE_SECONDS");
 
-    ASSERT_EQ(prompter.boxes.size(), 1u);
-    EXPECT_EQ(prompter.boxes[0].title, "Error...");
-    EXPECT_EQ(prompter.boxes[0].text,
-              QStringLiteral("Error: %1\r\nCannot open %2: the document is protected by a "
-                             "password.\r\nAs a result the batch will be terminated.")
-                  .arg(ErrorNumber::ConversationRefused)
-                  .arg(locked));
-    // The settings are kept: the server answered, it only refused.
+    ASSERT_EQ(prompter.boxes.size(), 2u) << prompter.boxes.back().text.toStdString();
+    EXPECT_EQ(prompter.boxes[1].title, "Save batch...");
+    const QStringList jobs = newJobs(2);
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(second));
+    EXPECT_EQ(logged("started"), 2);
     EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), launcher);
-    QThread::msleep(500);
-    EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
+}
+
+// The server does not share the program's working folder: a relative entry is sent whole.
+TEST_F(BatchRunPdfTest, RelativeEntryPrintsTheFileOfTheWorkingFolder) {
+    copyFile(corpusPdf("rotation.pdf"), dir.filePath("relative.pdf"));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    view.entries = {"relative.pdf"};
+    prompter.script(PromptAnswer::No); // "Save batch..."
+
+    run(launcher);
+    QDir::setCurrent(before);
+
+    ASSERT_EQ(prompter.boxes.size(), 1u) << prompter.boxes.front().text.toStdString();
+    EXPECT_EQ(prompter.boxes[0].title, "Save batch...");
+    const QStringList jobs = newJobs(1);
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(fileBytes(jobs[0]), fileBytes(corpusPdf("rotation.pdf")));
 }
 
 } // namespace

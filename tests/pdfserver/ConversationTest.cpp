@@ -99,33 +99,37 @@ TEST_F(ConversationTest, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
 
     openConversation();
     conversation.execute(openCommand(gone), -1);
+    // What lies in the document comes as "cannot be bound"; the rest is the server's refusal.
+    constexpr long refused = ErrorNumber::ConversationRefused;
+    constexpr long unusable = ErrorNumber::CannotBind;
     const struct {
         QString command;
+        long number;
         QString says;
     } cases[] = {
-        {"[AppExit()]", "does not understand the command [AppExit()]"},
-        {QStringLiteral("[DocOpen(%1)]").arg(good), "does not understand"},
+        {"[AppExit()]", refused, "does not understand the command [AppExit()]"},
+        {QStringLiteral("[DocOpen(%1)]").arg(good), refused, "does not understand"},
         // Opening another document does not open this one.
-        {printCommand(good), "Cannot print " + good + ": the document has not been opened"},
-        {openCommand(missing), "Cannot open " + missing + ": the file does not exist."},
-        {printCommand(missing), "has not been opened"},
-        {openCommand("relative.pdf"), "must be absolute"},
-        {openCommand(garbage),
+        {printCommand(good), refused,
+         "Cannot print " + good + ": the document has not been opened"},
+        {openCommand(missing), unusable, "Cannot open " + missing + ": the file does not exist."},
+        {printCommand(missing), refused, "has not been opened"},
+        {openCommand("relative.pdf"), unusable, "must be absolute"},
+        {openCommand(garbage), unusable,
          "Cannot open " + garbage + ": it is not a PDF document or it is damaged"},
-        {openCommand(empty), "Cannot open " + empty + ": it is not a PDF"},
+        {openCommand(empty), unusable, "Cannot open " + empty + ": it is not a PDF"},
         // A pipe would block the server until someone writes into it.
-        {openCommand(pipe), "Cannot open " + pipe + ": it is not a file."},
-        {openCommand(folder), "Cannot open " + folder + ": it is not a file."},
+        {openCommand(pipe), unusable, "Cannot open " + pipe + ": it is not a file."},
+        {openCommand(folder), unusable, "Cannot open " + folder + ": it is not a file."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command.toStdString());
-        expectFailure([&] { conversation.execute(c.command, 100); },
-                      ErrorNumber::ConversationRefused, c.says);
+        expectFailure([&] { conversation.execute(c.command, 100); }, c.number, c.says);
     }
     // Printing looks at the document again: it may have gone since it was opened.
     QFile::remove(gone);
-    expectFailure([&] { conversation.execute(printCommand(gone), 100); },
-                  ErrorNumber::ConversationRefused, "Cannot open " + gone);
+    expectFailure([&] { conversation.execute(printCommand(gone), 100); }, unusable,
+                  "Cannot open " + gone);
 
     // Anything but the one method with its one text argument is refused by D-Bus itself.
     const auto address = dbus::conversationAddress("AcroView", "Control");
@@ -155,13 +159,13 @@ TEST_F(ConversationTest, CorpusPdfsPrintWithTheirPagesOrAreRefusedClearly) {
         SCOPED_TRACE(pdf.path.toStdString());
         if (pdf.needsPassword) {
             expectFailure([&] { conversation.execute(openCommand(pdf.path), -1); },
-                          ErrorNumber::ConversationRefused, "password");
+                          ErrorNumber::CannotBind, "password");
             continue;
         }
         conversation.execute(openCommand(pdf.path), -1);
         if (!pdf.printingAllowed) {
             expectFailure([&] { conversation.execute(printCommand(pdf.path), 20000); },
-                          ErrorNumber::ConversationRefused, "does not allow printing");
+                          ErrorNumber::CannotBind, "does not allow printing");
             continue;
         }
         conversation.execute(printCommand(pdf.path), 20000);

@@ -1,5 +1,6 @@
 #include "support/WindowFixture.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -214,6 +215,16 @@ TEST_F(MainWindowTest, TheStatusLineSurvivesOpeningAMenu) {
     file->hide();
     EXPECT_EQ(status->text(), "Ready");
     EXPECT_TRUE(status->isVisible());
+}
+
+TEST_F(MainWindowTest, AssistiveToolsReadWhatTheStatusLineShows) {
+    showWindow();
+    auto* status = f.find<QLabel>("sbPrintStat");
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(status);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Ready");
+    status->setText("Preparing /data/x.doc for printing.");
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Preparing /data/x.doc for printing.");
 }
 
 TEST_F(MainWindowTest, EnterPressesAddOrTheFocusedButtonAndEscPressesClear) {

@@ -18,7 +18,8 @@ void ConversationHandler::execute(const QString& commandText) {
     // silently name some other file.
     if (QDir::isRelativePath(command.path))
         throw CommandRefused(
-            QStringLiteral("Cannot use %1: the path must be absolute.").arg(command.path));
+            QStringLiteral("Cannot use %1: the path must be absolute.").arg(command.path),
+            CommandRefused::Cause::Document);
     switch (command.kind) {
     case CommandKind::DocOpen:
         open(command.path);
@@ -43,7 +44,8 @@ void ConversationHandler::print(const QString& path) {
     const PdfFacts facts = m_examiner.examine(path);
     if (!facts.printingAllowed)
         throw CommandRefused(
-            QStringLiteral("Cannot print %1: the document does not allow printing.").arg(path));
+            QStringLiteral("Cannot print %1: the document does not allow printing.").arg(path),
+            CommandRefused::Cause::Document);
     m_sender.send(path);
 }
 

@@ -59,7 +59,10 @@ void ConversationObject::answer(const QDBusMessage& message, QDBusConnection con
         m_handler.execute(command);
         connection.send(message.createReply());
     } catch (const CommandRefused& refusal) {
-        connection.send(message.createErrorReply(dbus::refusedErrorName, refusal.message()));
+        connection.send(message.createErrorReply(refusal.cause() == CommandRefused::Cause::Document
+                                                     ? dbus::unusableDocumentErrorName
+                                                     : dbus::refusedErrorName,
+                                                 refusal.message()));
     } catch (const std::exception& failure) {
         connection.send(message.createErrorReply(
             dbus::refusedErrorName, QStringLiteral("The PDF print server failed on %1: %2")

@@ -8,7 +8,9 @@
 //   object path           /<T>                            e.g. /Control
 //   interface             org.quirepress.dde.Conversation
 //   method                Execute(s command) -> ()        a refusal is a D-Bus error reply
-//   refusal error name    org.quirepress.dde.Error.Refused, its message meant for the user
+//   refusal error name    org.quirepress.dde.Error.Refused, its message meant for the user;
+//                         org.quirepress.dde.Error.UnusableDocument when the fault lies in
+//                         the document named, not in the server
 //
 // A and T are escaped into one valid name or path element each: ASCII letters and digits
 // stay as they are, every other byte of their UTF-8 form becomes "_" and two lower-case hex
@@ -25,6 +27,8 @@ inline const QString conversationServicePrefix = QStringLiteral("org.quirepress.
 inline const QString conversationInterface = QStringLiteral("org.quirepress.dde.Conversation");
 inline const QString executeMethod = QStringLiteral("Execute");
 inline const QString refusedErrorName = QStringLiteral("org.quirepress.dde.Error.Refused");
+inline const QString unusableDocumentErrorName =
+    QStringLiteral("org.quirepress.dde.Error.UnusableDocument");
 
 // One D-Bus name or path element standing for a free text (see above).
 inline QString escapedElement(const QString& text) {

@@ -72,6 +72,9 @@ void DBusConversation::execute(const QString& command, int timeoutTenths) {
     const QString errorName = reply.errorName();
     if (errorName == dbus::refusedErrorName)
         throw AppError(ErrorNumber::ConversationRefused, reply.errorMessage());
+    // The run treats it like an Office document that cannot be opened: the user may go on.
+    if (errorName == dbus::unusableDocumentErrorName)
+        throw AppError(ErrorNumber::CannotBind, reply.errorMessage());
 
     // The bus reports a time-out and a server that vanished mid-call with the same error, so
     // ask whether the server is still there.

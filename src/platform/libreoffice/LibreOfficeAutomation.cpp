@@ -33,6 +33,10 @@ LibreOfficeAutomation::~LibreOfficeAutomation() {
     m_host->shutdown();
 }
 
+void LibreOfficeAutomation::prepare() noexcept {
+    m_host->startAhead();
+}
+
 qint64 LibreOfficeAutomation::officeProcessGroup() const {
     return m_host->processGroup();
 }

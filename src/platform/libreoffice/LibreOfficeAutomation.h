@@ -24,10 +24,12 @@ public:
     ~LibreOfficeAutomation() override;
 
     std::unique_ptr<AutomationObject> bind(const QString& path) override;
+    // Starts the office ahead of the first bind.
+    void prepare() noexcept override;
 
     // The bound for one office call on a file of that size.
     std::chrono::milliseconds callBound(qint64 fileSize);
-    // The running office's process group, 0 when none runs.
+    // The office's process group, also while it starts; 0 when none runs.
     qint64 officeProcessGroup() const;
     // How many documents the running office holds open (0 when none runs).
     int openDocumentCount();

@@ -7,11 +7,17 @@
 #include "platform/libreoffice/UnoWorker.h"
 
 #include <QDeadlineTimer>
-#include <QThread>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+
+#include <thread>
 
 #include <unistd.h>
 
 namespace qp {
+
+// QT_LOGGING_RULES="quirepress.office.debug=true" shows how long each office call takes.
+Q_LOGGING_CATEGORY(officeCalls, "quirepress.office", QtWarningMsg)
 
 namespace {
 
@@ -22,7 +28,12 @@ using std::chrono::seconds;
 const QString RestartRequested = QStringLiteral("exit code 81");
 // Starting may take long on a busy machine, whatever the bound for single calls.
 constexpr milliseconds MinimumStartBound = seconds(120);
-constexpr milliseconds ConnectAttemptBound = seconds(30);
+// The worker's attempts to reach a starting office: how often, and when nobody is left
+// waiting for them, how long at the most.
+constexpr milliseconds ConnectRetryPause{50};
+constexpr milliseconds AttemptsGiveUp = std::chrono::minutes(10);
+// How often a start looks whether the office process is still alive.
+constexpr milliseconds StartWatchSlice{100};
 // How long a call on a killed office may take to notice that the office is gone.
 constexpr milliseconds AfterKillBound = seconds(20);
 constexpr milliseconds ShutdownBound = seconds(15);
@@ -45,79 +56,133 @@ OfficeHost::~OfficeHost() {
 }
 
 pid_t OfficeHost::processGroup() const {
-    return m_up && m_process ? m_process->processGroup() : 0;
+    return m_process ? m_process->processGroup() : 0;
 }
 
 void OfficeHost::releaseSession() {
-    // UNO references belong to the worker thread: the last one is dropped there.
-    std::shared_ptr<OfficeSession> session = std::move(m_session);
-    if (session)
-        m_worker->run([session]() mutable { session.reset(); }, AfterKillBound);
+    if (!m_session)
+        return;
+    // UNO references belong to the worker thread: the task holds the last one and drops it
+    // there. A task that does not get to run is dropped on the worker too.
+    m_worker->run([session = std::move(m_session)]() mutable { session.reset(); }, AfterKillBound);
 }
 
-bool OfficeHost::tryConnect(const QString& pipeName, milliseconds bound) {
-    auto connected = std::make_shared<bool>(false);
-    auto session = m_session;
-    const UnoWorker::Outcome outcome = m_worker->run(
-        [session, pipeName, connected] { *connected = session->connect(pipeName); }, bound);
-    if (outcome == UnoWorker::Outcome::TimedOut) {
-        abandonOffice();
-        throw AppError(ErrorNumber::AutomationError,
-                       QStringLiteral("LibreOffice did not answer within %1 seconds after it "
-                                      "was started.")
-                           .arg(secondsText(bound)));
+void OfficeHost::launch(bool ahead) {
+    if (!m_profile)
+        m_profile = std::make_unique<OfficeProfile>(m_programDir);
+    const QString pipe = QStringLiteral("quirepress-%1-%2").arg(getpid()).arg(++m_starts);
+    m_process = std::make_unique<OfficeProcess>(
+        m_programDir + QStringLiteral("/soffice.bin"),
+        QStringList{QStringLiteral("-env:UserInstallation=") + m_profile->url(),
+                    QStringLiteral("--headless"), QStringLiteral("--invisible"),
+                    QStringLiteral("--nologo"), QStringLiteral("--norestore"),
+                    QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck"),
+                    QStringLiteral("--nofirststartwizard"),
+                    QStringLiteral("--accept=pipe,name=") + pipe +
+                        QStringLiteral(";urp;StarOffice.ComponentContext")});
+    m_process->start();
+
+    auto launch = std::make_unique<Launch>();
+    launch->connected = std::make_shared<bool>(false);
+    launch->cancelled = std::make_shared<std::atomic<bool>>(false);
+    launch->ahead = ahead;
+    // The worker keeps trying until the office listens; the caller only watches it, so a
+    // start ahead costs the window nothing.
+    launch->attempts = m_worker->post(
+        [session = m_session, pipe, connected = launch->connected, cancelled = launch->cancelled] {
+            const auto giveUp = std::chrono::steady_clock::now() + AttemptsGiveUp;
+            while (!*cancelled && std::chrono::steady_clock::now() < giveUp) {
+                if (session->connect(pipe)) {
+                    *connected = true;
+                    return;
+                }
+                std::this_thread::sleep_for(ConnectRetryPause);
+            }
+        });
+    m_launch = std::move(launch);
+}
+
+void OfficeHost::cancelLaunch() {
+    if (!m_launch)
+        return;
+    *m_launch->cancelled = true;
+    // Nobody listens on the pipe of an office that has gone, so the attempts end at once.
+    try {
+        if (m_worker->wait(m_launch->attempts, AfterKillBound) == UnoWorker::Outcome::TimedOut)
+            replaceWorker();
+    } catch (...) {
+        // A failed attempt is of no interest once the launch is given up.
     }
-    return *connected;
+    m_launch.reset();
+}
+
+void OfficeHost::startAhead() noexcept {
+    if (m_up || m_launch || m_busy)
+        return;
+    try {
+        launch(true);
+    } catch (...) {
+        // Starting again at the first call reports the same failure where the user sees it.
+        m_launch.reset();
+        m_process.reset();
+    }
 }
 
 void OfficeHost::start(milliseconds bound) {
-    if (!m_profile)
-        m_profile = std::make_unique<OfficeProfile>(m_programDir);
     const milliseconds startBound = std::max(bound, MinimumStartBound);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const QString pipe = QStringLiteral("quirepress-%1-%2").arg(getpid()).arg(++m_starts);
-        m_process = std::make_unique<OfficeProcess>(
-            m_programDir + QStringLiteral("/soffice.bin"),
-            QStringList{QStringLiteral("-env:UserInstallation=") + m_profile->url(),
-                        QStringLiteral("--headless"), QStringLiteral("--invisible"),
-                        QStringLiteral("--nologo"), QStringLiteral("--norestore"),
-                        QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck"),
-                        QStringLiteral("--nofirststartwizard"),
-                        QStringLiteral("--accept=pipe,name=") + pipe +
-                            QStringLiteral(";urp;StarOffice.ComponentContext")});
-        m_process->start();
-        const QDeadlineTimer deadline(startBound.count());
-        bool restart = false;
-        while (!restart) {
-            // Connecting while watching the process: an office that dies at start is
-            // reported at once, not after the bound.
-            if (!m_process->isRunning()) {
-                if (m_process->endDescription() == RestartRequested) {
-                    restart = true;
-                    continue;
-                }
-                const QString end = m_process->endDescription();
-                m_process->killGroup();
-                throw AppError(ErrorNumber::AutomationError,
-                               QStringLiteral("LibreOffice ended while starting (%1).").arg(end));
-            }
-            if (tryConnect(pipe, ConnectAttemptBound)) {
+    const QDeadlineTimer deadline(startBound.count());
+    if (!m_launch)
+        launch(false);
+    int restarts = 0;
+    for (;;) {
+        UnoWorker::Outcome outcome;
+        try {
+            outcome = m_worker->wait(m_launch->attempts, StartWatchSlice);
+        } catch (...) {
+            m_launch.reset();
+            abandonOffice();
+            throw;
+        }
+        if (outcome == UnoWorker::Outcome::Done) {
+            const bool connected = *m_launch->connected;
+            m_launch.reset();
+            if (connected) {
                 m_up = true;
                 ++m_generation;
                 return;
             }
-            if (deadline.hasExpired()) {
-                abandonOffice();
-                throw AppError(ErrorNumber::AutomationError,
-                               QStringLiteral("LibreOffice did not start within %1 seconds.")
-                                   .arg(secondsText(startBound)));
-            }
-            QThread::msleep(50);
+            abandonOffice();
+            throw AppError(ErrorNumber::AutomationError,
+                           QStringLiteral("LibreOffice did not start within %1 seconds.")
+                               .arg(secondsText(startBound)));
         }
-        m_process->killGroup();
+        // Watching the process while the worker connects: an office that dies at start is
+        // reported at once, not after the bound.
+        if (!m_process->isRunning()) {
+            const QString end = m_process->endDescription();
+            const bool startedAhead = m_launch->ahead;
+            cancelLaunch();
+            m_process->killGroup();
+            // An office started ahead that has gone since is started afresh, as if none had
+            // been started; LibreOffice asks to be started again after it has set up a profile.
+            if (startedAhead || (end == RestartRequested && ++restarts < 3)) {
+                launch(false);
+                continue;
+            }
+            if (end == RestartRequested)
+                throw AppError(
+                    ErrorNumber::AutomationError,
+                    QStringLiteral("LibreOffice kept asking to be restarted while starting."));
+            throw AppError(ErrorNumber::AutomationError,
+                           QStringLiteral("LibreOffice ended while starting (%1).").arg(end));
+        }
+        if (deadline.hasExpired()) {
+            abandonOffice();
+            throw AppError(ErrorNumber::AutomationError,
+                           QStringLiteral("LibreOffice did not start within %1 seconds.")
+                               .arg(secondsText(startBound)));
+        }
     }
-    throw AppError(ErrorNumber::AutomationError,
-                   QStringLiteral("LibreOffice kept asking to be restarted while starting."));
 }
 
 void OfficeHost::abandonOffice() {
@@ -125,19 +190,39 @@ void OfficeHost::abandonOffice() {
     ++m_generation;
     if (m_process)
         m_process->killGroup();
-    // A call into the killed office returns once the connection notices the broken pipe.
-    if (m_worker->waitIdle(AfterKillBound)) {
-        auto session = m_session;
-        m_worker->run([session] { session->disconnect(); }, AfterKillBound);
-        return;
+    if (m_launch) {
+        *m_launch->cancelled = true;
+        m_launch.reset();
     }
-    // Stuck for good: leave that thread with its session and carry on with fresh ones.
+    // A call into the killed office returns once the connection notices the broken pipe.
+    if (m_worker->waitIdle(AfterKillBound))
+        disconnectSession();
+    else
+        replaceWorker();
+}
+
+void OfficeHost::disconnectSession() {
+    auto session = m_session;
+    // A disconnect that hangs would hold up the next connect behind it: give that worker up.
+    if (m_worker->run([session] { session->disconnect(); }, AfterKillBound) ==
+        UnoWorker::Outcome::TimedOut)
+        replaceWorker();
+}
+
+void OfficeHost::replaceWorker() {
+    // The stuck task holds the old session and drops it on its own thread when it returns.
     m_worker->abandon();
     m_worker = std::make_unique<UnoWorker>();
     m_session = std::make_shared<OfficeSession>(m_programDir);
 }
 
 void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work work) {
+    m_busy = true;
+    struct BusyFlag {
+        bool& busy;
+        ~BusyFlag() { busy = false; }
+    } busyFlag{m_busy};
+
     if (m_up && !m_process->isRunning()) {
         const QString end = m_process->endDescription();
         abandonOffice();
@@ -148,8 +233,17 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
                                           "will be started again for the next document.")
                                .arg(end.isEmpty() ? QStringLiteral("unknown cause") : end, what));
     }
-    if (!m_up)
+    QElapsedTimer elapsed;
+    elapsed.start();
+    if (!m_up) {
         start(bound);
+        qCDebug(officeCalls) << "started the office in" << elapsed.restart() << "ms";
+    }
+    struct CallLog {
+        const QString& what;
+        QElapsedTimer& elapsed;
+        ~CallLog() { qCDebug(officeCalls) << what << "took" << elapsed.elapsed() << "ms"; }
+    } callLog{what, elapsed};
     auto session = m_session;
     UnoWorker::Outcome outcome;
     try {
@@ -195,15 +289,16 @@ void OfficeHost::shutdown() {
     ++m_generation;
     m_process->killGroup();
     m_process.reset();
-    if (m_worker->waitIdle(AfterKillBound)) {
-        auto session = m_session;
-        if (session)
-            m_worker->run([session] { session->disconnect(); }, AfterKillBound);
-    } else {
-        m_worker->abandon();
-        m_worker = std::make_unique<UnoWorker>();
-        m_session = std::make_shared<OfficeSession>(m_programDir);
+    if (m_launch) {
+        *m_launch->cancelled = true;
+        m_launch.reset();
     }
+    if (!m_session)
+        return;
+    if (m_worker->waitIdle(AfterKillBound))
+        disconnectSession();
+    else
+        replaceWorker();
 }
 
 } // namespace qp

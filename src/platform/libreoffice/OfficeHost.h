@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/libreoffice/UnoWorker.h"
+
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -11,12 +14,11 @@ namespace qp {
 class OfficeProcess;
 class OfficeProfile;
 class OfficeSession;
-class UnoWorker;
 
-// Keeps one headless LibreOffice for the life of this object: starts it at first need,
-// runs every UNO call on one worker thread within a bound, and on a hang or a crash
-// kills the office so that the next call starts a fresh one. Failures come out as
-// AppError with the number the batch run reacts to.
+// Keeps one headless LibreOffice for the life of this object: starts it at first need (or
+// ahead of it, when asked), runs every UNO call on one worker thread within a bound, and on
+// a hang or a crash kills the office so that the next call starts a fresh one. Failures come
+// out as AppError with the number the batch run reacts to.
 class OfficeHost {
 public:
     explicit OfficeHost(QString programDir);
@@ -34,19 +36,34 @@ public:
     // The work must own what it captures: after a time-out it may still be running.
     void run(Phase phase, const QString& what, std::chrono::milliseconds bound, Work work);
 
+    // Starts the office in the background so that it is ready when the first call comes.
+    // Returns at once and never throws: a start that fails is reported by the next run().
+    void startAhead() noexcept;
+
     // Which office incarnation is up; documents of an earlier one are gone.
     quint64 generation() const { return m_generation; }
     bool isCurrent(quint64 generation) const { return m_up && generation == m_generation; }
-    // The office's process group, 0 when none runs.
+    // The office's process group, also while it starts; 0 when none runs.
     pid_t processGroup() const;
     // Ends the office now; the next call starts it again.
     void shutdown();
 
 private:
+    // An office process that is starting, and the worker's attempts to reach it.
+    struct Launch {
+        UnoWorker::Ticket attempts;
+        std::shared_ptr<bool> connected;
+        std::shared_ptr<std::atomic<bool>> cancelled;
+        bool ahead = false;
+    };
+
     void start(std::chrono::milliseconds bound);
-    bool tryConnect(const QString& pipeName, std::chrono::milliseconds bound);
+    void launch(bool ahead);
+    void cancelLaunch();
     // Kills the office after a fault and gets a worker ready for the next one.
     void abandonOffice();
+    void disconnectSession();
+    void replaceWorker();
     void releaseSession();
 
     QString m_programDir;
@@ -54,9 +71,12 @@ private:
     std::unique_ptr<OfficeProcess> m_process;
     std::unique_ptr<UnoWorker> m_worker;
     std::shared_ptr<OfficeSession> m_session;
+    std::unique_ptr<Launch> m_launch;
     quint64 m_generation = 0;
     int m_starts = 0;
     bool m_up = false;
+    // Set while a call waits in an event loop, where a start ahead must not step in.
+    bool m_busy = false;
 };
 
 } // namespace qp

@@ -139,10 +139,11 @@ OfficeDocumentObject::OfficeDocumentObject(std::shared_ptr<LoadedDocument> docum
 OfficeDocumentObject::~OfficeDocumentObject() {
     if (m_document->closed || !m_document->host->isCurrent(m_document->generation))
         return;
+    // Nothing may leave a destructor: a failing close has killed the office already, which
+    // drops the document too.
     try {
         m_document->close();
-    } catch (const AppError&) {
-        // A failing close has killed the office already, which drops the document too.
+    } catch (...) {
     }
 }
 

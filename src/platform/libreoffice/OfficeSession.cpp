@@ -239,15 +239,20 @@ int OfficeSession::load(const QString& path) {
         const int id = m->nextDocument++;
         m->documents[id] = document;
         OUString filter;
-        Reference<css::frame::XModel> model(document, UNO_QUERY);
-        if (model.is()) {
-            for (const beans::PropertyValue& argument : model->getArgs())
-                if (argument.Name == "FilterName")
-                    argument.Value >>= filter;
+        try {
+            Reference<css::frame::XModel> model(document, UNO_QUERY);
+            if (model.is()) {
+                for (const beans::PropertyValue& argument : model->getArgs())
+                    if (argument.Name == "FilterName")
+                        argument.Value >>= filter;
+            }
+        } catch (...) {
+            closeQuietly(id);
+            throw;
         }
         // Bytes LibreOffice does not recognise open as plain text and would print as garbage.
         if (filter.isEmpty() || filter.startsWith("Text")) {
-            close(id);
+            closeQuietly(id);
             throw DocumentRefused("LibreOffice can open it only as plain text (filter \"" +
                                   toStd(filter) + "\")");
         }
@@ -321,6 +326,13 @@ void OfficeSession::close(int document) {
         }
         component->dispose();
     });
+}
+
+void OfficeSession::closeQuietly(int document) noexcept {
+    try {
+        close(document);
+    } catch (...) {
+    }
 }
 
 int OfficeSession::openDocumentCount() {

@@ -50,6 +50,10 @@ public:
     void terminate();
 
 private:
+    // Closes a document that is being given up; a failure to close would hide the failure
+    // that matters.
+    void closeQuietly(int document) noexcept;
+
     struct Impl;
     std::unique_ptr<Impl> m;
 };

@@ -1,9 +1,25 @@
 #include "platform/libreoffice/UnoWorker.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
 #include <csignal>
 #include <pthread.h>
+#include <vector>
 
 namespace qp {
+
+namespace {
+
+bool onApplicationThread() {
+    const QCoreApplication* application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
+}
+
+} // namespace
 
 UnoWorker::UnoWorker() : m_shared(std::make_shared<Shared>()) {
     m_thread = std::thread(&UnoWorker::loop, m_shared);
@@ -19,6 +35,13 @@ UnoWorker::~UnoWorker() {
         m_thread.join();
 }
 
+void UnoWorker::notifyChanged(Shared& shared) {
+    shared.changed.notify_all();
+    // The loops cannot go away meanwhile: a waiter takes the mutex to leave the set.
+    for (QEventLoop* waiting : shared.waitingLoops)
+        QMetaObject::invokeMethod(waiting, &QEventLoop::quit, Qt::QueuedConnection);
+}
+
 void UnoWorker::loop(std::shared_ptr<Shared> shared) {
     // Writing to the pipe of an office that has died must fail the call, not end the
     // program: the connection's own threads inherit this mask from here.
@@ -30,52 +53,97 @@ void UnoWorker::loop(std::shared_ptr<Shared> shared) {
     std::unique_lock<std::mutex> lock(shared->mutex);
     for (;;) {
         shared->changed.wait(lock, [&] { return shared->stopping || !shared->jobs.empty(); });
+        if (shared->abandoned) {
+            // The tasks hold UNO references, which are released on this thread only.
+            std::vector<std::function<void()>> dropped;
+            for (const Ticket& job : shared->jobs)
+                dropped.push_back(std::move(job->task));
+            shared->jobs.clear();
+            lock.unlock();
+            dropped.clear();
+            return;
+        }
         if (shared->jobs.empty())
             return;
-        std::shared_ptr<Job> job = shared->jobs.front();
+        Ticket job = shared->jobs.front();
         shared->jobs.pop_front();
         shared->busy = true;
+        std::function<void()> task = std::move(job->task);
         lock.unlock();
         std::exception_ptr error;
         try {
-            job->task();
+            task();
         } catch (...) {
             error = std::current_exception();
         }
         // The task's captures go here, on the worker, where UNO references belong.
-        job->task = nullptr;
+        task = nullptr;
         lock.lock();
         job->error = error;
         job->done = true;
         shared->busy = false;
-        shared->changed.notify_all();
+        notifyChanged(*shared);
     }
 }
 
-UnoWorker::Outcome UnoWorker::run(std::function<void()> task, std::chrono::milliseconds bound) {
+template <typename Done>
+bool UnoWorker::waitUntil(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds bound,
+                          Done done) {
+    if (!onApplicationThread())
+        return m_shared->changed.wait_for(lock, bound, done);
+    const QDeadlineTimer deadline(bound.count(), Qt::PreciseTimer);
+    QEventLoop loop;
+    QTimer deadlineTimer;
+    deadlineTimer.setSingleShot(true);
+    deadlineTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadlineTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    m_shared->waitingLoops.insert(&loop);
+    bool finished = done();
+    while (!finished && !deadline.hasExpired()) {
+        deadlineTimer.start(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
+        lock.unlock();
+        // A quit posted before exec() starts is handled by it, so no end is missed.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        lock.lock();
+        finished = done();
+    }
+    m_shared->waitingLoops.erase(&loop);
+    return finished;
+}
+
+UnoWorker::Ticket UnoWorker::post(std::function<void()> task) {
     auto job = std::make_shared<Job>();
     job->task = std::move(task);
-    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
     m_shared->jobs.push_back(job);
     m_shared->changed.notify_all();
-    if (!m_shared->changed.wait_for(lock, bound, [&] { return job->done; }))
+    return job;
+}
+
+UnoWorker::Outcome UnoWorker::wait(const Ticket& job, std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    if (!waitUntil(lock, bound, [&] { return job->done; }))
         return Outcome::TimedOut;
     if (job->error)
         std::rethrow_exception(job->error);
     return Outcome::Done;
 }
 
+bool UnoWorker::isDone(const Ticket& job) const {
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return job->done;
+}
+
 bool UnoWorker::waitIdle(std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(m_shared->mutex);
-    return m_shared->changed.wait_for(lock, bound,
-                                      [&] { return !m_shared->busy && m_shared->jobs.empty(); });
+    return waitUntil(lock, bound, [&] { return !m_shared->busy && m_shared->jobs.empty(); });
 }
 
 void UnoWorker::abandon() {
     {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->stopping = true;
-        m_shared->jobs.clear();
+        m_shared->abandoned = true;
     }
     m_shared->changed.notify_all();
     if (m_thread.joinable())
