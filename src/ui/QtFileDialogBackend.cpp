@@ -4,8 +4,33 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 
 namespace qp {
+
+namespace {
+
+// Passes the folders and the files the user may run. QDir::Executable cannot say this to the
+// dialog's QFileSystemModel: there a permission filter hides every entry that has a
+// permission not named in it, so Executable alone hides everything readable, which is
+// everything.
+class ExecutablesAndFolders : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    // The file system model sorts folders first; sorting here would mix them with the files.
+    void sort(int column, Qt::SortOrder order) override { sourceModel()->sort(column, order); }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
+        const QModelIndex index = files->index(row, 0, parent);
+        return files->isDir(index) || files->fileInfo(index).isExecutable();
+    }
+};
+
+} // namespace
 
 QStringList QtFileDialogBackend::nameFilters(const QString& filter) {
     QStringList result;
@@ -40,7 +65,7 @@ std::optional<QString> QtFileDialogBackend::choose(const FileDialogRequest& requ
     const QString exePattern = QStringLiteral("(*.exe)");
     if (!filters.isEmpty() && filters.constFirst().endsWith(exePattern)) {
         filters.first() = filters.constFirst().chopped(exePattern.size()) + QStringLiteral("(*)");
-        dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDot);
+        dialog.setProxyModel(new ExecutablesAndFolders(&dialog));
     }
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);

@@ -30,8 +30,8 @@ WindowFixture::~WindowFixture() = default;
 frmWrdPrint& WindowFixture::window() {
     if (!m_window) {
         m_window = std::make_unique<frmWrdPrint>(
-            MainWindowServices{prompter, dialogs, settings, *automation, *starter, *conversation,
-                               help, executableDir, [this] { ++endProgramCalls; }});
+            MainWindowServices{prompter, *dialogBackend, settings, *automation, *starter,
+                               *conversation, help, executableDir, [this] { ++endProgramCalls; }});
     }
     return *m_window;
 }

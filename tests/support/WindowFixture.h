@@ -39,8 +39,8 @@ public:
     QList<quintptr> owners;
 };
 
-// A main window wired to fakes. Tests may swap the printing seams before window() is
-// first called.
+// A main window wired to fakes. Tests may swap the printing seams and the file dialog before
+// window() is first called.
 class WindowFixture {
 public:
     WindowFixture();
@@ -63,6 +63,7 @@ public:
     Automation* automation = &unusedAutomation;
     ProgramStarter* starter = &unusedStarter;
     Conversation* conversation = &unusedConversation;
+    FileDialogBackend* dialogBackend = &dialogs;
     QString executableDir = QStringLiteral("/opt/quirepress");
     int endProgramCalls = 0;
 

@@ -1,4 +1,5 @@
 #include "core/AppError.h"
+#include "support/WindowFixture.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
 
@@ -7,16 +8,21 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
 using namespace qp;
+using namespace qp::test;
 
 namespace {
 
@@ -106,31 +112,96 @@ TEST(QtFileDialogBackendTest, ARealDialogReturnsTheChosenPathOrNothing) {
     }
 }
 
-TEST(QtFileDialogBackendTest, FiltersMapToQtNameFiltersAndProgramsAreExecutables) {
+TEST(QtFileDialogBackendTest, FiltersMapToQtNameFilters) {
     EXPECT_EQ(QtFileDialogBackend::nameFilters("Word Files (*.doc)|*.doc|Excel Files (*.xls)|"
                                                "*.xls|Any|*.a;*.b"),
               (QStringList{"Word Files (*.doc)", "Excel Files (*.xls)", "Any (*.a *.b)"}));
+}
 
+// The names the dialog's list shows once its folder has been read, in order of name.
+QString listedOnceLoaded(QFileDialog* dialog) {
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    auto* view = dialog->findChild<QListView*>("listView");
+    if (!model || !view) {
+        ADD_FAILURE() << "the dialog has no file list";
+        return {};
+    }
+    const QString folder = dialog->directory().absolutePath();
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+    const auto folderLoaded = [&] {
+        return std::any_of(loaded.cbegin(), loaded.cend(),
+                           [&](const QList<QVariant>& args) { return args.at(0) == folder; });
+    };
+    while (!folderLoaded()) {
+        if (!loaded.wait(10000)) {
+            ADD_FAILURE() << "the folder never finished loading: " << folder.toStdString();
+            return {};
+        }
+    }
+    QStringList names;
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    names.sort();
+    return names.join(", ");
+}
+
+// Each use of the shared dialog, as the window drives it, through the real QFileDialog. They
+// run in this order so that the browse inherits the program folder from the Acrobat search.
+TEST(QtFileDialogBackendTest, EachUseListsWhatItsFilterShows) {
     QTemporaryDir dir;
-    for (const char* name : {"server", "readme.txt"}) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("BatchBin") && QDir(dir.path()).mkpath("helpfiles"));
+    for (const char* name :
+         {"quirepress", "quirepress-pdf-server", "a.doc", "b.xls", "c.ppt", "d.pdf", "notes.txt",
+          "BatchBin/old.qpb", "BatchBin/week.qpb", "BatchBin/notes.txt"}) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.close();
+        if (QString(name).startsWith("quirepress"))
+            f.setPermissions(f.permissions() | QFile::ExeOwner);
     }
-    QFile::setPermissions(dir.filePath("server"), QFile::ReadOwner | QFile::ExeOwner);
     QtFileDialogBackend backend;
-    QDir::Filters filters;
-    QStringList nameFilters;
-    whenModalOpens([&](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        filters = dialog->filter();
-        nameFilters = dialog->nameFilters();
-        dialog->reject();
-    });
-    backend.choose({FileDialogRequest::Mode::Open, "Find Adobe Acrobat",
-                    "Program Files (*.exe)|*.exe", dir.path(), QString()});
-    EXPECT_TRUE(filters.testFlag(QDir::Executable));
-    EXPECT_EQ(nameFilters, QStringList{"Program Files (*)"});
+    WindowFixture f;
+    f.executableDir = dir.path();
+    f.dialogBackend = &backend;
+    frmWrdPrint& w = f.window();
+    const char* batches = "old.qpb, week.qpb";
+    const struct {
+        std::string title;
+        std::function<void()> open;
+        std::string filter;
+        std::string listed;
+    } uses[] = {
+        {"Find Adobe Acrobat", [&] { w.mnuLocateAcro_Click(); }, "Program Files (*)",
+         "BatchBin, helpfiles, quirepress, quirepress-pdf-server"},
+        {"Open Office File", [&] { w.cmdBrowse_Click(); }, "Word Files (*.doc)",
+         "BatchBin, a.doc, helpfiles"},
+        {"Save Quirepress", [&] { w.mnuSaveBatch_Click(); }, "Quirepress Files (*.qpb)", batches},
+        {"Open Quirepress", [&] { w.mnuOpenBatch_Click(); }, "Quirepress Files (*.qpb)", batches},
+    };
+    for (const auto& use : uses) {
+        QString title, filter, listed;
+        // Posted before the dialog starts to read its folder, so this runs inside the dialog's
+        // event loop before the model can report the folder loaded.
+        QMetaObject::invokeMethod(
+            qApp,
+            [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog) {
+                    ADD_FAILURE() << "no file dialog is open";
+                    return;
+                }
+                title = dialog->windowTitle();
+                filter = dialog->selectedNameFilter();
+                listed = listedOnceLoaded(dialog);
+                dialog->reject();
+            },
+            Qt::QueuedConnection);
+        use.open();
+        // As std::string: another test file prints QString without the readable printer.
+        EXPECT_EQ(title.toStdString(), use.title);
+        EXPECT_EQ(filter.toStdString(), use.filter) << use.title;
+        EXPECT_EQ(listed.toStdString(), use.listed) << use.title;
+    }
+    EXPECT_TRUE(f.prompter.boxes.empty()) << "a cancel is silent in every use";
 }
 
 } // namespace
