@@ -4,8 +4,9 @@
 // same private CUPS queue, and each way counts as done when its 20 jobs have arrived.
 
 #include "BenchSupport.h"
-#include "support/ListRunView.h"
 #include "core/Prompter.h"
+#include "platform/CupsJobWatch.h"
+#include "platform/CupsPrinters.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "platform/libreoffice/OfficeProfile.h"
 #include "printing/BatchRun.h"
@@ -13,6 +14,7 @@
 #include "printing/Conversation.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
+#include "support/ListRunView.h"
 #include "support/PrivateCups.h"
 
 #include "OfficeTestSupport.h"
@@ -22,6 +24,8 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <cups/cups.h>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -109,6 +113,31 @@ double viaSofficeCallPerFile(test::PrivateCups& cups, const QStringList& files, 
     return timer.elapsed() / 1000.0;
 }
 
+// What confirming one document with CUPS adds to its print: the accepting check and the job
+// watch before, the look for the job after. The job itself is sent the way LibreOffice sends
+// it, with cupsPrintFile, and is not timed.
+double confirmationMilliseconds(const QString& file, int documents) {
+    const CupsPrinters printers;
+    const QByteArray path = file.toLocal8Bit();
+    QElapsedTimer timer;
+    qint64 nanoseconds = 0;
+    for (int i = 0; i < documents; ++i) {
+        timer.start();
+        printers.requireAcceptingJobs(Queue, file);
+        std::optional<CupsJobWatch> watch(std::in_place, Queue, file, std::chrono::seconds(180));
+        nanoseconds += timer.nsecsElapsed();
+        if (cupsPrintFile(Queue.toUtf8().constData(), path.constData(), "bench", 0, nullptr) == 0)
+            throw std::runtime_error(cupsLastErrorString());
+        timer.start();
+        const bool arrived = watch->jobArrived(std::chrono::seconds(3));
+        watch.reset();
+        nanoseconds += timer.nsecsElapsed();
+        if (!arrived)
+            throw std::runtime_error("a job was not confirmed");
+    }
+    return nanoseconds / 1e6 / documents;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +153,7 @@ int main(int argc, char** argv) {
         const double batch = viaBatchRun(cups, files, 0);
         const double single = viaOneSofficeCall(cups, files, Documents);
         const double loop = viaSofficeCallPerFile(cups, files, 2 * Documents);
+        const double confirmation = confirmationMilliseconds(files.front(), Documents);
 
         std::printf("%d small .doc files, each way into the same CUPS queue:\n", Documents);
         std::printf("  batch run (LibreOffice over UNO, start included): %7.2f s\n", batch);
@@ -135,6 +165,7 @@ int main(int argc, char** argv) {
             loop, loop / batch);
         std::printf("batch run faster than the single soffice -p call: %s\n",
                     batch < single ? "yes" : "no");
+        std::printf("confirming one document's job with CUPS: %.2f ms\n", confirmation);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());
