@@ -4,6 +4,7 @@
 // same private CUPS queue, and each way counts as done when its 20 jobs have arrived.
 
 #include "BenchSupport.h"
+#include "support/ListRunView.h"
 #include "core/Prompter.h"
 #include "platform/CupsJobWatch.h"
 #include "platform/CupsPrinters.h"
@@ -14,7 +15,6 @@
 #include "printing/Conversation.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
-#include "support/ListRunView.h"
 #include "support/PrivateCups.h"
 
 #include "OfficeTestSupport.h"
