@@ -135,7 +135,9 @@ void LoadedDocument::print(int sheetIndex) {
     // server slow to answer.
     if (watch.jobArrived(std::min(bound, ConfirmationWindow)))
         return;
-    // Calc sends nothing for a render without pages; nothing was lost then.
+    // A workbook render without a single page sends no job on purpose, and loses nothing.
+    // LibreOffice 7.4 renders a blank page for an empty worksheet rather than none; asked
+    // only when no job came, the count costs a printed document nothing.
     auto pages = std::make_shared<int>(-1);
     host->run(OfficeHost::Phase::Working,
               QStringLiteral("counting the pages of %1").arg(fileName(path)), bound,
