@@ -12,6 +12,8 @@
 
 #include "BenchSupport.h"
 #include "core/Prompter.h"
+#include "platform/CupsJobWatch.h"
+#include "platform/CupsPrinters.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "platform/libreoffice/OfficeProfile.h"
 #include "printing/BatchRun.h"
@@ -34,6 +36,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cups/cups.h>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -170,6 +174,31 @@ EventGaps measureEventGaps(test::PrivateCups& cups, const test::OfficeFixtures& 
     return gaps;
 }
 
+// What confirming one document with CUPS adds to its print: the accepting check and the job
+// watch before, the look for the job after. The job itself is sent the way LibreOffice sends
+// it, with cupsPrintFile, and is not timed.
+double confirmationMilliseconds(const QString& file, int documents) {
+    const CupsPrinters printers;
+    const QByteArray path = file.toLocal8Bit();
+    QElapsedTimer timer;
+    qint64 nanoseconds = 0;
+    for (int i = 0; i < documents; ++i) {
+        timer.start();
+        printers.requireAcceptingJobs(Queue, file);
+        std::optional<CupsJobWatch> watch(std::in_place, Queue, file, std::chrono::seconds(180));
+        nanoseconds += timer.nsecsElapsed();
+        if (cupsPrintFile(Queue.toUtf8().constData(), path.constData(), "bench", 0, nullptr) == 0)
+            throw std::runtime_error(cupsLastErrorString());
+        timer.start();
+        const bool arrived = watch->jobArrived(std::chrono::seconds(3));
+        watch.reset();
+        nanoseconds += timer.nsecsElapsed();
+        if (!arrived)
+            throw std::runtime_error("a job was not confirmed");
+    }
+    return nanoseconds / 1e6 / documents;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -189,7 +218,8 @@ int main(int argc, char** argv) {
         const double single = viaOneSofficeCall(cups, files, 2 * Documents);
         const double loop = viaSofficeCallPerFile(cups, files, 3 * Documents);
         const int pages = quick ? 50 : 600;
-        const EventGaps gaps = measureEventGaps(cups, fixtures, 4 * Documents, pages);
+        const double confirmation = confirmationMilliseconds(files.front(), Documents);
+        const EventGaps gaps = measureEventGaps(cups, fixtures, 5 * Documents, pages);
 
         std::printf("%d small .doc files, each way into the same CUPS queue:\n", Documents);
         std::printf("  one soffice --headless -p with all files:            %7.2f s\n", single);
@@ -201,6 +231,7 @@ int main(int argc, char** argv) {
         std::printf("  batch run, Print pressed 3 s after the files are listed: "
                     " %7.2f s  (%.2fx)\n",
                     afterPause, afterPause / single);
+        std::printf("  of which confirming one document's job with CUPS: %.2f ms\n", confirmation);
         std::printf("Longest time without handling events:\n");
         std::printf("  while LibreOffice starts:                      %6lld ms\n",
                     static_cast<long long>(gaps.officeStart));

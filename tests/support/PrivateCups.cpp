@@ -199,14 +199,14 @@ void PrivateCups::stopServer() {
     m_cupsd.reset();
 }
 
-void PrivateCups::lpadmin(const QStringList& args) {
+void PrivateCups::administer(const QString& program, const QStringList& args) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/usr/sbin/lpadmin"), args);
+    process.start(QStringLiteral("/usr/sbin/") + program, args);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         const std::string message =
-            "lpadmin " + args.join(QLatin1Char(' ')).toStdString() +
+            program.toStdString() + ' ' + args.join(QLatin1Char(' ')).toStdString() +
             " failed: " + QString::fromLocal8Bit(process.readAll()).toStdString() + "\n" +
             log().toStdString();
         ADD_FAILURE() << message;
@@ -238,6 +238,26 @@ void PrivateCups::clearDefault() {
              QStringLiteral("file:/dev/null")});
     lpadmin({QStringLiteral("-d"), placeholder});
     lpadmin({QStringLiteral("-x"), placeholder});
+}
+
+void PrivateCups::removeQueue(const QString& name) {
+    lpadmin({QStringLiteral("-x"), name});
+}
+
+void PrivateCups::setAccepting(const QString& queue, bool accepting) {
+    administer(accepting ? QStringLiteral("cupsaccept") : QStringLiteral("cupsreject"), {queue});
+}
+
+void PrivateCups::setEnabled(const QString& queue, bool enabled) {
+    administer(enabled ? QStringLiteral("cupsenable") : QStringLiteral("cupsdisable"), {queue});
+}
+
+int PrivateCups::pendingJobs(const QString& queue) const {
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 0,
+                                   CUPS_WHICHJOBS_ACTIVE);
+    cupsFreeJobs(count, jobs);
+    return count;
 }
 
 QStringList PrivateCups::jobFiles(const QString& queue) const {

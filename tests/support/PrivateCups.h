@@ -24,6 +24,12 @@ public:
     void setDefault(const QString& name);
     // Leaves the server without any default destination.
     void clearDefault();
+    void removeQueue(const QString& name);
+    // As cupsreject/cupsaccept and cupsdisable/cupsenable do.
+    void setAccepting(const QString& queue, bool accepting);
+    void setEnabled(const QString& queue, bool enabled);
+    // Jobs CUPS holds for the queue and has not finished.
+    int pendingJobs(const QString& queue) const;
 
     QString socketPath() const;
     // Complete kept jobs of a queue, in the order received.
@@ -38,7 +44,8 @@ private:
     void prepareServerBin();
     void startServer();
     void stopServer();
-    void lpadmin(const QStringList& args);
+    void lpadmin(const QStringList& args) { administer(QStringLiteral("lpadmin"), args); }
+    void administer(const QString& program, const QStringList& args);
     QString jobFolder(const QString& queue) const;
 
     QTemporaryDir m_root;

@@ -1,6 +1,7 @@
 #include "JobSender.h"
 
 #include "CommandRefused.h"
+#include "platform/CupsRefusal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,8 +32,7 @@ void CupsJobSender::send(const QString& path) {
     const char* printer = dest->name;
     const QString printerName = QString::fromUtf8(printer);
     auto failed = [&](const QString& reason) {
-        return CommandRefused(
-            QStringLiteral("Cannot print %1 on %2: %3").arg(path, printerName, reason));
+        return CommandRefused(cups::cannotPrintText(path, printerName, reason));
     };
 
     QFile file(path);

@@ -40,7 +40,8 @@ set(QP_UNO_TYPES
     com.sun.star.util.CloseVetoException
     com.sun.star.util.XChangesBatch
     com.sun.star.util.XCloseable
-    com.sun.star.view.XPrintable)
+    com.sun.star.view.XPrintable
+    com.sun.star.view.XRenderable)
 list(JOIN QP_UNO_TYPES ";" QP_UNO_TYPE_LIST)
 set(QP_UNO_HEADERS "${CMAKE_BINARY_DIR}/uno-headers")
 set(QP_UNO_STAMP "${QP_UNO_HEADERS}/generated.stamp")

@@ -1,12 +1,17 @@
 #include "platform/libreoffice/OfficeObjects.h"
 
 #include "core/AppError.h"
+#include "platform/CupsJobWatch.h"
+#include "platform/CupsRefusal.h"
 #include "platform/libreoffice/OfficeHost.h"
 #include "platform/libreoffice/OfficeSession.h"
 
 namespace qp {
 
 namespace {
+
+// How long a job may take to show in CUPS after LibreOffice returned from printing it.
+constexpr std::chrono::milliseconds ConfirmationWindow{3000};
 
 bool is(const QString& member, const char* name) {
     return member.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -114,6 +119,9 @@ void LoadedDocument::print(int sheetIndex) {
     // Without a default destination LibreOffice would print to a printer of its own
     // choosing, or nowhere: refuse before anything is sent.
     const QString printer = printers.requireDefaultDestination();
+    // LibreOffice drops a job that CUPS refuses without a word: find out before it renders.
+    printers.requireAcceptingJobs(printer, path);
+    CupsJobWatch watch(printer, path, bound);
     const int document = id;
     const QString what =
         sheetIndex < 0
@@ -123,6 +131,25 @@ void LoadedDocument::print(int sheetIndex) {
               [document, printer, sheetIndex](OfficeSession& s) {
                   s.print(document, printer, sheetIndex);
               });
+    // LibreOffice has handed the job to CUPS when print returns; the wait only covers a
+    // server slow to answer.
+    if (watch.jobArrived(std::min(bound, ConfirmationWindow)))
+        return;
+    // A workbook render without a single page sends no job on purpose, and loses nothing.
+    // LibreOffice 7.4 renders a blank page for an empty worksheet rather than none; asked
+    // only when no job came, the count costs a printed document nothing.
+    auto pages = std::make_shared<int>(-1);
+    host->run(OfficeHost::Phase::Working,
+              QStringLiteral("counting the pages of %1").arg(fileName(path)), bound,
+              [document, sheetIndex, pages](OfficeSession& s) {
+                  *pages = s.sheetPageCount(document, sheetIndex);
+              });
+    if (*pages == 0)
+        return;
+    QString reason = printers.refusalReason(printer);
+    if (reason.isEmpty())
+        reason = QStringLiteral("LibreOffice printed it, but CUPS received no job.");
+    throw AppError(ErrorNumber::AutomationError, cups::cannotPrintText(path, printer, reason));
 }
 
 void LoadedDocument::close() {

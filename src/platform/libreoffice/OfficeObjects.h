@@ -24,6 +24,8 @@ struct LoadedDocument {
 
     // Throws unless the document is still loaded in the office that loaded it.
     void requireLoaded() const;
+    // Prints the whole document (sheetIndex -1) or one worksheet to the default destination
+    // and confirms that CUPS received the job; throws AppError when it did not.
     void print(int sheetIndex);
     void close();
 };

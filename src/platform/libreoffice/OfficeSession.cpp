@@ -33,6 +33,7 @@
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XPrintable.hpp>
+#include <com/sun/star/view/XRenderable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
@@ -304,6 +305,23 @@ void OfficeSession::print(int document, const QString& printer, int sheetIndex) 
         if (spreadsheet.is())
             m->selectSheets(component, spreadsheet, sheetIndex);
         printable->print(properties({property("Wait", uno::Any(true))}));
+    });
+}
+
+int OfficeSession::sheetPageCount(int document, int sheetIndex) {
+    return translated("counting the pages to print", [&] {
+        Reference<css::lang::XComponent> component = m->document(document);
+        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
+        if (!spreadsheet.is())
+            return -1;
+        m->selectSheets(component, spreadsheet, sheetIndex);
+        // The same render that print() asks for: the selected sheet alone, or every sheet.
+        Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
+        Reference<css::view::XRenderable> renderable(component, UNO_QUERY_THROW);
+        return static_cast<int>(renderable->getRendererCount(
+            uno::Any(model),
+            properties({property("View", uno::Any(model->getCurrentController())),
+                        property("IsOnlySelectedSheets", uno::Any(sheetIndex >= 0))})));
     });
 }
 

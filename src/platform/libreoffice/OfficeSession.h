@@ -43,6 +43,9 @@ public:
     // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
     // named, and returns when the job has been handed to the print system.
     void print(int document, const QString& printer, int sheetIndex = -1);
+    // How many pages Calc renders for print() of a workbook with the same arguments; -1 for
+    // a document that is not a workbook.
+    int sheetPageCount(int document, int sheetIndex = -1);
     void close(int document);
     // How many documents the office has open, whoever opened them.
     int openDocumentCount();
