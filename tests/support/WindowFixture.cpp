@@ -31,7 +31,7 @@ frmWrdPrint& WindowFixture::window() {
     if (!m_window) {
         m_window = std::make_unique<frmWrdPrint>(
             MainWindowServices{prompter, dialogs, settings, *automation, *starter, *conversation,
-                               help, executableDir, [this] { ++endProgramCalls; }});
+                               help, executableDir, [this] { ++endProgramCalls; }, batchFolder});
     }
     return *m_window;
 }

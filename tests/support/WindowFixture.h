@@ -8,6 +8,7 @@
 #include "ui/MainWindow.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 namespace qp::test {
@@ -64,6 +65,8 @@ public:
     ProgramStarter* starter = &unusedStarter;
     Conversation* conversation = &unusedConversation;
     QString executableDir = QStringLiteral("/opt/quirepress");
+    QTemporaryDir dataHome;
+    QString batchFolder = dataHome.filePath(QStringLiteral("Quirepress/BatchBin"));
     int endProgramCalls = 0;
 
 private:
