@@ -75,15 +75,18 @@ int runWindow(QApplication& app, const QStringList& files) {
     return app.exec();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+QStringList argumentList(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
 
+} // namespace
+
+int main(int argc, char** argv) {
     // Printing, help and version run without a display: under cron or ssh there is none.
-    if (qp::CommandLine::needsNoDisplay(arguments)) {
+    if (qp::CommandLine::needsNoDisplay(argumentList(argc, argv))) {
         QCoreApplication app(argc, argv);
         nameApplication();
         const qp::CommandLine command = qp::CommandLine::parse(QCoreApplication::arguments());
@@ -95,8 +98,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     nameApplication();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
-    const qp::CommandLine command = qp::CommandLine::parse(QCoreApplication::arguments());
-    if (command.mode != qp::CommandLine::Mode::Window)
-        return command.exitStatus;
-    return runWindow(app, command.files);
+    // What is left once Qt has taken its own options (-platform, -style...) out of argv.
+    const qp::CommandLine command = qp::CommandLine::parse(argumentList(argc, argv));
+    switch (command.mode) {
+    case qp::CommandLine::Mode::Window:
+        return runWindow(app, command.files);
+    case qp::CommandLine::Mode::Print:
+        return printFromShell(command.files);
+    case qp::CommandLine::Mode::Finished:
+        break;
+    }
+    return command.exitStatus;
 }

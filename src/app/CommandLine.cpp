@@ -26,17 +26,15 @@ bool CommandLine::needsNoDisplay(const QStringList& arguments) {
     for (const QString& argument : arguments.mid(1)) {
         if (argument == QLatin1String("--"))
             return false;
-        if (argument == QLatin1String("--print") || argument == QLatin1String("--help") ||
-            argument == QLatin1String("--help-all") || argument == QLatin1String("--version"))
+        // Only whole words: Qt's own options for the window (-platform, -style...) also start
+        // with a single dash. Short options run together (-pv) reach the window's start-up,
+        // which prints too, but needs a display.
+        static const QStringList consoleOptions = {
+            QStringLiteral("-p"), QStringLiteral("--print"),  QStringLiteral("-h"),
+            QStringLiteral("-?"), QStringLiteral("--help"),   QStringLiteral("--help-all"),
+            QStringLiteral("-v"), QStringLiteral("--version")};
+        if (consoleOptions.contains(argument))
             return true;
-        // Short options may come together, as in -pv.
-        if (argument.size() > 1 && argument.startsWith(QLatin1Char('-')) &&
-            !argument.startsWith(QLatin1String("--"))) {
-            for (const QChar option : argument.mid(1)) {
-                if (QStringLiteral("phv?").contains(option))
-                    return true;
-            }
-        }
     }
     return false;
 }
