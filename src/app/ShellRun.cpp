@@ -121,7 +121,7 @@ void ShellRunView::writeLine(const QString& line) {
 std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& err) {
     QStringList entries;
     for (const QString& file : files) {
-        if (!file.endsWith(QLatin1String(".qpb"), Qt::CaseInsensitive)) {
+        if (!modBatches::isBatchFile(file)) {
             if (!file.isEmpty())
                 entries << QDir::cleanPath(QFileInfo(file).absoluteFilePath());
             continue;
@@ -130,9 +130,7 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
             entries += parseBatch(readFileContents(file, modBatches::MaxBatchFileBytes));
         } catch (const AppError& error) {
             err << QStringLiteral("quirepress: cannot read the batch file %1: %2 %3")
-                       .arg(file)
-                       .arg(error.number())
-                       .arg(error.description())
+                       .arg(file, QString::number(error.number()), error.description())
                 << '\n';
             err.flush();
             return std::nullopt;

@@ -18,6 +18,11 @@ constexpr qint64 MaxBatchFileBytes = 160 * 1024 * 1024;
 // documents their user prints, so they are kept out of every other user's sight.
 QString userBatchFolder();
 
+// Whether a file given to the program is a batch file: its name ends in .qpb, in any case.
+inline bool isBatchFile(const QString& path) {
+    return path.endsWith(QLatin1String(".qpb"), Qt::CaseInsensitive);
+}
+
 // Shows the Save dialog, starting in batchFolder (created, for its owner only, when missing),
 // and writes the entries; all failures handled inside (messages via prompter). A failed save
 // leaves an existing file as it was.

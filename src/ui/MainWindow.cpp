@@ -490,7 +490,9 @@ void frmWrdPrint::mnuOpenBatch_Click() {
 
 void frmWrdPrint::openFiles(const QStringList& files) {
     for (const QString& file : files) {
-        if (file.endsWith(QLatin1String(".qpb"), Qt::CaseInsensitive)) {
+        if (file.isEmpty())
+            continue;
+        if (modBatches::isBatchFile(file)) {
             if (modBatches::OpenBatchFile(m_services.prompter, file, [this](const QString& entry) {
                     appendBatchEntry(entry);
                 }))
@@ -498,9 +500,9 @@ void frmWrdPrint::openFiles(const QStringList& files) {
             continue;
         }
         // The file manager passes absolute paths; one typed in a terminal may be relative.
-        if (!file.isEmpty() && !appendEntry(QDir::cleanPath(QFileInfo(file).absoluteFilePath())))
+        if (!appendEntry(QDir::cleanPath(QFileInfo(file).absoluteFilePath())))
             return;
-        m_skipSaveOffer = m_skipSaveOffer && file.isEmpty();
+        m_skipSaveOffer = false;
     }
 }
 
