@@ -1,9 +1,10 @@
 # The help, the installed layout and the Debian package.
 #
 # Everything the program needs at run time lies in one folder, the install prefix:
-#   quirepress, quirepress-pdf-server, helpfiles/Quirepress.chm, BatchBin/
+#   quirepress, quirepress-pdf-server, helpfiles/Quirepress.chm
+# Batches live in each user's own folder, never in a folder shared by all users.
 # For the package that folder is /opt/quirepress; the menu entry, the icon and the link
-# /usr/bin/quirepress go to the system's folders (packaging/InstallDesktopIntegration.cmake).
+# /usr/bin/quirepress, the batch file type and the manual page go to the system's folders (packaging/InstallDesktopIntegration.cmake).
 
 include(${CMAKE_SOURCE_DIR}/helpsrc/Help.cmake)
 
@@ -20,7 +21,6 @@ set_target_properties(${QP_INSTALLED_PROGRAMS} PROPERTIES INSTALL_RPATH_USE_LINK
 install(TARGETS ${QP_INSTALLED_PROGRAMS} RUNTIME DESTINATION .)
 
 install(FILES ${QP_HELP_FILE} DESTINATION helpfiles)
-install(DIRECTORY DESTINATION BatchBin)
 
 install(CODE "
     set(QP_DESKTOP_PREFIX \"${QP_DESKTOP_PREFIX}\")

@@ -1,5 +1,5 @@
-# Runs at install time (cmake --install, cpack). Puts the menu entry, the icon and a link on the
-# PATH into the system's folders, next to the runtime folder CMAKE_INSTALL_PREFIX.
+# Runs at install time (cmake --install, cpack). Puts the menu entry, the icons, the batch file
+# type, the manual page and a link on the PATH into the system's folders, next to the runtime folder CMAKE_INSTALL_PREFIX.
 #
 # Where they go: QP_DESKTOP_PREFIX when it is set; otherwise /usr for a runtime folder under
 # /opt (the package's layout, /opt/quirepress); otherwise nowhere, so that installing into
@@ -26,10 +26,34 @@ configure_file(${QP_PACKAGING_DIR}/quirepress.desktop.in
 file(INSTALL ${QP_PACKAGING_BUILD_DIR}/quirepress.desktop
     DESTINATION "${root}/share/applications")
 
-file(INSTALL ${QP_ICON_DIR}/quirepress.png DESTINATION "${root}/share/icons/hicolor/32x32/apps")
-file(INSTALL ${QP_ICON_DIR}/quirepress-256.png
-    DESTINATION "${root}/share/icons/hicolor/256x256/apps"
-    RENAME quirepress.png)
+# The program's icon also stands for its batch files (the type's icon name, see the MIME package).
+foreach(kind apps mimetypes)
+    if(kind STREQUAL apps)
+        set(name quirepress.png)
+    else()
+        set(name application-x-quirepress-batch.png)
+    endif()
+    file(INSTALL ${QP_ICON_DIR}/quirepress.png
+        DESTINATION "${root}/share/icons/hicolor/32x32/${kind}" RENAME ${name})
+    file(INSTALL ${QP_ICON_DIR}/quirepress-256.png
+        DESTINATION "${root}/share/icons/hicolor/256x256/${kind}" RENAME ${name})
+endforeach()
+
+# .qpb files as their own type; the desktop's triggers (update-mime-database) pick it up.
+file(INSTALL ${QP_PACKAGING_DIR}/quirepress-mime.xml
+    DESTINATION "${root}/share/mime/packages" RENAME quirepress.xml)
+
+# The manual page, compressed as Debian wants it when gzip is there.
+set(manual ${QP_PACKAGING_DIR}/quirepress.1)
+find_program(QP_GZIP gzip)
+if(QP_GZIP)
+    execute_process(COMMAND ${QP_GZIP} -9nc ${manual}
+        OUTPUT_FILE ${QP_PACKAGING_BUILD_DIR}/quirepress.1.gz RESULT_VARIABLE gzip_result)
+    if(gzip_result EQUAL 0)
+        set(manual ${QP_PACKAGING_BUILD_DIR}/quirepress.1.gz)
+    endif()
+endif()
+file(INSTALL ${manual} DESTINATION "${root}/share/man/man1")
 
 # The link is relative, so it leads to the program in an unpacked tree as well as on the
 # system. The program finds its folder from its own resolved path, not from the link.

@@ -1,7 +1,11 @@
+#include "app/CommandLine.h"
+#include "app/ShellRun.h"
+#include "batches/modBatches.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
@@ -9,13 +13,40 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTextStream>
+#include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quirepress"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
+namespace {
 
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Quirepress"));
+    QCoreApplication::setApplicationVersion(qp::CommandLine::version());
+}
+
+// quirepress --print: the window's batch run without a window, for scripts, cron and ssh.
+int printFromShell(const QStringList& files) {
+    QTextStream err(stderr);
+    const std::optional<QStringList> entries = qp::shellEntries(files, err);
+    if (!entries)
+        return qp::CommandLine::NotRunStatus;
+
+    qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
+    qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/quirepress-pdf-server"));
+    // Before anything else touches the session bus.
+    qp::SessionBusForRun bus;
+    if (!bus.problem().isEmpty()) {
+        err << QStringLiteral("quirepress: ") << bus.problem() << '\n';
+        err.flush();
+    }
+    qp::LibreOfficeAutomation office(settings);
+    qp::QProcessProgramStarter starter;
+    qp::DBusConversation conversation;
+    return qp::printFromShell(*entries, err, settings, office, starter, conversation);
+}
+
+int runWindow(QApplication& app, const QStringList& files) {
     qp::QtPrompter prompter;
     qp::QtFileDialogBackend fileDialog;
     qp::IniSettingsStore settings(qp::IniSettingsStore::defaultConfigDir());
@@ -35,9 +66,47 @@ int main(int argc, char** argv) {
         QCoreApplication::exit(0);
     };
     qp::frmWrdPrint window({prompter, fileDialog, settings, office, starter, conversation, help,
-                            QApplication::applicationDirPath(), endProgram});
+                            QApplication::applicationDirPath(), endProgram,
+                            qp::modBatches::userBatchFolder()});
     mainWindow = &window;
     window.Form_Load();
+    window.openFiles(files);
     window.show();
-    return QApplication::exec();
+    return app.exec();
+}
+
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Printing, help and version run without a display: under cron or ssh there is none.
+    if (qp::CommandLine::needsNoDisplay(argumentList(argc, argv))) {
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        const qp::CommandLine command = qp::CommandLine::parse(QCoreApplication::arguments());
+        if (command.mode != qp::CommandLine::Mode::Print)
+            return command.exitStatus;
+        return printFromShell(command.files);
+    }
+
+    QApplication app(argc, argv);
+    nameApplication();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
+    // What is left once Qt has taken its own options (-platform, -style...) out of argv.
+    const qp::CommandLine command = qp::CommandLine::parse(argumentList(argc, argv));
+    switch (command.mode) {
+    case qp::CommandLine::Mode::Window:
+        return runWindow(app, command.files);
+    case qp::CommandLine::Mode::Print:
+        return printFromShell(command.files);
+    case qp::CommandLine::Mode::Finished:
+        break;
+    }
+    return command.exitStatus;
 }

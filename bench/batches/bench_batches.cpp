@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     bench::CountingPrompter prompter(PromptAnswer::Ok);
     NotUsed unused;
     frmWrdPrint window(MainWindowServices{prompter, dialogs, unused, unused, unused, unused, unused,
-                                          dir.path(), [] {}});
+                                          dir.path(), [] {}, dir.path()});
 
     QElapsedTimer timer;
     dialogs.path = openedPath;

@@ -5,6 +5,9 @@
 #include "batches/FileErrors.h"
 #include "core/AppError.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <exception>
 #include <new>
 
@@ -15,8 +18,23 @@ namespace {
 const QString batchFilter = QStringLiteral("Quirepress Files (*.qpb)|*.qpb");
 const QString errorTitle = QStringLiteral("Error...");
 
-QString batchFolder(const QString& executableDir) {
-    return executableDir + QStringLiteral("/BatchBin");
+// Created on first use; a folder that cannot be made leaves the dialog to start where the
+// platform's dialog chooses.
+const QString& madeFolder(const QString& folder) {
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return folder;
+}
+
+void appendBatchFile(const QString& path, const std::function<void(const QString&)>& append) {
+    // The file is read and decoded whole before anything is appended: whether it is UTF-8
+    // or Windows-1252 can only be told from all of it, and a file that cannot be read adds
+    // nothing rather than part of a batch.
+    const QStringList entries = parseBatch(readFileContents(path, MaxBatchFileBytes));
+    for (const QString& entry : entries)
+        append(entry);
 }
 
 void reportFailure(Prompter& prompter, long number, const QString& description) {
@@ -44,14 +62,22 @@ template <typename Use> bool runTrapped(Prompter& prompter, Use&& use) {
 
 } // namespace
 
-void SaveBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& executableDir,
+QString userBatchFolder() {
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    // The base directory specification ignores a relative path here.
+    if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    return dataHome + QStringLiteral("/Quirepress/BatchBin");
+}
+
+void SaveBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& batchFolder,
                const QStringList& entries) {
     runTrapped(prompter, [&] {
         // CancelError is left as the previous use of the shared dialog set it, so a cancel
         // may come back either as the cancel error or as an empty file name.
         dlgWrd.Filter = batchFilter;
         dlgWrd.DialogTitle = QStringLiteral("Save Quirepress");
-        dlgWrd.InitDir = batchFolder(executableDir);
+        dlgWrd.InitDir = madeFolder(batchFolder);
         dlgWrd.FileName = QString();
         dlgWrd.ShowSave();
         if (dlgWrd.FileName.isEmpty())
@@ -60,28 +86,27 @@ void SaveBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& executable
     });
 }
 
-bool OpenBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& executableDir,
+bool OpenBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& batchFolder,
                const std::function<void(const QString&)>& append) {
     bool readWhole = false;
     runTrapped(prompter, [&] {
         dlgWrd.CancelError = true;
         dlgWrd.Filter = batchFilter;
         dlgWrd.DialogTitle = QStringLiteral("Open Quirepress");
-        dlgWrd.InitDir = batchFolder(executableDir);
+        dlgWrd.InitDir = madeFolder(batchFolder);
         dlgWrd.FileName = QString();
         dlgWrd.ShowOpen();
         if (dlgWrd.FileName.isEmpty())
             return;
-        // The file is read and decoded whole before anything is appended: whether it is UTF-8
-        // or Windows-1252 can only be told from all of it, and a file that cannot be read adds
-        // nothing rather than part of a batch.
-        const QStringList entries =
-            parseBatch(readFileContents(dlgWrd.FileName, MaxBatchFileBytes));
-        for (const QString& entry : entries)
-            append(entry);
+        appendBatchFile(dlgWrd.FileName, append);
         readWhole = true;
     });
     return readWhole;
+}
+
+bool OpenBatchFile(Prompter& prompter, const QString& path,
+                   const std::function<void(const QString&)>& append) {
+    return runTrapped(prompter, [&] { appendBatchFile(path, append); });
 }
 
 } // namespace qp::modBatches

@@ -139,6 +139,7 @@ bool BatchRun::printEntries(int lastPosition, const QString& acrobatPath) {
         } catch (const AppError& error) {
             if (!isUnusableEntry(error))
                 throw;
+            m_view.noteUnusableEntry(error.description());
             if (!askToContinueAfterUnusableEntry(position, entry)) {
                 releaseDocument();
                 m_view.setReadyState();

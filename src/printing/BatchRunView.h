@@ -24,6 +24,9 @@ public:
     virtual void showProgress() = 0; // progresslabel, then Progress, made visible
 
     virtual void setStatus(const QString& text) = 0;
+    // Why the current entry cannot be used, told before the run asks whether to go on. The
+    // window has no place for it; a run without a window reports it.
+    virtual void noteUnusableEntry(const QString& reason) { (void)reason; }
     virtual void showBusyPointer() = 0;
     virtual void restoreDefaultPointer() = 0;
     virtual void showLocateAcrobat() = 0; // mnuLocateAcro and mnuLine5 made visible

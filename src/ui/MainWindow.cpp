@@ -13,6 +13,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -482,21 +484,42 @@ void frmWrdPrint::mnuFile_Click() {
     mnuSaveBatch->setEnabled(lstFiles->count() > 0);
 }
 
+void frmWrdPrint::appendBatchEntry(const QString& entry) {
+    if (lstFiles->count() >= MaxEntries)
+        throw AppError(ErrorNumber::ListFull, listFullMessage());
+    lstFiles->addItem(entry);
+}
+
 void frmWrdPrint::mnuOpenBatch_Click() {
     lstFiles->setUpdatesEnabled(false);
-    const bool opened = modBatches::OpenBatch(
-        m_dlgWrd, m_services.prompter, m_services.executableDir, [this](const QString& entry) {
-            if (lstFiles->count() >= MaxEntries)
-                throw AppError(ErrorNumber::ListFull, listFullMessage());
-            lstFiles->addItem(entry);
-        });
+    const bool opened =
+        modBatches::OpenBatch(m_dlgWrd, m_services.prompter, m_services.batchFolder,
+                              [this](const QString& entry) { appendBatchEntry(entry); });
     lstFiles->setUpdatesEnabled(true);
     if (opened)
         m_skipSaveOffer = true;
 }
 
+void frmWrdPrint::openFiles(const QStringList& files) {
+    for (const QString& file : files) {
+        if (file.isEmpty())
+            continue;
+        if (modBatches::isBatchFile(file)) {
+            if (modBatches::OpenBatchFile(m_services.prompter, file, [this](const QString& entry) {
+                    appendBatchEntry(entry);
+                }))
+                m_skipSaveOffer = true;
+            continue;
+        }
+        // The file manager passes absolute paths; one typed in a terminal may be relative.
+        if (!appendEntry(QDir::cleanPath(QFileInfo(file).absoluteFilePath())))
+            return;
+        m_skipSaveOffer = false;
+    }
+}
+
 void frmWrdPrint::mnuSaveBatch_Click() {
-    modBatches::SaveBatch(m_dlgWrd, m_services.prompter, m_services.executableDir, entries());
+    modBatches::SaveBatch(m_dlgWrd, m_services.prompter, m_services.batchFolder, entries());
 }
 
 void frmWrdPrint::mnuContents_Click() {

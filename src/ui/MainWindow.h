@@ -40,6 +40,7 @@ struct MainWindowServices {
     HelpViewer& helpViewer;
     QString executableDir;            // the folder that holds the program
     std::function<void()> endProgram; // ends the program at once
+    QString batchFolder;              // where the Open and Save Batch dialogs start
 };
 
 // The main window: the batch list and everything that edits, prints, saves and opens it.
@@ -59,6 +60,10 @@ public:
     bool isPrinting() const;
     bool skipSaveOffer() const override { return m_skipSaveOffer; }
     FileDialog& dlgWrd() { return m_dlgWrd; }
+
+    // Files given on the program's command line: a batch file (.qpb, in any case) is opened as
+    // File > Open Batch opens it, any other file is added to the list as Add adds a path.
+    void openFiles(const QStringList& files);
 
     // Handlers, public so that tests can call what a click would.
     void cmdAdd_Click();
@@ -90,6 +95,8 @@ private:
 
     // Appends one entry, or tells the user the list is full and returns false.
     bool appendEntry(const QString& entry);
+    // Appends one entry read from a batch file; throws AppError when the list is full.
+    void appendBatchEntry(const QString& entry);
     void lstFiles_KeyUp(int key);
     void txtfiletoadd_Change();
     void mnuFile_Click();

@@ -23,13 +23,13 @@ const QString batchFilter = QStringLiteral("Quirepress Files (*.qpb)|*.qpb");
 class BatchFiles : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.filePath(name); }
-    QString executableDir() const { return dir.filePath("app"); }
+    QString batchFolder() const { return dir.filePath("data/Quirepress/BatchBin"); }
 
     void save(const QStringList& entries) {
-        modBatches::SaveBatch(dialog, prompter, executableDir(), entries);
+        modBatches::SaveBatch(dialog, prompter, batchFolder(), entries);
     }
     bool open() {
-        return modBatches::OpenBatch(dialog, prompter, executableDir(),
+        return modBatches::OpenBatch(dialog, prompter, batchFolder(),
                                      [this](const QString& entry) { list.append(entry); });
     }
 
@@ -77,13 +77,13 @@ TEST_F(BatchFiles, PreparesTheSharedDialogForEachUse) {
     EXPECT_EQ(saveRequest.mode, FileDialogRequest::Mode::Save);
     EXPECT_EQ(saveRequest.title, "Save Quirepress");
     EXPECT_EQ(saveRequest.filter, batchFilter);
-    EXPECT_EQ(saveRequest.initDir, executableDir() + "/BatchBin");
+    EXPECT_EQ(saveRequest.initDir, batchFolder());
     EXPECT_EQ(saveRequest.fileName, "");
     const FileDialogRequest& openRequest = backend.requests[1];
     EXPECT_EQ(openRequest.mode, FileDialogRequest::Mode::Open);
     EXPECT_EQ(openRequest.title, "Open Quirepress");
     EXPECT_EQ(openRequest.filter, batchFilter);
-    EXPECT_EQ(openRequest.initDir, executableDir() + "/BatchBin");
+    EXPECT_EQ(openRequest.initDir, batchFolder());
     EXPECT_EQ(openRequest.fileName, "");
     // The dialog keeps what its last use left, for the uses that do not set it themselves.
     EXPECT_EQ(dialog.FileName, path("s.qpb"));
@@ -173,12 +173,23 @@ TEST_F(BatchFiles, SavingOverAnOldBatchReplacesItWhole) {
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
-TEST_F(BatchFiles, KeepsANameTypedWithoutExtensionAndNeedsNoBatchBin) {
+TEST_F(BatchFiles, KeepsANameTypedWithoutExtensionAndMakesTheUsersOwnBatchFolder) {
     backend.script(path("monday"));
     save({"a.doc"});
     EXPECT_TRUE(QFileInfo(path("monday")).isFile());
     EXPECT_FALSE(QFileInfo::exists(path("monday.qpb")));
-    EXPECT_FALSE(QFileInfo::exists(executableDir() + "/BatchBin"));
+    const QFileInfo folder(batchFolder());
+    EXPECT_TRUE(folder.isDir());
+    // Owner only: batches name the documents their user prints.
+    EXPECT_EQ(int(folder.permissions() & 0x7077), 0x7000);
+
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(modBatches::userBatchFolder(), "/srv/data/Quirepress/BatchBin");
+    qputenv("XDG_DATA_HOME", "relative/data");
+    EXPECT_EQ(modBatches::userBatchFolder(),
+              QDir::homePath() + "/.local/share/Quirepress/BatchBin");
+    qputenv("XDG_DATA_HOME", dataHome);
 }
 
 TEST_F(BatchFiles, SavesAnEmptyListAsAnEmptyFileThatOpensAsTrue) {
@@ -216,7 +227,7 @@ TEST_F(BatchFiles, AFullListStopsTheOpenAndKeepsWhatWasAdded) {
     prompter.script(PromptAnswer::Ok);
     backend.script(path("three.qpb"));
     const bool result =
-        modBatches::OpenBatch(dialog, prompter, executableDir(), [this](const QString& entry) {
+        modBatches::OpenBatch(dialog, prompter, batchFolder(), [this](const QString& entry) {
             if (list.size() == 2)
                 throw AppError(ErrorNumber::ListFull, QStringLiteral("The batch list is full."));
             list.append(entry);

@@ -1,6 +1,7 @@
 // Builds the Debian package from the build tree with cpack, unpacks it into a fresh root and
 // checks what a user gets: the runtime folder, the menu entry, the link on the PATH, declared
 // dependencies that cover every library the programs load, and a program that starts.
+#include "support/QStringPrinting.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -11,9 +12,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include "support/QStringPrinting.h"
 #include <memory>
-
 
 namespace qp {
 namespace {
@@ -163,8 +162,6 @@ TEST_F(InstalledPackage, PutsTheRuntimeFolderUnderOptWithALinkOnThePathAndNothin
         EXPECT_TRUE(info.isFile() && info.isExecutable()) << program.toStdString();
     }
     EXPECT_GT(QFileInfo(inRoot(u"/opt/quirepress/helpfiles/Quirepress.chm"_s)).size(), 1000);
-    const QDir batchBin(inRoot(u"/opt/quirepress/BatchBin"_s));
-    EXPECT_TRUE(batchBin.exists() && batchBin.isEmpty());
     const QFileInfo link(inRoot(u"/usr/bin/quirepress"_s));
     EXPECT_TRUE(link.isSymLink());
     EXPECT_EQ(link.canonicalFilePath(),
@@ -172,14 +169,26 @@ TEST_F(InstalledPackage, PutsTheRuntimeFolderUnderOptWithALinkOnThePathAndNothin
 
     const QRegularExpression allowed(QStringLiteral(
         "^(/opt/quirepress/|/usr/bin/quirepress$|/usr/share/applications/quirepress\\.desktop$|"
-        "/usr/share/icons/hicolor/)"));
+        "/usr/share/icons/hicolor/|/usr/share/mime/packages/quirepress\\.xml$|"
+        "/usr/share/man/man1/quirepress\\.1\\.gz$)"));
     QDirIterator files(s_root, QDir::Files | QDir::System, QDirIterator::Subdirectories);
     int count = 0;
     for (; files.hasNext(); ++count) {
         const QString path = files.next().mid(s_root.size());
         EXPECT_TRUE(allowed.match(path).hasMatch()) << "unexpected file: " << path.toStdString();
     }
-    EXPECT_GE(count, 7);
+    EXPECT_GE(count, 11);
+
+    // No folder every user may write to: batches are each user's own.
+    QDirIterator folders(s_root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext()) {
+        const QFileInfo folder(folders.next());
+        EXPECT_FALSE(folder.permissions() & QFile::WriteOther)
+            << folder.filePath().mid(s_root.size()).toStdString() << " is world-writable";
+    }
+    // The maintainer script must not make one either.
+    const Result control = run(u"dpkg-deb"_s, {u"-I"_s, s_deb, u"postinst"_s});
+    EXPECT_FALSE(control.out.contains(u"777"_s)) << control.out.toStdString();
 }
 
 TEST_F(InstalledPackage, PutsQuirepressIntoTheDesktopMenuWithItsIcon) {
@@ -188,8 +197,10 @@ TEST_F(InstalledPackage, PutsQuirepressIntoTheDesktopMenuWithItsIcon) {
     const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
     EXPECT_EQ(lines.first(), u"[Desktop Entry]"_s);
     for (const char* line :
-         {"Type=Application", "Name=Quirepress", "Exec=/opt/quirepress/quirepress",
-          "Icon=quirepress", "Categories=Office;"})
+         {"Type=Application", "Name=Quirepress", "Exec=/opt/quirepress/quirepress %F",
+          "Icon=quirepress", "Categories=Office;",
+          "MimeType=application/x-quirepress-batch;application/msword;application/vnd.ms-excel;"
+          "application/vnd.ms-powerpoint;application/pdf;"})
         EXPECT_TRUE(lines.contains(QLatin1String(line))) << line;
     // The theme's icon for Icon=quirepress, in the sizes menus ask for.
     for (const char* size : {"32x32", "256x256"})
@@ -198,6 +209,41 @@ TEST_F(InstalledPackage, PutsQuirepressIntoTheDesktopMenuWithItsIcon) {
                       .size(),
                   0)
             << size;
+}
+
+// Batch files are a type of their own with an icon, so that a double click opens them; the
+// compiled MIME database of a scratch folder is asked, as the desktop would be.
+TEST_F(InstalledPackage, RegistersBatchFilesAndInstallsTheManualPage) {
+    const QString mime = s_work->filePath(u"mime"_s);
+    QDir().mkpath(mime + u"/packages"_s);
+    ASSERT_TRUE(QFile::copy(inRoot(u"/usr/share/mime/packages/quirepress.xml"_s),
+                            mime + u"/packages/quirepress.xml"_s));
+    const Result update = run(u"update-mime-database"_s, {mime});
+    ASSERT_EQ(update.exitCode, 0) << update.err.toStdString();
+    QFile globs(mime + u"/globs2"_s);
+    ASSERT_TRUE(globs.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(globs.readAll().contains(":application/x-quirepress-batch:*.qpb"));
+    QFile icons(mime + u"/icons"_s);
+    ASSERT_TRUE(icons.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        icons.readAll().contains("application/x-quirepress-batch:application-x-quirepress-batch"));
+    for (const char* size : {"32x32", "256x256"})
+        EXPECT_GT(QFileInfo(inRoot(u"/usr/share/icons/hicolor/%1/mimetypes/"
+                                   "application-x-quirepress-batch.png"_s.arg(QLatin1String(size))))
+                      .size(),
+                  0)
+            << size;
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"MANWIDTH"_s, u"200"_s);
+    const Result page =
+        run(u"man"_s, {u"-l"_s, inRoot(u"/usr/share/man/man1/quirepress.1.gz"_s)}, {}, env);
+    ASSERT_EQ(page.exitCode, 0) << page.err.toStdString();
+    for (const char* words :
+         {"quirepress --print [FILE]...", "EXIT STATUS", "PRINTER", "LPDEST", "CUPS_SERVER",
+          "OfficeTimeout", "~/.config/Quirepress/Quirepress.conf"})
+        EXPECT_TRUE(page.out.contains(QLatin1String(words))) << words;
+    EXPECT_TRUE(page.err.isEmpty()) << page.err.toStdString();
 }
 
 TEST_F(InstalledPackage, DeclaresThePackagesUsersNeedAndEveryLibraryTheProgramsLoad) {
@@ -250,7 +296,7 @@ TEST(PlainInstall, IntoAnyOtherFolderWritesTheRuntimeFolderAndNothingElse) {
         found << entries.next().mid(target.path().size());
     found.sort();
     EXPECT_EQ(found,
-              QStringList({u"/quirepress"_s, u"/quirepress/BatchBin"_s, u"/quirepress/helpfiles"_s,
+              QStringList({u"/quirepress"_s, u"/quirepress/helpfiles"_s,
                            u"/quirepress/helpfiles/Quirepress.chm"_s, u"/quirepress/quirepress"_s,
                            u"/quirepress/quirepress-pdf-server"_s}));
 }

@@ -111,7 +111,8 @@ protected:
     PaintCounter statusPaints;
     frmWrdPrint window{MainWindowServices{prompter, dialogs, settings, automation, starter,
                                           conversation, help, QStringLiteral("/opt/quirepress"),
-                                          [] { ADD_FAILURE() << "program ended"; }}};
+                                          [] { ADD_FAILURE() << "program ended"; },
+                                          folder.filePath("BatchBin")}};
 };
 
 TEST_F(BatchRunWindowTest, TheUserSeesEachEntryBeingPreparedAndThenTheReadyWindow) {

@@ -29,9 +29,9 @@ WindowFixture::~WindowFixture() = default;
 
 frmWrdPrint& WindowFixture::window() {
     if (!m_window) {
-        m_window = std::make_unique<frmWrdPrint>(
-            MainWindowServices{prompter, *dialogBackend, settings, *automation, *starter,
-                               *conversation, help, executableDir, [this] { ++endProgramCalls; }});
+        m_window = std::make_unique<frmWrdPrint>(MainWindowServices{
+            prompter, *dialogBackend, settings, *automation, *starter, *conversation, help,
+            executableDir, [this] { ++endProgramCalls; }, batchFolder});
     }
     return *m_window;
 }

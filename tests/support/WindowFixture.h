@@ -8,6 +8,7 @@
 #include "ui/MainWindow.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 namespace qp::test {
@@ -65,6 +66,8 @@ public:
     Conversation* conversation = &unusedConversation;
     FileDialogBackend* dialogBackend = &dialogs;
     QString executableDir = QStringLiteral("/opt/quirepress");
+    QTemporaryDir dataHome;
+    QString batchFolder = dataHome.filePath(QStringLiteral("Quirepress/BatchBin"));
     int endProgramCalls = 0;
 
 private:

@@ -1,4 +1,7 @@
+#include "app/CommandLine.h"
 #include "support/WindowFixture.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QLineEdit>
@@ -79,7 +82,7 @@ TEST_F(ListEditingTest, BrowseFillsThePathBoxAndACancelFollowsTheDialogsCancelSe
     f.dialogs.script(std::nullopt);
     f.window().cmdBrowse_Click();
     EXPECT_EQ(text()->text(), "kept");
-    EXPECT_EQ(f.dialogs.requests.back().initDir, f.executableDir + "/BatchBin");
+    EXPECT_EQ(f.dialogs.requests.back().initDir, f.batchFolder);
     EXPECT_TRUE(f.prompter.boxes.empty());
 }
 
@@ -269,3 +272,29 @@ TEST_F(ListEditingTest, AFullListRefusesMoreEntriesAndKeepsWhatItHas) {
 }
 
 } // namespace
+
+TEST_F(ListEditingTest, FilesGivenOnTheCommandLineAreAddedAndBatchFilesOpened) {
+    QTemporaryDir dir;
+    const QString batch = dir.filePath("Monday.QPB");
+    QFile file(batch);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\"/d/b.pdf\"\r\n\"/d/c.xls\"\r\n");
+    file.close();
+
+    const CommandLine fromDesktop = CommandLine::parse({"quirepress", batch});
+    ASSERT_EQ(fromDesktop.mode, CommandLine::Mode::Window);
+    f.window().openFiles(fromDesktop.files);
+    EXPECT_EQ(f.listEntries(), (QStringList{"/d/b.pdf", "/d/c.xls"}));
+    EXPECT_TRUE(f.window().skipSaveOffer()) << "an opened batch is not offered for saving";
+
+    f.prompter.script(PromptAnswer::Ok);
+    const CommandLine typed =
+        CommandLine::parse({"quirepress", "/d/a.doc", dir.filePath("none.qpb"), "rel.ppt"});
+    f.window().openFiles(typed.files);
+    EXPECT_EQ(f.listEntries(), (QStringList{"/d/b.pdf", "/d/c.xls", "/d/a.doc",
+                                            QDir::current().absoluteFilePath("rel.ppt")}));
+    EXPECT_FALSE(f.window().skipSaveOffer());
+    ASSERT_EQ(f.prompter.boxes.size(), 1u);
+    EXPECT_EQ(f.prompter.boxes[0].title, "Error...");
+    EXPECT_TRUE(f.prompter.boxes[0].text.contains("none.qpb"));
+}

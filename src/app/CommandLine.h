@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringList>
+
+namespace qp {
+
+// What the program was asked for on its command line:
+//   quirepress [FILE]...          the window, with the files added to the list
+//   quirepress --print [FILE]...  the files printed without a window
+// --help and --version print their text and end the program.
+struct CommandLine {
+    enum class Mode { Window, Print, Finished };
+    Mode mode = Mode::Window;
+    QStringList files;
+    int exitStatus = 0; // for Finished: 0 after --help or --version, 2 after bad usage
+
+    // Exit status of a run that could not start or was ended.
+    static constexpr int NotRunStatus = 2;
+
+    // Whether the arguments ask only for what needs no display (--print, --help, --version):
+    // the program must then start without connecting to one, which under cron or ssh is not
+    // there. Looks at the arguments before any application object exists.
+    static bool needsNoDisplay(const QStringList& arguments);
+
+    // Reads the arguments (the program's name first) with QCommandLineParser. The help and
+    // version texts go to stdout, the complaint about bad usage to stderr.
+    static CommandLine parse(const QStringList& arguments);
+
+    static QString version();
+};
+
+} // namespace qp
