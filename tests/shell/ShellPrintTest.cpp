@@ -110,31 +110,32 @@ TEST_F(ShellPrint, MixedRunWithABatchFilePrintsEverythingInOrder) {
 TEST_F(ShellPrint, EndsWithTheStatusScriptsExpect) {
     const QString missing = home.filePath("gone/report.doc");
     const QString unreadable = home.filePath("no such batch.qpb");
+    enum class Printer { Default, None, Rejecting };
     struct Case {
         const char* name;
         QStringList arguments;
-        bool withDefaultPrinter;
+        Printer printer;
         int status;
         QStringList errLines; // in this order
         QList<QString> jobs;  // the files printed, in order
     } cases[] = {
         {"missing entry",
          {"-p", firstPdf, missing, secondPdf},
-         true,
+         Printer::Default,
          1,
          {"[2/3] Preparing " + missing + " for printing.", "[2/3] Not printed: " + missing,
           "2 printed, 1 not printed."},
          {firstPdf, secondPdf}},
         {"unreadable batch file",
          {"--print", firstPdf, unreadable},
-         true,
+         Printer::Default,
          2,
          {"quirepress: cannot read the batch file " + unreadable +
           ": 53 File not found: " + unreadable},
          {}},
         {"no default printer",
          {"--print", word, firstPdf},
-         false,
+         Printer::None,
          2,
          {"[1/2] Preparing " + word + " for printing.",
           "quirepress: There is no default printer set up.  You must have a default printer to "
@@ -143,18 +144,26 @@ TEST_F(ShellPrint, EndsWithTheStatusScriptsExpect) {
          {}},
         {"bad usage",
          {"--print", "--colour"},
-         true,
+         Printer::Default,
          2,
          {"quirepress: Unknown option 'colour'."},
+         {}},
+        {"queue not accepting jobs",
+         {"--print", word},
+         Printer::Rejecting,
+         2,
+         {"[1/1] Preparing " + word + " for printing.", "0 printed, 1 not printed."},
          {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!c.withDefaultPrinter)
+        if (c.printer == Printer::None)
             cups->clearDefault();
+        cups->setAccepting(queue, c.printer != Printer::Rejecting);
         jobsBefore = cups->jobFiles(queue).size();
         const Outcome outcome = run(c.arguments);
         cups->setDefault(queue);
+        cups->setAccepting(queue, true);
         EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
         // Lines are matched whole up to their end, so a reason may follow "Not printed: ...".
         QString err = outcome.err;

@@ -161,6 +161,7 @@ TEST(QtFileDialogBackendTest, EachUseListsWhatItsFilterShows) {
     QtFileDialogBackend backend;
     WindowFixture f;
     f.executableDir = dir.path();
+    f.batchFolder = dir.filePath("BatchBin");
     f.dialogBackend = &backend;
     frmWrdPrint& w = f.window();
     const char* batches = "old.qpb, week.qpb";
