@@ -4,7 +4,7 @@
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "ui/MainWindow.h"
@@ -42,7 +42,7 @@ int printFromShell(const QStringList& files) {
     }
     qp::LibreOfficeAutomation office(settings);
     qp::QProcessProgramStarter starter;
-    qp::DBusConversation conversation;
+    qp::DBusPdfPrintServer conversation;
     return qp::printFromShell(*entries, err, settings, office, starter, conversation);
 }
 
@@ -52,7 +52,7 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::IniSettingsStore settings(qp::IniSettingsStore::defaultConfigDir());
     qp::LibreOfficeAutomation office(settings);
     qp::QProcessProgramStarter starter;
-    qp::DBusConversation conversation;
+    qp::DBusPdfPrintServer conversation;
     qp::DesktopHelpViewer help;
 
     qp::frmWrdPrint* mainWindow = nullptr;

@@ -9,7 +9,7 @@
 #include "core/SettingsStore.h"
 #include "help/HelpViewer.h"
 #include "printing/Automation.h"
-#include "printing/Conversation.h"
+#include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "ui/MainWindow.h"
 
@@ -36,17 +36,17 @@ public:
 class NotUsed : public SettingsStore,
                 public Automation,
                 public ProgramStarter,
-                public Conversation,
+                public PdfPrintServer,
                 public HelpViewer {
 public:
     QString read(const QString&, const QString&, const QString&) override { fail(); }
     void write(const QString&, const QString&, const QString&, const QString&) override { fail(); }
     std::unique_ptr<AutomationObject> bind(const QString&) override { fail(); }
     void start(const QString&) override { fail(); }
-    void open(const QString&, const QString&, const QString&) override { fail(); }
-    void execute(const QString&, int) override { fail(); }
-    void close() override {}
-    bool isOpen() const override { return false; }
+    void connect() override { fail(); }
+    void openDocument(const QString&, Timeout) override { fail(); }
+    void printDocument(const QString&, Timeout) override { fail(); }
+    void disconnect() override {}
     void showContents(const QString&, quintptr) override { fail(); }
 
 private:

@@ -18,7 +18,7 @@
 #include "platform/libreoffice/OfficeProfile.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
-#include "printing/Conversation.h"
+#include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
 #include "support/ListRunView.h"
@@ -55,14 +55,14 @@ public:
     }
 };
 
-class NoConversation : public Conversation {
+class NoPdfPrintServer : public PdfPrintServer {
 public:
-    void open(const QString&, const QString&, const QString&) override {
-        throw std::runtime_error("no conversation in an Office batch");
+    void connect() override {
+        throw std::runtime_error("no PDF print server in an Office batch");
     }
-    void execute(const QString&, int) override {}
-    void close() override {}
-    bool isOpen() const override { return false; }
+    void openDocument(const QString&, Timeout) override {}
+    void printDocument(const QString&, Timeout) override {}
+    void disconnect() override {}
 };
 
 void awaitJobs(test::PrivateCups& cups, int count) {
@@ -81,7 +81,7 @@ double viaBatchRun(test::PrivateCups& cups, const QStringList& files, int jobsBe
     test::FakeSettingsStore settings;
     bench::CountingPrompter prompter(PromptAnswer::No);
     NoProgramStarter starter;
-    NoConversation conversation;
+    NoPdfPrintServer conversation;
     test::ListRunView view;
     view.entries = files;
     view.skip = true; // no save question in a benchmark

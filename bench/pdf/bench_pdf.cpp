@@ -1,19 +1,19 @@
-// Prints 20 PDFs through the batch run (program starter, session-bus conversation, PDF print
+// Prints 20 PDFs through the batch run (program starter, session-bus client, PDF print
 // server) and the same 20 files with lp, into one private CUPS queue, and prints both times
 // and their ratio. Each time runs until every job is kept by the queue. Exits non-zero when
 // a job is missing or a message box came up; the ratio itself is a figure to read (target:
 // the batch run within 1.5 times lp).
 
 #include "BenchSupport.h"
-#include "support/ListRunView.h"
 #include "core/Prompter.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/ConversationAddress.h"
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 #include "printing/Automation.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
 #include "support/Fakes.h"
+#include "support/ListRunView.h"
 #include "support/PrivateCups.h"
 
 #include <QApplication>
@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
                  QCoreApplication::applicationDirPath() + QStringLiteral("/quirepress-pdf-server"));
     NoOfficeAutomation automation;
     QProcessProgramStarter starter;
-    DBusConversation conversation;
-    BatchRun batchRun(view, prompter, settings, automation, starter, conversation);
+    DBusPdfPrintServer pdfServer;
+    BatchRun batchRun(view, prompter, settings, automation, starter, pdfServer);
 
     QElapsedTimer runTime;
     runTime.start();

@@ -140,7 +140,7 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
 }
 
 int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, Conversation& conversation) {
+                   Automation& automation, ProgramStarter& starter, PdfPrintServer& conversation) {
     ShellRunView view(entries, err);
     BatchRun run(view, view, settings, automation, starter, conversation);
     run.run();

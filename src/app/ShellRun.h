@@ -13,7 +13,7 @@ class QTextStream;
 namespace qp {
 
 class Automation;
-class Conversation;
+class PdfPrintServer;
 class ProgramStarter;
 
 // The settings as a run from the shell sees them: what is stored is read, nothing is ever
@@ -96,6 +96,6 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
 // Prints the entries through the window's batch run and ends with a line of counts on
 // `err`. Returns the exit status.
 int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, Conversation& conversation);
+                   Automation& automation, ProgramStarter& starter, PdfPrintServer& conversation);
 
 } // namespace qp

@@ -3,7 +3,6 @@
 #include "core/AppError.h"
 #include "core/Prompter.h"
 #include "printing/BatchRunView.h"
-#include "printing/LinkTextBox.h"
 #include "printing/ProgramStarter.h"
 #include "printing/WaitClock.h"
 
@@ -46,37 +45,35 @@ void AcrobatPrinter::print(const QString& entry, const QString& acrobatPath, boo
         programJustStarted = true;
     }
 
-    m_link.setLinkMode(LinkTextBox::LinkNone);
-    m_link.setLinkTopic(QStringLiteral("AcroView|Control"));
-    m_link.setLinkItem(QString());
+    // A command that failed left its entry's connection behind.
+    m_server.disconnect();
     try {
-        openConversation(programJustStarted);
+        connectToServer(programJustStarted);
     } catch (const AppError& error) {
         // The program leaves after a while without commands, which the Office entries of a
         // long run can outlast: start it again, once, before taking it for missing.
         if (programJustStarted || error.number() != ErrorNumber::ConversationNoAnswer)
             throw;
         m_starter.start(acrobatPath);
-        openConversation(true);
+        connectToServer(true);
     }
 
     // The program does not share this program's working folder: a relative entry names a
     // file from here, as it does for Office entries.
-    const QString quotedArgument =
-        QLatin1Char('"') + QFileInfo(entry).absoluteFilePath() + QStringLiteral("\")]");
-    m_link.LinkExecute(QStringLiteral("[DocOpen(") + quotedArgument);
-    m_link.setLinkTimeout(CommandTimeoutTenths);
-    m_link.LinkExecute(QStringLiteral("[FilePrintSilent(") + quotedArgument);
-    m_link.setLinkMode(LinkTextBox::LinkNone);
+    const QString document = QFileInfo(entry).absoluteFilePath();
+    m_server.openDocument(document, m_commandTimeout);
+    m_commandTimeout = CommandTimeout;
+    m_server.printDocument(document, m_commandTimeout);
+    m_server.disconnect();
 }
 
-void AcrobatPrinter::openConversation(bool programJustStarted) {
+void AcrobatPrinter::connectToServer(bool programJustStarted) {
     // A program that was just started needs a moment before it answers; without this wait
     // the first PDF after every start would fail and wipe the stored program path.
     const auto deadline = m_clock.now() + StartupAnswerWait;
     for (;;) {
         try {
-            m_link.setLinkMode(LinkTextBox::LinkManual);
+            m_server.connect();
             return;
         } catch (const AppError& error) {
             if (!programJustStarted || error.number() != ErrorNumber::ConversationNoAnswer ||

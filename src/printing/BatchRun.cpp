@@ -39,15 +39,15 @@ template <typename Step> void attempt(Step&& step) noexcept {
 } // namespace
 
 BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, Conversation& conversation)
-    : BatchRun(view, prompter, settings, automation, starter, conversation, m_steadyClock) {}
+                   Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer)
+    : BatchRun(view, prompter, settings, automation, starter, pdfServer, m_steadyClock) {}
 
 BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, Conversation& conversation,
+                   Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer,
                    WaitClock& clock)
     : m_view(view), m_prompter(prompter), m_settings(settings), m_automation(automation),
-      m_clock(clock), m_link(conversation), m_officePrinter(view),
-      m_acrobatPrinter(view, prompter, starter, m_link, m_clock) {}
+      m_clock(clock), m_officePrinter(view),
+      m_acrobatPrinter(view, prompter, starter, pdfServer, m_clock) {}
 
 BatchRun::~BatchRun() = default;
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "printing/AcrobatPrinter.h"
-#include "printing/LinkTextBox.h"
 #include "printing/OfficePrinter.h"
 #include "printing/WaitClock.h"
 
@@ -13,7 +12,7 @@ namespace qp {
 class Automation;
 class AutomationObject;
 class BatchRunView;
-class Conversation;
+class PdfPrintServer;
 class ProgramStarter;
 class Prompter;
 class SettingsStore;
@@ -21,15 +20,16 @@ class SettingsStore;
 // The batch run behind "Print Batch": prints every entry of the window's list in order,
 // Office documents through automation and PDFs through the PDF program, shows its progress,
 // reports failures, offers to save the batch and leaves the window ready with an empty
-// list. It owns the window's link text box, whose settings outlive each run.
+// list. One object serves every run of its window: the PDF printer's command time-out
+// carries over from one run to the next.
 class BatchRun {
 public:
     BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             Automation& automation, ProgramStarter& starter, Conversation& conversation);
+             Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer);
     // With a clock of the caller's for the bounded wait on a PDF program that was just
     // started.
     BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             Automation& automation, ProgramStarter& starter, Conversation& conversation,
+             Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer,
              WaitClock& clock);
     ~BatchRun();
 
@@ -41,7 +41,6 @@ public:
     void run();
 
     bool isRunning() const { return m_running; }
-    const LinkTextBox& linkTextBox() const { return m_link; }
 
 private:
     void runStarted();
@@ -66,7 +65,6 @@ private:
     Automation& m_automation;
     SteadyWaitClock m_steadyClock;
     WaitClock& m_clock;
-    LinkTextBox m_link;
     OfficePrinter m_officePrinter;
     AcrobatPrinter m_acrobatPrinter;
     std::unique_ptr<AutomationObject> m_document;

@@ -23,8 +23,8 @@ namespace qp {
 class Automation;
 class BatchListWidget;
 class BatchRun;
-class Conversation;
 class HelpViewer;
+class PdfPrintServer;
 class ProgramStarter;
 class Prompter;
 class SettingsStore;
@@ -36,7 +36,7 @@ struct MainWindowServices {
     SettingsStore& settings;
     Automation& automation;
     ProgramStarter& programStarter;
-    Conversation& conversation;
+    PdfPrintServer& conversation;
     HelpViewer& helpViewer;
     QString executableDir;            // the folder that holds the program
     std::function<void()> endProgram; // ends the program at once

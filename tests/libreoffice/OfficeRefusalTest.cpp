@@ -4,7 +4,7 @@
 #include "OfficeTestSupport.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "printing/BatchRun.h"
-#include "printing/Conversation.h"
+#include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
 #include "support/ListRunView.h"
@@ -24,12 +24,12 @@ public:
     void start(const QString& program) override { ADD_FAILURE() << program.toStdString(); }
 };
 
-class NoConversation : public Conversation {
+class NoPdfPrintServer : public PdfPrintServer {
 public:
-    void open(const QString&, const QString&, const QString&) override { ADD_FAILURE(); }
-    void execute(const QString&, int) override {}
-    void close() override {}
-    bool isOpen() const override { return false; }
+    void connect() override { ADD_FAILURE(); }
+    void openDocument(const QString&, Timeout) override {}
+    void printDocument(const QString&, Timeout) override {}
+    void disconnect() override {}
 };
 
 class OfficeRefusal : public OfficeSuite {
@@ -42,7 +42,7 @@ protected:
         prompter.script(answer);
         FakeSettingsStore settings;
         NoProgramStarter starter;
-        NoConversation conversation;
+        NoPdfPrintServer conversation;
         BatchRun(view, prompter, settings, *office, starter, conversation).run();
         EXPECT_EQ(prompter.boxes.size(), 1u);
         return prompter.boxes.empty() ? FakePrompter::Box{} : prompter.boxes.back();

@@ -1,9 +1,9 @@
 // PDF entries printed by the batch run with everything real below it: the program starter,
-// the session-bus conversation, the PDF print server and a private CUPS server.
+// the session-bus client, the PDF print server and a private CUPS server.
 
 #include "PdfServerHarness.h"
 #include "platform/QProcessProgramStarter.h"
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 #include "printing/Automation.h"
 #include "printing/BatchRun.h"
 #include "printing/WaitClock.h"
@@ -72,7 +72,7 @@ protected:
     }
     void run(const QString& acrobatPath) {
         settings.set("Quirepress/Settings/Acrobat", acrobatPath);
-        BatchRun batchRun(view, prompter, settings, automation, starter, conversation, clock);
+        BatchRun batchRun(view, prompter, settings, automation, starter, pdfServer, clock);
         batchRun.run();
     }
 
@@ -84,7 +84,7 @@ protected:
     FakeSettingsStore settings;
     SlowUnbindableOffice automation;
     QProcessProgramStarter starter;
-    DBusConversation conversation;
+    DBusPdfPrintServer pdfServer;
     HurriedClock clock;
 };
 

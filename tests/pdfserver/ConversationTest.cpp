@@ -1,9 +1,9 @@
-// The conversation adapter against the real PDF print server on the test run's session bus,
+// The client of the PDF print server against the real server on the test run's session bus,
 // printing into a private CUPS server whose queue keeps every job as a file.
 
 #include "PdfServerHarness.h"
 #include "platform/dbus/ConversationAddress.h"
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -17,20 +17,32 @@
 namespace qp::test {
 namespace {
 
+using namespace std::chrono_literals;
+constexpr auto PrintTimeout = 2000s;
+
 class ConversationTest : public KeptJobsTest {
 protected:
     void SetUp() override {
         KeptJobsTest::SetUp();
         server.startServing();
     }
-    void openConversation() { conversation.open("AcroView", "Control", QString()); }
     void printDocument(const QString& path) {
-        conversation.execute(openCommand(path), -1);
-        conversation.execute(printCommand(path), 20000);
+        client.openDocument(path, std::nullopt);
+        client.printDocument(path, PrintTimeout);
+    }
+    // A command the client never sends, put on the bus as it is: the server refuses it.
+    static void expectRefusalOfRaw(const QString& command, const QString& says) {
+        const auto address = dbus::conversationAddress("AcroView", "Control");
+        QDBusMessage call = QDBusMessage::createMethodCall(address.service, address.path,
+                                                           address.interface, dbus::executeMethod);
+        call << command;
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
+        EXPECT_EQ(reply.errorName(), dbus::refusedErrorName);
+        EXPECT_TRUE(reply.errorMessage().contains(says)) << reply.errorMessage().toStdString();
     }
     // A command the stopped server leaves unanswered; timers, and so repainting, must go on
     // meanwhile. Returns how long the command took.
-    qint64 unansweredCommand(int timeoutTenths, long number, const QString& words) {
+    qint64 unansweredCommand(std::chrono::milliseconds timeout, long number, const QString& words) {
         server.signal(SIGSTOP);
         int ticks = 0;
         QTimer ticker;
@@ -38,9 +50,8 @@ protected:
         ticker.start(50);
         QElapsedTimer elapsed;
         elapsed.start();
-        expectFailure(
-            [&] { conversation.execute(openCommand(corpusPdf("rotation.pdf")), timeoutTenths); },
-            number, words);
+        expectFailure([&] { client.openDocument(corpusPdf("rotation.pdf"), timeout); }, number,
+                      words);
         const qint64 took = elapsed.elapsed();
         server.signal(SIGCONT);
         EXPECT_GE(ticks, 5) << "the event loop stood still for " << took << " ms";
@@ -48,7 +59,7 @@ protected:
     }
 
     PdfServerProcess server;
-    DBusConversation conversation;
+    DBusPdfPrintServer client;
 };
 
 TEST_F(ConversationTest, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
@@ -66,15 +77,15 @@ TEST_F(ConversationTest, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
     }
     sent << corpusPdf("sizes.pdf");
 
-    openConversation();
-    EXPECT_TRUE(conversation.isOpen());
+    client.connect();
+    EXPECT_TRUE(client.isConnected());
     for (const QString& path : sent)
         printDocument(path);
     // Printed again without opening it again: one more job.
-    conversation.execute(printCommand(sent.last()), 20000);
+    client.printDocument(sent.last(), PrintTimeout);
     sent << sent.last();
-    conversation.close();
-    EXPECT_FALSE(conversation.isOpen());
+    client.disconnect();
+    EXPECT_FALSE(client.isConnected());
 
     const QStringList jobs = newJobs(sent.size());
     ASSERT_EQ(jobs.size(), sent.size());
@@ -97,39 +108,40 @@ TEST_F(ConversationTest, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkdir(folder));
 
-    openConversation();
-    conversation.execute(openCommand(gone), -1);
+    client.connect();
+    client.openDocument(gone, std::nullopt);
+    expectRefusalOfRaw("[AppExit()]", "does not understand the command [AppExit()]");
+    expectRefusalOfRaw(QStringLiteral("[DocOpen(%1)]").arg(good), "does not understand");
     // What lies in the document comes as "cannot be bound"; the rest is the server's refusal.
     constexpr long refused = ErrorNumber::ConversationRefused;
     constexpr long unusable = ErrorNumber::CannotBind;
     const struct {
-        QString command;
+        bool print; // else open
+        QString path;
         long number;
         QString says;
     } cases[] = {
-        {"[AppExit()]", refused, "does not understand the command [AppExit()]"},
-        {QStringLiteral("[DocOpen(%1)]").arg(good), refused, "does not understand"},
         // Opening another document does not open this one.
-        {printCommand(good), refused,
-         "Cannot print " + good + ": the document has not been opened"},
-        {openCommand(missing), unusable, "Cannot open " + missing + ": the file does not exist."},
-        {printCommand(missing), refused, "has not been opened"},
-        {openCommand("relative.pdf"), unusable, "must be absolute"},
-        {openCommand(garbage), unusable,
+        {true, good, refused, "Cannot print " + good + ": the document has not been opened"},
+        {false, missing, unusable, "Cannot open " + missing + ": the file does not exist."},
+        {true, missing, refused, "has not been opened"},
+        {false, "relative.pdf", unusable, "must be absolute"},
+        {false, garbage, unusable,
          "Cannot open " + garbage + ": it is not a PDF document or it is damaged"},
-        {openCommand(empty), unusable, "Cannot open " + empty + ": it is not a PDF"},
+        {false, empty, unusable, "Cannot open " + empty + ": it is not a PDF"},
         // A pipe would block the server until someone writes into it.
-        {openCommand(pipe), unusable, "Cannot open " + pipe + ": it is not a file."},
-        {openCommand(folder), unusable, "Cannot open " + folder + ": it is not a file."},
+        {false, pipe, unusable, "Cannot open " + pipe + ": it is not a file."},
+        {false, folder, unusable, "Cannot open " + folder + ": it is not a file."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.command.toStdString());
-        expectFailure([&] { conversation.execute(c.command, 100); }, c.number, c.says);
+        SCOPED_TRACE((c.print ? "print " : "open ") + c.path.toStdString());
+        expectFailure(
+            [&] { c.print ? client.printDocument(c.path, 10s) : client.openDocument(c.path, 10s); },
+            c.number, c.says);
     }
     // Printing looks at the document again: it may have gone since it was opened.
     QFile::remove(gone);
-    expectFailure([&] { conversation.execute(printCommand(gone), 100); }, unusable,
-                  "Cannot open " + gone);
+    expectFailure([&] { client.printDocument(gone, 10s); }, unusable, "Cannot open " + gone);
 
     // Anything but the one method with its one text argument is refused by D-Bus itself.
     const auto address = dbus::conversationAddress("AcroView", "Control");
@@ -143,32 +155,32 @@ TEST_F(ConversationTest, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
 
     // Without a default printer the opened document waits until there is one.
     cups->clearDefault();
-    conversation.execute(openCommand(good), -1);
-    expectFailure([&] { conversation.execute(printCommand(good), 20000); },
+    client.openDocument(good, std::nullopt);
+    expectFailure([&] { client.printDocument(good, PrintTimeout); },
                   ErrorNumber::ConversationRefused, "no default printer");
     EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
     cups->setDefault(queue);
-    conversation.execute(printCommand(good), 20000);
+    client.printDocument(good, PrintTimeout);
     EXPECT_EQ(newJobs(1).size(), 1);
 }
 
 TEST_F(ConversationTest, CorpusPdfsPrintWithTheirPagesOrAreRefusedClearly) {
-    openConversation();
+    client.connect();
     int printed = 0;
     for (const CorpusPdf& pdf : corpusPdfs()) {
         SCOPED_TRACE(pdf.path.toStdString());
         if (pdf.needsPassword) {
-            expectFailure([&] { conversation.execute(openCommand(pdf.path), -1); },
+            expectFailure([&] { client.openDocument(pdf.path, std::nullopt); },
                           ErrorNumber::CannotBind, "password");
             continue;
         }
-        conversation.execute(openCommand(pdf.path), -1);
+        client.openDocument(pdf.path, std::nullopt);
         if (!pdf.printingAllowed) {
-            expectFailure([&] { conversation.execute(printCommand(pdf.path), 20000); },
+            expectFailure([&] { client.printDocument(pdf.path, PrintTimeout); },
                           ErrorNumber::CannotBind, "does not allow printing");
             continue;
         }
-        conversation.execute(printCommand(pdf.path), 20000);
+        client.printDocument(pdf.path, PrintTimeout);
         const QStringList jobs = newJobs(++printed);
         ASSERT_EQ(jobs.size(), printed);
         EXPECT_EQ(pdfPageCount(jobs.last()), pdf.pages);
@@ -177,35 +189,36 @@ TEST_F(ConversationTest, CorpusPdfsPrintWithTheirPagesOrAreRefusedClearly) {
 }
 
 TEST_F(ConversationTest, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
-    openConversation();
-    const qint64 slow = unansweredCommand(15, ErrorNumber::ConversationTimeout, "1.5 seconds");
+    client.connect();
+    const qint64 slow = unansweredCommand(1500ms, ErrorNumber::ConversationTimeout, "1.5 seconds");
     EXPECT_GE(slow, 1400);
     EXPECT_LT(slow, 6000);
 
     QTimer::singleShot(500, [this] { server.signal(SIGKILL); });
-    EXPECT_LT(unansweredCommand(200, DBusConversation::ServerQuitError, "AcroView|Control"), 10000)
+    EXPECT_LT(unansweredCommand(20s, DBusPdfPrintServer::ServerQuitError, "AcroView|Control"),
+              10000)
         << "waited for the time-out instead";
 }
 
 TEST_F(ConversationTest, WithoutServerNoAnswerAtOnceAndAfterItNoOtherServer) {
-    openConversation();
+    client.connect();
     endServingProcess();
-    DBusConversation unanswered;
+    DBusPdfPrintServer unanswered;
     QElapsedTimer elapsed;
     elapsed.start();
-    expectFailure([&] { unanswered.open("AcroView", "Control", {}); },
-                  ErrorNumber::ConversationNoAnswer);
+    expectFailure([&] { unanswered.connect(); }, ErrorNumber::ConversationNoAnswer);
     EXPECT_LT(elapsed.elapsed(), 2000);
-    EXPECT_FALSE(unanswered.isOpen());
-    expectFailure([&] { unanswered.execute("[x]", -1); }, DBusConversation::NotOpenError);
+    EXPECT_FALSE(unanswered.isConnected());
+    expectFailure([&] { unanswered.openDocument("/x.pdf", std::nullopt); },
+                  DBusPdfPrintServer::NotConnectedError);
 
-    // The conversation stays with the server it was opened with, not its successor.
+    // The connection stays with the server it was made with, not its successor.
     PdfServerProcess successor;
     successor.startServing();
     const QString path = corpusPdf("rotation.pdf");
-    expectFailure([&] { conversation.execute(openCommand(path), -1); },
-                  DBusConversation::ServerQuitError);
-    openConversation();
+    expectFailure([&] { client.openDocument(path, std::nullopt); },
+                  DBusPdfPrintServer::ServerQuitError);
+    client.connect();
     printDocument(path);
     EXPECT_EQ(newJobs(1).size(), 1);
 }

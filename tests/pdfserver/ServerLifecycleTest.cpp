@@ -2,7 +2,7 @@
 // while, and not beyond its bus.
 
 #include "PdfServerHarness.h"
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -36,10 +36,10 @@ TEST_F(ServerLifecycleTest, EndsAfterAQuietWhileThatEachCommandExtends) {
     server.startServing();
 
     QTest::qWait(1000);
-    DBusConversation conversation;
-    conversation.open("AcroView", "Control", QString());
+    DBusPdfPrintServer client;
+    client.connect();
     // Even a refused command is a conversation that keeps the server.
-    EXPECT_THROW(conversation.execute("[Ping()]", -1), AppError);
+    EXPECT_THROW(client.openDocument("/no/such/folder/x.pdf", std::nullopt), AppError);
     QElapsedTimer sinceCommand;
     sinceCommand.start();
 

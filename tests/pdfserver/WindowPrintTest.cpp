@@ -5,7 +5,7 @@
 
 #include "PdfServerHarness.h"
 #include "platform/QProcessProgramStarter.h"
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/libreoffice/LibreOfficeAutomation.h"
 #include "support/WindowFixture.h"
 
@@ -34,10 +34,10 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     WindowFixture fixture;
     LibreOfficeAutomation office(fixture.settings);
     QProcessProgramStarter starter;
-    DBusConversation conversation;
+    DBusPdfPrintServer pdfServer;
     fixture.automation = &office;
     fixture.starter = &starter;
-    fixture.conversation = &conversation;
+    fixture.conversation = &pdfServer;
     fixture.executableDir = qEnvironmentVariable("QP_RUNTIME_DIR");
 
     // First run: the user is sent to find the PDF program and picks the server.

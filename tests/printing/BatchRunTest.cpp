@@ -40,7 +40,10 @@ struct Bench {
         EXPECT_EQ(journal.lines.last(), "ready");
     }
     QStringList bound() const { return journal.starting("bind "); }
-    QStringList executed() const { return journal.starting("execute "); }
+    // The commands sent to the PDF print server.
+    QStringList executed() const {
+        return journal.lines.filter(QRegularExpression(QStringLiteral("^(open|print) ")));
+    }
     // What was done with a document between its binding and its release.
     QStringList printed(const QString& path) const {
         const int bind = journal.indexOf("bind " + path);
@@ -56,9 +59,9 @@ struct Bench {
     FakeSettingsStore settings;
     FakeAutomation automation{journal};
     FakeProgramStarter starter{journal};
-    FakeConversation conversation{journal};
+    FakePdfPrintServer pdfServer{journal};
     FakeWaitClock clock;
-    BatchRun batch{view, prompter, settings, automation, starter, conversation, clock};
+    BatchRun batch{view, prompter, settings, automation, starter, pdfServer, clock};
 };
 
 class BatchRunTest : public ::testing::Test, protected Bench {};
@@ -109,8 +112,7 @@ TEST_F(BatchRunTest, EachKindOfEntryIsPrintedItsOwnWayAndLetGoBeforeTheNext) {
     EXPECT_EQ(printed("/d/a.DOC"),
               (QStringList{"call /d/a.DOC.Activate()", "call /d/a.DOC.PrintOut()"}
                << look << "yield" << look << "yield" << look << "call /d/a.DOC.Close()"));
-    EXPECT_EQ(executed(), (QStringList{"execute [DocOpen(\"/d/b.PDF\")] @-1",
-                                       "execute [FilePrintSilent(\"/d/b.PDF\")] @20000"}));
+    EXPECT_EQ(executed(), (QStringList{"open /d/b.PDF @default", "print /d/b.PDF @2000s"}));
     for (const QString plain : {"/d/c.XLS", "/d/d.ppt", "/d/e.txt", "ab"})
         EXPECT_EQ(printed(plain),
                   (QStringList{"call " + plain + ".PrintOut()", "call " + plain + ".Close()"}));
@@ -210,8 +212,7 @@ TEST_F(BatchRunTest, AnEntryThatCannotBeUsedAsksWhetherToGoOn) {
                   (QStringList{"status " + message, "repaint"}));
         EXPECT_EQ(bench.journal.starting("start ").size(), c.goOn ? 1 : 0);
         EXPECT_EQ(bench.executed(),
-                  (c.goOn ? QStringList{"execute [DocOpen(\"/d/ok.pdf\")] @-1",
-                                        "execute [FilePrintSilent(\"/d/ok.pdf\")] @20000"}
+                  (c.goOn ? QStringList{"open /d/ok.pdf @default", "print /d/ok.pdf @2000s"}
                           : QStringList{}));
         EXPECT_EQ(bench.view.savedBatches.size(), c.goOn ? 1 : 0);
     }
@@ -311,31 +312,28 @@ TEST_F(BatchRunTest, PdfsWithoutAProgramPathAreReportedOneByOneAndOfficeEntriesS
               "Please use \"File -> Locate Acrobat\" before trying to print .pdf files",
               "Cannot print...", PromptButtons::Ok, PromptIcon::Information);
     EXPECT_TRUE(journal.starting("start ").isEmpty());
-    EXPECT_TRUE(journal.starting("open ").isEmpty());
+    EXPECT_TRUE(journal.starting("connect").isEmpty());
     EXPECT_EQ(bound(), QStringList{"bind /d/a.ppt"});
 }
 
-TEST_F(BatchRunTest, EachPdfIsOpenedAndPrintedInItsOwnConversationAfterOneStartPerRun) {
+TEST_F(BatchRunTest, EachPdfIsOpenedAndPrintedOverItsOwnConnectionAfterOneStartPerRun) {
     const QString spaced = QStringLiteral("/home/a b/My File.PDF");
-    EXPECT_EQ(batch.linkTextBox().LinkTimeout(), LinkTextBox::ClientDefaultTimeout);
     run({spaced, "/d/a.ppt", "/d/2.pdf"}, {No});
     EXPECT_EQ(journal.lines.mid(journal.indexOf("start " + Acrobat), 5),
-              (QStringList{"start " + Acrobat, "open AcroView|Control|",
-                           "execute [DocOpen(\"" + spaced + "\")] @-1",
-                           "execute [FilePrintSilent(\"" + spaced + "\")] @20000", "close"}));
+              (QStringList{"start " + Acrobat, "connect", "open " + spaced + " @default",
+                           "print " + spaced + " @2000s", "disconnect"}));
 
     run({"/d/3.pdf", "/d/4.pdf"}, {No});
     EXPECT_EQ(journal.starting("start ").size(), 2) << "once in each run";
-    EXPECT_EQ(journal.starting("open ").size(), 4);
-    EXPECT_FALSE(conversation.isOpen());
+    EXPECT_EQ(journal.starting("connect").size(), 4);
+    EXPECT_FALSE(pdfServer.connected);
     EXPECT_EQ(clock.sleeps, 0) << "a program that answers at once is not waited for";
-    // The long time-out, once set by the first print command, stays set.
-    EXPECT_EQ(executed().filter(" @20000").size(), 7);
-    EXPECT_EQ(batch.linkTextBox().LinkTimeout(), 20000);
+    // The long time-out, once set by the first print command, stays set, also across runs.
+    EXPECT_EQ(executed().filter(" @2000s").size(), 7);
 }
 
 TEST_F(BatchRunTest, AJustStartedProgramIsWaitedForWhileTheWindowStaysPainted) {
-    conversation.unansweredOpens = 6;
+    pdfServer.unansweredConnects = 6;
     run({"/d/1.pdf"}, {No});
     EXPECT_EQ(prompter.titles(), QStringList{"Save batch..."});
     EXPECT_EQ(executed().size(), 2);
@@ -350,10 +348,10 @@ TEST_F(BatchRunTest, AProgramThatDoesNotAnswerIsForgottenAndLocateIsOffered) {
         Bench bench;
         bench.settings.set(QStringLiteral("Quirepress/Settings/AcroCancelled"), "1");
         if (silentFromTheStart)
-            bench.conversation.unansweredOpens = -1;
+            bench.pdfServer.unansweredConnects = -1;
         else // the server goes away between the first PDF and the second
             bench.automation.onBind = [&](const QString&) {
-                bench.conversation.unansweredOpens = -1;
+                bench.pdfServer.unansweredConnects = -1;
             };
         bench.run({"/d/1.pdf", "/d/a.ppt", "/d/2.pdf", "/d/b.ppt"}, {Ok});
 
@@ -374,7 +372,7 @@ TEST_F(BatchRunTest, AProgramThatDoesNotAnswerIsForgottenAndLocateIsOffered) {
 }
 
 TEST_F(BatchRunTest, ForgettingTheProgramThatCannotBeWrittenIsReportedToo) {
-    conversation.unansweredOpens = -1;
+    pdfServer.unansweredConnects = -1;
     settings.failWrites = true;
     run({"/d/1.pdf"}, {Ok, Ok});
     EXPECT_EQ(prompter.titles(), (QStringList{"Problem with acrobat...", "Error..."}));
@@ -387,7 +385,7 @@ TEST_F(BatchRunTest, AProgramThatCannotBeStartedEndsTheRunAndIsTriedAgainNextRun
     run({"/d/1.pdf", "/d/2.pdf"}, {Ok});
     expectBox(prompter, 0, "Error: 53\r\nFile not found" + Terminated, "Error...",
               PromptButtons::Ok, PromptIcon::Critical);
-    EXPECT_EQ(settings.get(AcrobatKey), Acrobat) << "only an unanswered conversation forgets it";
+    EXPECT_EQ(settings.get(AcrobatKey), Acrobat) << "only a server that does not answer forgets it";
 
     starter.failure.reset();
     run({"/d/1.pdf"}, {No});
@@ -402,24 +400,24 @@ TEST_F(BatchRunTest, ARefusedOrTimedOutCommandEndsTheRunAndTheNextPdfEndsTheLink
         QString shown;
         int sent;
     };
-    for (const Case& c :
-         {Case{"[DocOpen(", AppError(ErrorNumber::ConversationRefused, "Refused."),
-               "Error: 285\r\nRefused.", 1},
-          Case{"[FilePrintSilent(", AppError(ErrorNumber::ConversationTimeout, "Too slow."),
-               "Error: 286\r\nToo slow.", 2}}) {
+    for (const Case& c : {Case{"open", AppError(ErrorNumber::ConversationRefused, "Refused."),
+                               "Error: 285\r\nRefused.", 1},
+                          Case{"print", AppError(ErrorNumber::ConversationTimeout, "Too slow."),
+                               "Error: 286\r\nToo slow.", 2}}) {
         SCOPED_TRACE(c.command.toStdString());
         Bench bench;
-        bench.conversation.refusals.emplace(c.command, c.error);
+        bench.pdfServer.refusals.emplace(c.command, c.error);
         bench.run({"/d/1.pdf", "/d/2.pdf"}, {Ok});
         expectBox(bench.prompter, 0, c.shown + Terminated, "Error...", PromptButtons::Ok,
                   PromptIcon::Critical);
         EXPECT_EQ(bench.executed().size(), c.sent);
-        EXPECT_TRUE(bench.conversation.isOpen()) << "left open until the next PDF entry";
+        EXPECT_TRUE(bench.pdfServer.connected) << "left open until the next PDF entry";
 
-        bench.conversation.refusals.clear();
+        bench.pdfServer.refusals.clear();
         bench.journal.lines.clear();
-        bench.run({"/d/3.pdf"}, {No}); // the fake fails an open while one is open
-        EXPECT_EQ(bench.journal.starting("close").size(), 2) << "the old link, then the new one";
+        bench.run({"/d/3.pdf"}, {No}); // the fake fails a connect while connected
+        EXPECT_EQ(bench.journal.starting("disconnect").size(), 2)
+            << "the old connection, then the new one";
         EXPECT_EQ(bench.executed().size(), 2);
     }
 }

@@ -105,7 +105,7 @@ protected:
     FakeSettingsStore settings;
     FakeAutomation automation{journal};
     FakeProgramStarter starter{journal};
-    FakeConversation conversation{journal};
+    FakePdfPrintServer conversation{journal};
     NoHelpExpected help;
     QTemporaryDir folder;
     PaintCounter statusPaints;
@@ -237,7 +237,7 @@ TEST_F(BatchRunWindowTest, NoDefaultPrinterEndsTheRunAndRestoresThePointer) {
 }
 
 TEST_F(BatchRunWindowTest, APdfProgramThatDoesNotAnswerShowsLocateAcrobat) {
-    conversation.unansweredOpens = -1;
+    conversation.unansweredConnects = -1;
     EXPECT_FALSE(find<QAction>("mnuLocateAcro")->isVisible());
     add({"/d/1.pdf"});
     QElapsedTimer timer;

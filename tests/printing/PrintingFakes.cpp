@@ -100,24 +100,32 @@ void FakeAutomation::failIfScripted(const QString& key) {
         std::rethrow_exception(failure->second);
 }
 
-void FakeConversation::open(const QString& application, const QString& topic, const QString& item) {
-    m_journal.add(QStringLiteral("open %1|%2|%3").arg(application, topic, item));
-    EXPECT_FALSE(m_open) << "a conversation was opened while another was open";
-    if (unansweredOpens != 0) {
-        if (unansweredOpens > 0)
-            --unansweredOpens;
-        throw AppError(ErrorNumber::ConversationNoAnswer,
-                       QStringLiteral("No foreign application responded to a DDE initiate."));
+void FakePdfPrintServer::connect() {
+    m_journal.add(QStringLiteral("connect"));
+    EXPECT_FALSE(connected) << "connected while a connection was still open";
+    if (unansweredConnects != 0) {
+        if (unansweredConnects > 0)
+            --unansweredConnects;
+        throw AppError(ErrorNumber::ConversationNoAnswer, QStringLiteral("Nobody answered."));
     }
-    m_open = true;
+    connected = true;
 }
 
-void FakeConversation::execute(const QString& command, int timeoutTenths) {
-    m_journal.add(QStringLiteral("execute %1 @%2").arg(command).arg(timeoutTenths));
-    EXPECT_TRUE(m_open) << "a command was sent with no open conversation";
-    for (const auto& [prefix, error] : refusals)
-        if (command.startsWith(prefix))
-            throw error;
+void FakePdfPrintServer::disconnect() {
+    if (connected)
+        m_journal.add(QStringLiteral("disconnect"));
+    connected = false;
+}
+
+void FakePdfPrintServer::command(const QString& name, const QString& path, Timeout timeout) {
+    m_journal.add(QStringLiteral("%1 %2 @%3")
+                      .arg(name, path,
+                           timeout ? QString::number(timeout->count() / 1000.0) + 's'
+                                   : QStringLiteral("default")));
+    EXPECT_TRUE(connected) << "a command was sent without a connection";
+    const auto refusal = refusals.find(name);
+    if (refusal != refusals.end())
+        throw refusal->second;
 }
 
 QString FakeBatchRunView::entry(int index) const {

@@ -3,7 +3,7 @@
 #include "core/AppError.h"
 #include "printing/Automation.h"
 #include "printing/BatchRunView.h"
-#include "printing/Conversation.h"
+#include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "printing/WaitClock.h"
 #include "support/Fakes.h"
@@ -108,24 +108,28 @@ private:
     Journal& m_journal;
 };
 
-// Journals "open <application>|<topic>|<item>", "execute <command> @<timeout>", "close".
-class FakeConversation : public Conversation {
+// Journals "connect", "open <path> @<timeout>", "print <path> @<timeout>" (the time-out in
+// seconds, or "default") and "disconnect" when it ends a connection.
+class FakePdfPrintServer : public PdfPrintServer {
 public:
-    explicit FakeConversation(Journal& journal) : m_journal(journal) {}
-    void open(const QString& application, const QString& topic, const QString& item) override;
-    void execute(const QString& command, int timeoutTenths) override;
-    void close() override {
-        m_journal.add(QStringLiteral("close"));
-        m_open = false;
+    explicit FakePdfPrintServer(Journal& journal) : m_journal(journal) {}
+    void connect() override;
+    void openDocument(const QString& absolutePath, Timeout timeout) override {
+        command(QStringLiteral("open"), absolutePath, timeout);
     }
-    bool isOpen() const override { return m_open; }
+    void printDocument(const QString& absolutePath, Timeout timeout) override {
+        command(QStringLiteral("print"), absolutePath, timeout);
+    }
+    void disconnect() override;
 
-    int unansweredOpens = 0; // the next n opens throw 282; negative: nobody ever answers
-    std::map<QString, AppError> refusals; // a command starting with the key throws the error
+    bool connected = false;
+    int unansweredConnects = 0; // the next n connects throw 282; negative: nobody ever answers
+    std::map<QString, AppError> refusals; // "open" or "print" throws the error
 
 private:
+    void command(const QString& name, const QString& path, Timeout timeout);
+
     Journal& m_journal;
-    bool m_open = false;
 };
 
 // A clock that only moves when someone sleeps on it.

@@ -15,13 +15,13 @@ void UnusedProgramStarter::start(const QString& program) {
     ADD_FAILURE() << "unexpected start of " << program.toStdString();
 }
 
-void UnusedConversation::open(const QString&, const QString&, const QString&) {
-    ADD_FAILURE() << "unexpected conversation";
+void UnusedPdfPrintServer::connect() {
+    ADD_FAILURE() << "unexpected connection to the PDF print server";
     throw AppError(ErrorNumber::ConversationNoAnswer, QStringLiteral("not expected"));
 }
 
-void UnusedConversation::execute(const QString& command, int) {
-    ADD_FAILURE() << "unexpected command " << command.toStdString();
+void UnusedPdfPrintServer::unexpected(const QString& path) {
+    ADD_FAILURE() << "unexpected command for " << path.toStdString();
 }
 
 WindowFixture::WindowFixture() = default;

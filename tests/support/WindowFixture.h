@@ -2,7 +2,7 @@
 
 #include "help/HelpViewer.h"
 #include "printing/Automation.h"
-#include "printing/Conversation.h"
+#include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
 #include "ui/MainWindow.h"
@@ -22,12 +22,15 @@ class UnusedProgramStarter : public ProgramStarter {
 public:
     void start(const QString& program) override;
 };
-class UnusedConversation : public Conversation {
+class UnusedPdfPrintServer : public PdfPrintServer {
 public:
-    void open(const QString&, const QString&, const QString&) override;
-    void execute(const QString&, int) override;
-    void close() override {}
-    bool isOpen() const override { return false; }
+    void connect() override;
+    void openDocument(const QString& path, Timeout) override { unexpected(path); }
+    void printDocument(const QString& path, Timeout) override { unexpected(path); }
+    void disconnect() override {}
+
+private:
+    static void unexpected(const QString& path);
 };
 
 class RecordingHelpViewer : public HelpViewer {
@@ -59,11 +62,11 @@ public:
     FakeSettingsStore settings;
     UnusedAutomation unusedAutomation;
     UnusedProgramStarter unusedStarter;
-    UnusedConversation unusedConversation;
+    UnusedPdfPrintServer unusedConversation;
     RecordingHelpViewer help;
     Automation* automation = &unusedAutomation;
     ProgramStarter* starter = &unusedStarter;
-    Conversation* conversation = &unusedConversation;
+    PdfPrintServer* conversation = &unusedConversation;
     FileDialogBackend* dialogBackend = &dialogs;
     QString executableDir = QStringLiteral("/opt/quirepress");
     QTemporaryDir dataHome;

@@ -1,7 +1,7 @@
 #pragma once
 
 // Where a conversation with application A on topic T lives on the D-Bus session bus. The
-// client (DBusConversation) and the PDF print server both compile this header, so the two
+// client (DBusPdfPrintServer) and the PDF print server both compile this header, so the two
 // can never disagree.
 //
 //   well-known bus name   org.quirepress.dde.<A>          e.g. org.quirepress.dde.AcroView

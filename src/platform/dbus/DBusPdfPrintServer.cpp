@@ -1,4 +1,4 @@
-#include "platform/dbus/DBusConversation.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
 
 #include "core/AppError.h"
 #include "platform/dbus/ConversationAddress.h"
@@ -24,6 +24,15 @@ constexpr int busQueryMilliseconds = 10000;
 // that would otherwise never end if that report were lost.
 constexpr int guardMarginMilliseconds = 5000;
 
+// Where the server is found, and how the messages name it.
+const QString application = QStringLiteral("AcroView");
+const QString topic = QStringLiteral("Control");
+const QString label = application + QLatin1Char('|') + topic;
+
+QString quotedArgument(const QString& path) {
+    return QLatin1Char('"') + path + QStringLiteral("\")]");
+}
+
 QDBusMessage busCall(const QString& method, const QString& name) {
     QDBusMessage call = QDBusMessage::createMethodCall(busService, busPath, busInterface, method);
     call << name;
@@ -32,38 +41,50 @@ QDBusMessage busCall(const QString& method, const QString& name) {
 
 } // namespace
 
-DBusConversation::DBusConversation(QDBusConnection bus) : m_bus(std::move(bus)) {}
+DBusPdfPrintServer::DBusPdfPrintServer(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
-void DBusConversation::open(const QString& application, const QString& topic, const QString&) {
-    close();
-    const QString label = application + QLatin1Char('|') + topic;
+void DBusPdfPrintServer::connect() {
+    disconnect();
     if (!m_bus.isConnected())
         throw AppError(ErrorNumber::ConversationNoAnswer,
                        QStringLiteral("No application answered %1: there is no D-Bus session "
                                       "bus (%2).")
                            .arg(label, m_bus.lastError().message()));
-    const dbus::ConversationAddress address = dbus::conversationAddress(application, topic);
+    const QString service = dbus::conversationAddress(application, topic).service;
     const QDBusMessage reply =
-        callAndWait(busCall(QStringLiteral("GetNameOwner"), address.service), busQueryMilliseconds);
+        callAndWait(busCall(QStringLiteral("GetNameOwner"), service), busQueryMilliseconds);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         throw AppError(
             ErrorNumber::ConversationNoAnswer,
             QStringLiteral("No application answered %1 (%2).").arg(label, reply.errorMessage()));
     m_owner = reply.arguments().constFirst().toString();
-    m_label = label;
-    m_path = address.path;
-    m_interface = address.interface;
 }
 
-void DBusConversation::execute(const QString& command, int timeoutTenths) {
-    if (!isOpen())
-        throw AppError(NotOpenError,
-                       QStringLiteral("No conversation is open to send %1 on.").arg(command));
-    const int tenths = timeoutTenths < 0 ? defaultTimeoutTenths : timeoutTenths;
-    const int timeoutMilliseconds = tenths * 100;
+void DBusPdfPrintServer::openDocument(const QString& absolutePath, Timeout timeout) {
+    execute(QStringLiteral("[DocOpen(") + quotedArgument(absolutePath), timeout);
+}
 
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(m_owner, m_path, m_interface, dbus::executeMethod);
+void DBusPdfPrintServer::printDocument(const QString& absolutePath, Timeout timeout) {
+    execute(QStringLiteral("[FilePrintSilent(") + quotedArgument(absolutePath), timeout);
+}
+
+void DBusPdfPrintServer::disconnect() {
+    m_owner.clear();
+}
+
+bool DBusPdfPrintServer::isConnected() const {
+    return !m_owner.isEmpty();
+}
+
+void DBusPdfPrintServer::execute(const QString& command, Timeout timeout) {
+    if (!isConnected())
+        throw AppError(NotConnectedError,
+                       QStringLiteral("No conversation is open to send %1 on.").arg(command));
+    const auto timeoutMilliseconds = static_cast<int>(timeout.value_or(DefaultTimeout).count());
+
+    const dbus::ConversationAddress address = dbus::conversationAddress(application, topic);
+    QDBusMessage call = QDBusMessage::createMethodCall(m_owner, address.path, address.interface,
+                                                       dbus::executeMethod);
     call << command;
     const QDBusMessage reply = callAndWait(call, timeoutMilliseconds);
     if (reply.type() == QDBusMessage::ReplyMessage)
@@ -83,30 +104,19 @@ void DBusConversation::execute(const QString& command, int timeoutTenths) {
                             !ownerStillConnected();
     if (serverGone)
         throw AppError(ServerQuitError, QStringLiteral("%1 ended before it answered %2 (%3).")
-                                            .arg(m_label, command, reply.errorMessage()));
+                                            .arg(label, command, reply.errorMessage()));
     if (errorName == QDBusError::errorString(QDBusError::NoReply) ||
         errorName == QDBusError::errorString(QDBusError::Timeout) ||
         errorName == QDBusError::errorString(QDBusError::TimedOut))
         throw AppError(ErrorNumber::ConversationTimeout,
                        QStringLiteral("%1 did not answer %2 within %3 seconds.")
-                           .arg(m_label, command, QString::number(tenths / 10.0)));
+                           .arg(label, command, QString::number(timeoutMilliseconds / 1000.0)));
     // Whoever owns the name does not speak this conversation, or failed in its own way.
     throw AppError(ErrorNumber::ConversationRefused,
-                   QStringLiteral("%1 refused %2: %3").arg(m_label, command, reply.errorMessage()));
+                   QStringLiteral("%1 refused %2: %3").arg(label, command, reply.errorMessage()));
 }
 
-void DBusConversation::close() {
-    m_owner.clear();
-    m_label.clear();
-    m_path.clear();
-    m_interface.clear();
-}
-
-bool DBusConversation::isOpen() const {
-    return !m_owner.isEmpty();
-}
-
-QDBusMessage DBusConversation::callAndWait(const QDBusMessage& call, int timeoutMilliseconds) {
+QDBusMessage DBusPdfPrintServer::callAndWait(const QDBusMessage& call, int timeoutMilliseconds) {
     QDBusPendingCall pending = m_bus.asyncCall(call, timeoutMilliseconds);
     if (!QCoreApplication::instance()) {
         pending.waitForFinished();
@@ -130,7 +140,7 @@ QDBusMessage DBusConversation::callAndWait(const QDBusMessage& call, int timeout
     return pending.reply();
 }
 
-bool DBusConversation::ownerStillConnected() {
+bool DBusPdfPrintServer::ownerStillConnected() {
     const QDBusMessage reply =
         callAndWait(busCall(QStringLiteral("NameHasOwner"), m_owner), busQueryMilliseconds);
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
