@@ -22,7 +22,7 @@ public:
     static constexpr std::chrono::milliseconds StartupAnswerWait{30000};
     static constexpr std::chrono::milliseconds AnswerRetryPause{250};
     // The time-out of every command after the first open command.
-    static constexpr std::chrono::milliseconds CommandTimeout{2000000};
+    static constexpr std::chrono::milliseconds CommandTimeout{std::chrono::seconds{2000}};
 
     AcrobatPrinter(BatchRunView& view, Prompter& prompter, ProgramStarter& starter,
                    PdfPrintServer& server, WaitClock& clock)

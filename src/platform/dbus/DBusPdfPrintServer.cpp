@@ -29,6 +29,8 @@ const QString application = QStringLiteral("AcroView");
 const QString topic = QStringLiteral("Control");
 const QString label = application + QLatin1Char('|') + topic;
 
+// The path goes between the quotes as it is: the server takes the argument apart by position,
+// not by looking for the closing quote.
 QString quotedArgument(const QString& path) {
     return QLatin1Char('"') + path + QStringLiteral("\")]");
 }
