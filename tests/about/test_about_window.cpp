@@ -76,7 +76,7 @@ QLabel* label(const AboutDialog& about, const char* name) {
     return found;
 }
 
-TEST(AboutWindow, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
+TEST(AboutDialog, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
     for (int opening = 1; opening <= 2; ++opening) {
         QPointer<AboutDialog> window;
         QString shown;
@@ -92,7 +92,7 @@ TEST(AboutWindow, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
     }
 }
 
-TEST(AboutWindow, EveryTextFitsItsLabelAndOkIsTheDefault) {
+TEST(AboutDialog, EveryTextFitsItsLabelAndOkIsTheDefault) {
     AboutDialog about;
     for (const auto& [name, wraps] : {std::pair{"titleLabel", false},
                                       {"versionLabel", false},
@@ -115,7 +115,7 @@ TEST(AboutWindow, EveryTextFitsItsLabelAndOkIsTheDefault) {
     EXPECT_TRUE(ok->isDefault());
 }
 
-TEST(AboutWindow, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
+TEST(AboutDialog, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
     AboutDialog about;
     const QLabel* picture = label(about, "logoLabel");
     ASSERT_NE(picture, nullptr);
@@ -133,7 +133,7 @@ TEST(AboutWindow, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
     EXPECT_GT(colours.size(), 20);
 }
 
-TEST(AboutWindow, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
+TEST(AboutDialog, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
     AboutDialog about;
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
@@ -149,7 +149,7 @@ TEST(AboutWindow, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
     EXPECT_NE(at(200, 163), QColor(255, 255, 255)) << "the white line is two pixels high";
 }
 
-TEST(AboutWindow, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
+TEST(AboutDialog, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
     OwnerStandIn owner;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const double scale = owner.window.logicalDpiX() / 96.0;
@@ -168,7 +168,7 @@ TEST(AboutWindow, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
     }
 }
 
-TEST(AboutWindow, EnterEscOkAndTheCloseButtonCloseItAndGiveTheMainWindowItsInputBack) {
+TEST(AboutDialog, EnterEscOkAndTheCloseButtonCloseItAndGiveTheMainWindowItsInputBack) {
     const std::pair<const char*, std::function<void(AboutDialog&)>> ways[] = {
         {"Enter",
          [](AboutDialog& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Return); }},
