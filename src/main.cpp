@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ShellRun.h"
-#include "batches/modBatches.h"
+#include "batches/BatchFiles.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
@@ -55,7 +55,7 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::DBusPdfPrintServer conversation;
     qp::DesktopHelpViewer help;
 
-    qp::frmWrdPrint* mainWindow = nullptr;
+    qp::MainWindow* mainWindow = nullptr;
     const auto endProgram = [&mainWindow] {
         // A run waiting for background printing sits in a nested event loop that would go on
         // printing after the main loop was told to stop: end the process at once instead.
@@ -65,11 +65,11 @@ int runWindow(QApplication& app, const QStringList& files) {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     };
-    qp::frmWrdPrint window({prompter, fileDialog, settings, office, starter, conversation, help,
-                            QApplication::applicationDirPath(), endProgram,
-                            qp::modBatches::userBatchFolder()});
+    qp::MainWindow window({prompter, fileDialog, settings, office, starter, conversation, help,
+                           QApplication::applicationDirPath(), endProgram,
+                           qp::BatchFiles::userBatchFolder()});
     mainWindow = &window;
-    window.Form_Load();
+    window.runStartupChecks();
     window.openFiles(files);
     window.show();
     return app.exec();

@@ -57,8 +57,8 @@ private:
 
 QStringList fullBatch() {
     QStringList entries;
-    entries.reserve(frmWrdPrint::MaxEntries);
-    for (int i = 0; i < frmWrdPrint::MaxEntries; ++i) {
+    entries.reserve(MainWindow::MaxEntries);
+    for (int i = 0; i < MainWindow::MaxEntries; ++i) {
         entries.append(QStringLiteral("/home/zoë/Documents/Quartalsberichte %1/Übersicht %2.%3")
                            .arg(i / 100)
                            .arg(i, 5, 10, QLatin1Char('0'))
@@ -90,28 +90,27 @@ int main(int argc, char** argv) {
     FixedChoice dialogs;
     bench::CountingPrompter prompter(PromptAnswer::Ok);
     NotUsed unused;
-    frmWrdPrint window(MainWindowServices{prompter, dialogs, unused, unused, unused, unused, unused,
-                                          dir.path(), [] {}, dir.path()});
+    MainWindow window(MainWindowServices{prompter, dialogs, unused, unused, unused, unused, unused,
+                                         dir.path(), [] {}, dir.path()});
 
     QElapsedTimer timer;
     dialogs.path = openedPath;
     timer.start();
-    window.mnuOpenBatch_Click();
+    window.openBatchFile();
     const qint64 openMs = timer.elapsed();
 
     dialogs.path = savedPath;
     timer.start();
-    window.mnuSaveBatch_Click();
+    window.saveBatchFile();
     const qint64 saveMs = timer.elapsed();
 
-    std::printf("open  %d entries (%lld bytes): %lld ms\n", frmWrdPrint::MaxEntries,
+    std::printf("open  %d entries (%lld bytes): %lld ms\n", MainWindow::MaxEntries,
                 static_cast<long long>(original.size()), static_cast<long long>(openMs));
-    std::printf("save  %d entries: %lld ms\n", frmWrdPrint::MaxEntries,
+    std::printf("save  %d entries: %lld ms\n", MainWindow::MaxEntries,
                 static_cast<long long>(saveMs));
 
     const qsizetype listed = window.entries().size();
-    if (prompter.boxes != 0 || listed != frmWrdPrint::MaxEntries ||
-        readAll(savedPath) != original) {
+    if (prompter.boxes != 0 || listed != MainWindow::MaxEntries || readAll(savedPath) != original) {
         std::fprintf(stderr, "the batch did not survive the trip: %lld entries listed\n",
                      static_cast<long long>(listed));
         return 1;

@@ -2,7 +2,7 @@
 
 #include "batches/BatchFile.h"
 #include "batches/BatchFileIO.h"
-#include "batches/modBatches.h"
+#include "batches/BatchFiles.h"
 #include "core/AppError.h"
 #include "printing/BatchRun.h"
 
@@ -56,8 +56,8 @@ int ShellRunView::exitStatus() const {
     return notPrintedCount() > 0 ? 1 : 0;
 }
 
-void ShellRunView::setProgressValue(double value) {
-    m_position = qRound(value);
+void ShellRunView::setProgress(int done, int) {
+    m_position = done;
     m_reason.clear();
 }
 
@@ -121,13 +121,13 @@ void ShellRunView::writeLine(const QString& line) {
 std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& err) {
     QStringList entries;
     for (const QString& file : files) {
-        if (!modBatches::isBatchFile(file)) {
+        if (!BatchFiles::isBatchFile(file)) {
             if (!file.isEmpty())
                 entries << QDir::cleanPath(QFileInfo(file).absoluteFilePath());
             continue;
         }
         try {
-            entries += parseBatch(readFileContents(file, modBatches::MaxBatchFileBytes));
+            entries += parseBatch(readFileContents(file, BatchFiles::MaxBatchFileBytes));
         } catch (const AppError& error) {
             err << QStringLiteral("quirepress: cannot read the batch file %1: %2 %3")
                        .arg(file, QString::number(error.number()), error.description())

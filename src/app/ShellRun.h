@@ -49,20 +49,16 @@ public:
 
     int entryCount() const override { return static_cast<int>(m_entries.size()); }
     QString entry(int index) const override { return m_entries.value(index); }
-    QString pathToAdd() const override { return {}; }
-    void addPathToAdd() override {}
-    void clearPathToAdd() override {}
-    double progressMaximum() const override { return m_maximum; }
-    double progressMinimum() const override { return m_minimum; }
-    void setProgressMaximum(double value) override { m_maximum = value; }
-    void setProgressMinimum(double value) override { m_minimum = value; }
-    void setProgressValue(double value) override;
-    void showProgress() override {}
+    QString typedPath() const override { return {}; }
+    void addTypedPath() override {}
+    void clearTypedPath() override {}
+    void startProgress(int) override {}
+    void setProgress(int done, int total) override;
     void setStatus(const QString& text) override;
     void noteUnusableEntry(const QString& reason) override { m_reason = reason; }
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
-    void showLocateAcrobat() override {}
+    void showLocatePdfServer() override {}
     bool skipSaveOffer() const override { return true; }
     void setSkipSaveOffer(bool) override {}
     void saveBatch() override {}
@@ -79,8 +75,6 @@ private:
 
     QStringList m_entries;
     QTextStream& m_err;
-    double m_maximum = 100;
-    double m_minimum = 0;
     int m_position = 0;  // 1-based number of the entry under way, 0 before the first
     int m_announced = 0; // the last entry whose progress line was written
     QString m_reason;

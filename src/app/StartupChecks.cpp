@@ -14,39 +14,39 @@ const QString kProgramFilter = QStringLiteral("Program Files (*.exe)|*.exe");
 
 } // namespace
 
-void StartupChecks::searchForAcrobat() {
-    m_dlgWrd.DialogTitle = QStringLiteral("Find Adobe Acrobat");
-    m_dlgWrd.InitDir = m_searchDir;
-    m_dlgWrd.Filter = kProgramFilter;
-    m_dlgWrd.CancelError = true;
-    m_dlgWrd.FileName = QString();
-    m_dlgWrd.ShowOpen();
-    m_settings.setPath(m_dlgWrd.FileName);
+void StartupChecks::askForPdfServer() {
+    m_fileDialog.setTitle(QStringLiteral("Find Adobe Acrobat"));
+    m_fileDialog.setInitialDir(m_searchDir);
+    m_fileDialog.setFilter(kProgramFilter);
+    m_fileDialog.setThrowsOnCancel(true);
+    m_fileDialog.setFileName(QString());
+    m_fileDialog.showOpen();
+    m_settings.setPath(m_fileDialog.fileName());
     m_settings.setDeclined(false);
 }
 
-void StartupChecks::declinedBranch() {
+void StartupChecks::rememberDeclined() {
     m_prompter.tell(QStringLiteral("You have chosen to cancel the search for Acrobat.\r\n"
                                    "You will only have the ability to print MS Office files "
                                    "(*.doc | *.xls | *.ppt)."),
                     QStringLiteral("MS Office Only..."), PromptIcon::Information);
     m_settings.setDeclined(true);
-    m_view.showLocateAcrobat();
+    m_view.showLocatePdfServer();
     m_view.setReadyState();
     m_view.centreOnScreen();
 }
 
-void StartupChecks::Form_Load() {
+void StartupChecks::run() {
     try {
         if (m_settings.declined()) {
-            m_view.showLocateAcrobat();
+            m_view.showLocatePdfServer();
         } else if (m_settings.path().isEmpty()) {
             m_prompter.tell(QStringLiteral("The first time you run this program, "
                                            " you need to locate Adobe Acrobat for us.\r\n"
                                            "If you choose to cancel you may still use this "
                                            "product for MS Office files."),
                             QStringLiteral("Find Acrobat..."), PromptIcon::Information);
-            searchForAcrobat();
+            askForPdfServer();
         }
         m_view.setReadyState();
         m_view.centreOnScreen();
@@ -54,7 +54,7 @@ void StartupChecks::Form_Load() {
         if (error.number() == ErrorNumber::CancelError) {
             // A failure inside the declined branch itself must not end the program either.
             try {
-                declinedBranch();
+                rememberDeclined();
             } catch (const AppError& inner) {
                 m_prompter.tell(inner.description(), kTitleError, PromptIcon::Critical);
             }
@@ -64,9 +64,9 @@ void StartupChecks::Form_Load() {
     }
 }
 
-void StartupChecks::mnuLocateAcro_Click() {
+void StartupChecks::locatePdfServer() {
     try {
-        searchForAcrobat();
+        askForPdfServer();
     } catch (const AppError& error) {
         if (error.number() == ErrorNumber::CancelError)
             return;

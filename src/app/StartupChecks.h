@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AcrobatSettings.h"
+#include "app/PdfServerSettings.h"
 #include "core/FileDialog.h"
 #include "core/Prompter.h"
 
@@ -10,7 +10,7 @@ namespace qp {
 class StartupView {
 public:
     virtual ~StartupView() = default;
-    virtual void showLocateAcrobat() = 0; // mnuLocateAcro and mnuLine5 made visible
+    virtual void showLocatePdfServer() = 0; // the menu entry and its separator made visible
     virtual void setReadyState() = 0;
     virtual void centreOnScreen() = 0;
 };
@@ -19,22 +19,24 @@ public:
 // the PDF printing program is, asking on the first run, and remember a refusal.
 class StartupChecks {
 public:
-    StartupChecks(StartupView& view, SettingsStore& store, Prompter& prompter, FileDialog& dlgWrd,
-                  QString searchDir)
-        : m_view(view), m_settings(store), m_prompter(prompter), m_dlgWrd(dlgWrd),
+    StartupChecks(StartupView& view, SettingsStore& store, Prompter& prompter,
+                  SharedFileDialog& fileDialog, QString searchDir)
+        : m_view(view), m_settings(store), m_prompter(prompter), m_fileDialog(fileDialog),
           m_searchDir(std::move(searchDir)) {}
 
-    void Form_Load();
-    void mnuLocateAcro_Click();
+    // Runs once, before the window is first shown.
+    void run();
+    // "Locate Acrobat" from the File menu.
+    void locatePdfServer();
 
 private:
-    void searchForAcrobat();
-    void declinedBranch();
+    void askForPdfServer();
+    void rememberDeclined();
 
     StartupView& m_view;
-    AcrobatSettings m_settings;
+    PdfServerSettings m_settings;
     Prompter& m_prompter;
-    FileDialog& m_dlgWrd;
+    SharedFileDialog& m_fileDialog;
     QString m_searchDir; // where the search starts: the folder that holds the program
 };
 

@@ -9,7 +9,7 @@ namespace qp {
 // Error numbers the handlers tell failures apart by. Adapters map their platform's
 // failures onto these so that the logic reacts the same way on every platform.
 namespace ErrorNumber {
-constexpr long CancelError = 32755;        // file dialog cancelled while CancelError is set
+constexpr long CancelError = 32755;        // file dialog cancelled while set to throw on cancel
 constexpr long NoDefaultPrinter = 5140;    // no default printer to print on
 constexpr long ConversationNoAnswer = 282; // nobody answered when a conversation was opened
 constexpr long CannotBind = -2147221020;   // a document cannot be bound from its path

@@ -4,13 +4,13 @@
 
 namespace qp {
 
-void FileDialog::show(FileDialogRequest::Mode mode) {
-    const auto chosen = m_backend.choose({mode, DialogTitle, Filter, InitDir, FileName});
+void SharedFileDialog::show(FileDialogRequest::Mode mode) {
+    const auto chosen = m_backend.choose({mode, m_title, m_filter, m_initialDir, m_fileName});
     if (chosen) {
-        FileName = *chosen;
+        m_fileName = *chosen;
         return;
     }
-    if (CancelError)
+    if (m_throwsOnCancel)
         throw AppError(ErrorNumber::CancelError, QStringLiteral("Cancel was selected."));
 }
 

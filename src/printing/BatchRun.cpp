@@ -85,7 +85,7 @@ void BatchRun::runStarted() {
     const int lastPosition = entryCount - 1;
 
     settlePendingPath();
-    showProgressFor(entryCount);
+    m_view.startProgress(entryCount);
     const QString acrobatPath =
         m_settings.read(SettingsApplication, SettingsSection, QStringLiteral("Acrobat"));
     m_view.showBusyPointer();
@@ -98,7 +98,7 @@ void BatchRun::runStarted() {
 }
 
 void BatchRun::settlePendingPath() {
-    const QString pending = m_view.pathToAdd();
+    const QString pending = m_view.typedPath();
     if (pending.isEmpty())
         return;
     const bool add = m_prompter.askYesNo(QStringLiteral("The file ") + pending +
@@ -106,21 +106,9 @@ void BatchRun::settlePendingPath() {
                                              CrLf + QStringLiteral("Would you like to add it?"),
                                          QStringLiteral("Add File..."), PromptIcon::Question);
     if (add)
-        m_view.addPathToAdd();
+        m_view.addTypedPath();
     else
-        m_view.clearPathToAdd();
-}
-
-void BatchRun::showProgressFor(int entryCount) {
-    const double maximum = entryCount;
-    // A run of two or more entries leaves the minimum at 1; a later one-entry run would
-    // otherwise have a minimum that is not below its maximum.
-    if (m_view.progressMinimum() >= maximum)
-        m_view.setProgressMinimum(0);
-    m_view.setProgressMaximum(maximum);
-    if (m_view.progressMaximum() > 1)
-        m_view.setProgressMinimum(1);
-    m_view.showProgress();
+        m_view.clearTypedPath();
 }
 
 bool BatchRun::printEntries(int lastPosition, const QString& acrobatPath) {
@@ -131,7 +119,7 @@ bool BatchRun::printEntries(int lastPosition, const QString& acrobatPath) {
         if (position >= m_view.entryCount())
             break;
         const QString entry = m_view.entry(position);
-        m_view.setProgressValue(position + 1);
+        m_view.setProgress(position + 1, lastPosition + 1);
         m_view.setStatus(QStringLiteral("Preparing ") + entry + QStringLiteral(" for printing."));
         m_view.repaintNow();
         try {
@@ -223,7 +211,7 @@ void BatchRun::endWithoutAcrobat() {
         settingsFailureNumber = UnexpectedFailure;
         settingsFailure = QStringLiteral("The settings could not be written.");
     }
-    attempt([&] { m_view.showLocateAcrobat(); });
+    attempt([&] { m_view.showLocatePdfServer(); });
     attempt([&] {
         m_prompter.tell(QStringLiteral("There was a problem with finding Acrobat. Please select "
                                        "Locate Acrobat from the File menu."),

@@ -45,7 +45,6 @@ public:
 private:
     void runStarted();
     void settlePendingPath();
-    void showProgressFor(int entryCount);
     // False when the user chose to stop at an entry that cannot be used.
     bool printEntries(int lastPosition, const QString& acrobatPath);
     void printEntry(const QString& entry, const QString& acrobatPath, bool& acrobatStarted);

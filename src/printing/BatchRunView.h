@@ -12,16 +12,16 @@ public:
     virtual int entryCount() const = 0;
     virtual QString entry(int index) const = 0;
 
-    virtual QString pathToAdd() const = 0; // the text of txtfiletoadd
-    virtual void addPathToAdd() = 0;       // cmdAdd_Click
-    virtual void clearPathToAdd() = 0;     // txtfiletoadd := "" (runs its change handler)
+    // The path typed into the window but not yet added to the list.
+    virtual QString typedPath() const = 0;
+    virtual void addTypedPath() = 0;   // as the Add button does
+    virtual void clearTypedPath() = 0; // as emptying the box by hand does
 
-    virtual double progressMaximum() const = 0;
-    virtual double progressMinimum() const = 0;
-    virtual void setProgressMaximum(double value) = 0;
-    virtual void setProgressMinimum(double value) = 0;
-    virtual void setProgressValue(double value) = 0;
-    virtual void showProgress() = 0; // progresslabel, then Progress, made visible
+    // A run through `total` entries begins: its progress is shown, none done yet.
+    virtual void startProgress(int total) = 0;
+    // The run has reached entry number `done` (counted from 1) of its `total`, and is about to
+    // print it.
+    virtual void setProgress(int done, int total) = 0;
 
     virtual void setStatus(const QString& text) = 0;
     // Why the current entry cannot be used, told before the run asks whether to go on. The
@@ -29,13 +29,14 @@ public:
     virtual void noteUnusableEntry(const QString& reason) { (void)reason; }
     virtual void showBusyPointer() = 0;
     virtual void restoreDefaultPointer() = 0;
-    virtual void showLocateAcrobat() = 0; // mnuLocateAcro and mnuLine5 made visible
+    virtual void showLocatePdfServer() = 0; // the menu entry that locates the PDF program
 
     virtual bool skipSaveOffer() const = 0;
     virtual void setSkipSaveOffer(bool value) = 0;
 
-    virtual void saveBatch() = 0;     // SaveBatch with the list's current entries
-    virtual void setReadyState() = 0; // SetReadyState
+    virtual void saveBatch() = 0; // as File > Save Batch, with the list's current entries
+    // An empty list and path box, "Ready" in the status line, no progress shown.
+    virtual void setReadyState() = 0;
 
     // Shows what the run changed (status line, progress bar) without handling user input.
     virtual void repaintNow() = 0;

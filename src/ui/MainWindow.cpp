@@ -1,20 +1,15 @@
 #include "ui/MainWindow.h"
 
-#include "batches/modBatches.h"
-#include "core/AppError.h"
 #include "core/Prompter.h"
-#include "help/modHelp.h"
+#include "help/HelpLauncher.h"
 #include "printing/Automation.h"
 #include "printing/BatchRun.h"
 #include "printing/EntryKind.h"
-#include "ui/AboutWindow.h"
+#include "ui/AboutDialog.h"
 #include "ui/BatchListWidget.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -27,7 +22,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
 
 // The icons live in the program's library; a static library's resources must be
 // registered by name before use.
@@ -46,32 +40,18 @@ constexpr int kMinOuterWidth = 5985;
 constexpr int kMinOuterHeight = 5445;
 constexpr int kStatusHeight = 375;
 
-const QString kBrowseFilter = QStringLiteral("Word Files (*.doc)|*.doc|Excel Files (*.xls)") +
-                              QStringLiteral("|*.xls|Presentation Files (*.ppt)|*.ppt") +
-                              QStringLiteral("|Pdf Files (*.pdf)|*.pdf");
-
-QString listFullMessage() {
-    return QStringLiteral("The batch list cannot hold more than %1 entries.")
-        .arg(frmWrdPrint::MaxEntries);
-}
-
-bool isDroppableKind(const QString& path) {
-    const QString kind = path.right(3).toLower();
-    return kind == QLatin1String("doc") || kind == QLatin1String("xls") ||
-           kind == QLatin1String("ppt") || kind == QLatin1String("pdf");
-}
-
 } // namespace
 
-frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
-    : QMainWindow(parent), m_services(std::move(services)), m_dlgWrd(m_services.fileDialogBackend),
-      m_startup(*this, m_services.settings, m_services.prompter, m_dlgWrd,
+MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent), m_services(std::move(services)),
+      m_fileDialog(m_services.fileDialogBackend),
+      m_startup(*this, m_services.settings, m_services.prompter, m_fileDialog,
                 m_services.executableDir),
       m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_services.prompter,
                                             m_services.settings, m_services.automation,
                                             m_services.programStarter, m_services.conversation)) {
     initIconResources();
-    setObjectName(QStringLiteral("frmWrdPrint"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Quirepress"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
     if (QScreen* s = screen())
@@ -83,122 +63,115 @@ frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
 
     resize(m_twips.px(kClientWidth), m_twips.px(kClientHeight) + menuBar()->sizeHint().height());
     applyMinimumSize();
-    lstFiles->setFocus();
+    m_batchList->setFocus();
 
     // F1, Enter and Esc act anywhere in this window, whichever control has the focus.
     qApp->installEventFilter(this);
 }
 
-frmWrdPrint::~frmWrdPrint() {
+MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
 }
 
-void frmWrdPrint::buildControls() {
+void MainWindow::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(client);
 
-    fraWrd = new QGroupBox(QStringLiteral("Office files to process"), client);
-    fraWrd->setGeometry(m_twips.rect(120, 120, 5535, 3615));
+    m_filesFrame = new QGroupBox(QStringLiteral("Office files to process"), client);
+    m_filesFrame->setGeometry(m_twips.rect(120, 120, 5535, 3615));
 
-    Label1 = new QLabel(QStringLiteral("File to add"), fraWrd);
-    Label1->setGeometry(m_twips.rect(240, 360, 975, 255));
+    m_pathLabel = new QLabel(QStringLiteral("File to add"), m_filesFrame);
+    m_pathLabel->setGeometry(m_twips.rect(240, 360, 975, 255));
 
-    txtfiletoadd = new QLineEdit(fraWrd);
-    txtfiletoadd->setGeometry(m_twips.rect(120, 600, 3975, 375));
-    Label1->setBuddy(txtfiletoadd);
-    connect(txtfiletoadd, &QLineEdit::textChanged, this, [this] { txtfiletoadd_Change(); });
+    m_pathEdit = new QLineEdit(m_filesFrame);
+    m_pathEdit->setGeometry(m_twips.rect(120, 600, 3975, 375));
+    m_pathLabel->setBuddy(m_pathEdit);
+    connect(m_pathEdit, &QLineEdit::textChanged, this, &MainWindow::pathEdited);
 
-    cmdBrowse = new QPushButton(QStringLiteral("..."), fraWrd);
-    cmdBrowse->setGeometry(m_twips.rect(4200, 600, 375, 375));
+    m_browseButton = new QPushButton(QStringLiteral("..."), m_filesFrame);
+    m_browseButton->setGeometry(m_twips.rect(4200, 600, 375, 375));
     QFont arial(QStringLiteral("Arial"));
     arial.setPointSize(12);
     arial.setBold(true);
-    cmdBrowse->setFont(arial);
-    cmdBrowse->setToolTip(QStringLiteral("Browse"));
-    connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
+    m_browseButton->setFont(arial);
+    m_browseButton->setToolTip(QStringLiteral("Browse"));
+    connect(m_browseButton, &QPushButton::clicked, this, &MainWindow::browseForFile);
 
-    cmdAdd = new QPushButton(QStringLiteral("&Add"), fraWrd);
-    cmdAdd->setGeometry(m_twips.rect(4680, 600, 735, 375));
-    cmdAdd->setToolTip(QStringLiteral("Add file to Batch"));
-    cmdAdd->setDefault(true);
-    connect(cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
+    m_addButton = new QPushButton(QStringLiteral("&Add"), m_filesFrame);
+    m_addButton->setGeometry(m_twips.rect(4680, 600, 735, 375));
+    m_addButton->setToolTip(QStringLiteral("Add file to Batch"));
+    m_addButton->setDefault(true);
+    connect(m_addButton, &QPushButton::clicked, this, &MainWindow::addTypedPath);
 
-    lstFiles = new BatchListWidget(fraWrd);
-    lstFiles->setGeometry(m_twips.rect(120, 1080, 5295, 1815));
+    m_batchList = new BatchListWidget(m_filesFrame);
+    m_batchList->setGeometry(m_twips.rect(120, 1080, 5295, 1815));
     // An Office entry will need the office: start it now, while the user is still busy with
     // the list, rather than when "Print Batch" is pressed.
-    connect(lstFiles->model(), &QAbstractItemModel::rowsInserted, this,
+    connect(m_batchList->model(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) {
                 for (int row = first; row <= last; ++row)
-                    if (!isPdfEntry(lstFiles->item(row)->text())) {
+                    if (!isPdfEntry(m_batchList->item(row)->text())) {
                         m_services.automation.prepare();
                         return;
                     }
             });
-    connect(lstFiles, &BatchListWidget::dropped, this,
-            [this](const QMimeData* data) { lstFiles_OLEDragDrop(data); });
-    connect(lstFiles, &BatchListWidget::keyReleased, this,
+    connect(m_batchList, &BatchListWidget::dropped, this, &MainWindow::addDroppedFiles);
+    connect(m_batchList, &BatchListWidget::keyReleased, this,
             [this](int key, Qt::KeyboardModifiers, bool autoRepeat) {
                 if (!autoRepeat)
-                    lstFiles_KeyUp(key);
+                    handleListKey(key);
             });
 
     // The two picture buttons lie over the frame's lower right corner, in front of it.
     const QSize pictureSize = QSize(32, 32) * m_twips.factor();
-    cmdclear = new QPushButton(client);
-    cmdclear->setGeometry(m_twips.rect(4200, 3120, 615, 495));
-    cmdclear->setIcon(QIcon(QStringLiteral(":/icons/clear.png")));
-    cmdclear->setIconSize(pictureSize);
-    cmdclear->setToolTip(QStringLiteral("Clear"));
-    connect(cmdclear, &QPushButton::clicked, this, [this] { mnuClearList_Click(); });
+    m_clearButton = new QPushButton(client);
+    m_clearButton->setGeometry(m_twips.rect(4200, 3120, 615, 495));
+    m_clearButton->setIcon(QIcon(QStringLiteral(":/icons/clear.png")));
+    m_clearButton->setIconSize(pictureSize);
+    m_clearButton->setToolTip(QStringLiteral("Clear"));
+    connect(m_clearButton, &QPushButton::clicked, this, &MainWindow::clearList);
 
-    cmdExecute = new QPushButton(client);
-    cmdExecute->setGeometry(m_twips.rect(4920, 3120, 615, 495));
-    cmdExecute->setIcon(QIcon(QStringLiteral(":/icons/print.png")));
-    cmdExecute->setIconSize(QSize(33, 29) * m_twips.factor());
-    cmdExecute->setToolTip(QStringLiteral("Print Batch"));
-    connect(cmdExecute, &QPushButton::clicked, this, [this] { cmdExecute_Click(); });
-    cmdclear->raise();
-    cmdExecute->raise();
+    m_printButton = new QPushButton(client);
+    m_printButton->setGeometry(m_twips.rect(4920, 3120, 615, 495));
+    m_printButton->setIcon(QIcon(QStringLiteral(":/icons/print.png")));
+    m_printButton->setIconSize(QSize(33, 29) * m_twips.factor());
+    m_printButton->setToolTip(QStringLiteral("Print Batch"));
+    connect(m_printButton, &QPushButton::clicked, this, &MainWindow::printBatch);
+    m_clearButton->raise();
+    m_printButton->raise();
 
-    progresslabel = new QLabel(QStringLiteral("Progress:"), client);
-    progresslabel->setGeometry(m_twips.rect(120, 3840, 1815, 255));
+    m_progressLabel = new QLabel(QStringLiteral("Progress:"), client);
+    m_progressLabel->setGeometry(m_twips.rect(120, 3840, 1815, 255));
     QFont bold(QStringLiteral("MS Sans Serif"));
     bold.setPointSizeF(8.25);
     bold.setBold(true);
-    progresslabel->setFont(bold);
-    progresslabel->hide();
+    m_progressLabel->setFont(bold);
+    m_progressLabel->hide();
 
-    Progress = new QProgressBar(client);
-    Progress->setGeometry(m_twips.rect(120, 4080, 5535, 255));
-    Progress->setRange(0, 100);
-    Progress->setValue(0);
-    Progress->setTextVisible(false);
-    Progress->hide();
-
-    // The conversation with the PDF print server needs no visible presence; the box is kept
-    // hidden so that the window holds the same controls on every platform.
-    Text1 = new QLineEdit(QStringLiteral("DDE"), client);
-    Text1->setGeometry(m_twips.rect(5040, 3840, 495, 285));
-    Text1->hide();
+    m_progressBar = new QProgressBar(client);
+    m_progressBar->setGeometry(m_twips.rect(120, 4080, 5535, 255));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->hide();
 
     // One line of text that opening a menu does not wipe, unlike QStatusBar's messages.
     auto* bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("sbPrintStatBar"));
+    bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(m_twips.px(kStatusHeight));
-    sbPrintStat = new QLabel(bar);
+    m_statusLabel = new QLabel(bar);
     // A permanent widget: QStatusBar hides its ordinary widgets while a temporary message
     // (such as a menu entry's status tip) is shown.
-    bar->addPermanentWidget(sbPrintStat, 1);
+    bar->addPermanentWidget(m_statusLabel, 1);
     setStatusBar(bar);
 }
 
-void frmWrdPrint::buildMenus() {
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    connect(mnuFile, &QMenu::aboutToShow, this, [this] { mnuFile_Click(); });
+void MainWindow::buildMenus() {
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    connect(m_fileMenu, &QMenu::aboutToShow, this, &MainWindow::updateFileMenu);
 
     auto addEntry = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* action = menu->addAction(caption);
@@ -211,63 +184,67 @@ void frmWrdPrint::buildMenus() {
         return line;
     };
 
-    mnuFileAdd = addEntry(mnuFile, "mnuFileAdd", QStringLiteral("&Browse..."));
-    connect(mnuFileAdd, &QAction::triggered, this, [this] { cmdBrowse_Click(); });
-    mnuClearList = addEntry(mnuFile, "mnuClearList", QStringLiteral("&Clear List"));
-    connect(mnuClearList, &QAction::triggered, this, [this] { mnuClearList_Click(); });
-    addLine(mnuFile, "mnuLine4");
-    mnuOpenBatch = addEntry(mnuFile, "mnuOpenBatch", QStringLiteral("&Open Batch"));
-    connect(mnuOpenBatch, &QAction::triggered, this, [this] { mnuOpenBatch_Click(); });
-    mnuSaveBatch = addEntry(mnuFile, "mnuSaveBatch", QStringLiteral("&Save Batch"));
-    connect(mnuSaveBatch, &QAction::triggered, this, [this] { mnuSaveBatch_Click(); });
-    addLine(mnuFile, "mnuLine1");
-    mnuLocateAcro = addEntry(mnuFile, "mnuLocateAcro", QStringLiteral("&Locate Acrobat"));
-    mnuLocateAcro->setVisible(false);
-    connect(mnuLocateAcro, &QAction::triggered, this, [this] { mnuLocateAcro_Click(); });
-    mnuLine5 = addLine(mnuFile, "mnuLine5");
-    mnuLine5->setVisible(false);
-    mnuFileExit = addEntry(mnuFile, "mnuFileExit", QStringLiteral("&Exit"));
-    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    m_browseAction = addEntry(m_fileMenu, "browseAction", QStringLiteral("&Browse..."));
+    connect(m_browseAction, &QAction::triggered, this, &MainWindow::browseForFile);
+    m_clearListAction = addEntry(m_fileMenu, "clearListAction", QStringLiteral("&Clear List"));
+    connect(m_clearListAction, &QAction::triggered, this, &MainWindow::clearList);
+    addLine(m_fileMenu, "listSeparator");
+    m_openBatchAction = addEntry(m_fileMenu, "openBatchAction", QStringLiteral("&Open Batch"));
+    connect(m_openBatchAction, &QAction::triggered, this, &MainWindow::openBatchFile);
+    m_saveBatchAction = addEntry(m_fileMenu, "saveBatchAction", QStringLiteral("&Save Batch"));
+    connect(m_saveBatchAction, &QAction::triggered, this, &MainWindow::saveBatchFile);
+    addLine(m_fileMenu, "batchSeparator");
+    m_locatePdfServerAction =
+        addEntry(m_fileMenu, "locatePdfServerAction", QStringLiteral("&Locate Acrobat"));
+    m_locatePdfServerAction->setVisible(false);
+    connect(m_locatePdfServerAction, &QAction::triggered, this, &MainWindow::locatePdfServer);
+    m_locateSeparator = addLine(m_fileMenu, "locateSeparator");
+    m_locateSeparator->setVisible(false);
+    m_exitAction = addEntry(m_fileMenu, "exitAction", QStringLiteral("&Exit"));
+    connect(m_exitAction, &QAction::triggered, this, &MainWindow::exitProgram);
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuAbout = addEntry(mnuHelp, "mnuAbout", QStringLiteral("About Quirepress"));
-    connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
-    addLine(mnuHelp, "mnuLine3");
-    mnuContents = addEntry(mnuHelp, "mnuContents", QStringLiteral("&Contents"));
-    connect(mnuContents, &QAction::triggered, this, [this] { mnuContents_Click(); });
+    m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    m_aboutAction = addEntry(m_helpMenu, "aboutAction", QStringLiteral("About Quirepress"));
+    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+    addLine(m_helpMenu, "helpSeparator");
+    m_contentsAction = addEntry(m_helpMenu, "contentsAction", QStringLiteral("&Contents"));
+    connect(m_contentsAction, &QAction::triggered, this, &MainWindow::showHelpContents);
 }
 
-void frmWrdPrint::setTabOrderAndNames() {
+void MainWindow::setTabOrderAndNames() {
     const std::pair<QWidget*, const char*> named[] = {
-        {fraWrd, "fraWrd"},       {Label1, "Label1"},           {txtfiletoadd, "txtfiletoadd"},
-        {cmdBrowse, "cmdBrowse"}, {cmdAdd, "cmdAdd"},           {lstFiles, "lstFiles"},
-        {cmdclear, "cmdclear"},   {cmdExecute, "cmdExecute"},   {progresslabel, "progresslabel"},
-        {Progress, "Progress"},   {sbPrintStat, "sbPrintStat"}, {Text1, "Text1"},
+        {m_filesFrame, "filesFrame"},       {m_pathLabel, "pathLabel"},
+        {m_pathEdit, "pathEdit"},           {m_browseButton, "browseButton"},
+        {m_addButton, "addButton"},         {m_batchList, "batchList"},
+        {m_clearButton, "clearButton"},     {m_printButton, "printButton"},
+        {m_progressLabel, "progressLabel"}, {m_progressBar, "progressBar"},
+        {m_statusLabel, "statusLabel"},
     };
     for (const auto& [widget, name] : named)
         widget->setObjectName(QLatin1String(name));
 
-    fraWrd->setAccessibleName(fraWrd->title());
-    Label1->setAccessibleName(Label1->text());
-    txtfiletoadd->setAccessibleName(QStringLiteral("File to add"));
-    cmdBrowse->setAccessibleName(QStringLiteral("Browse"));
-    cmdAdd->setAccessibleName(QStringLiteral("Add"));
-    lstFiles->setAccessibleName(QStringLiteral("Office files to process"));
-    cmdclear->setAccessibleName(QStringLiteral("Clear"));
-    cmdExecute->setAccessibleName(QStringLiteral("Print Batch"));
-    progresslabel->setAccessibleName(QStringLiteral("Progress:"));
-    Progress->setAccessibleName(QStringLiteral("Progress"));
-    // No fixed name: assistive tools then read what the status line shows, as it changes.
-    Text1->setAccessibleName(QStringLiteral("DDE"));
+    m_filesFrame->setAccessibleName(m_filesFrame->title());
+    m_pathLabel->setAccessibleName(m_pathLabel->text());
+    m_pathEdit->setAccessibleName(QStringLiteral("File to add"));
+    m_browseButton->setAccessibleName(QStringLiteral("Browse"));
+    m_addButton->setAccessibleName(QStringLiteral("Add"));
+    m_batchList->setAccessibleName(QStringLiteral("Office files to process"));
+    m_clearButton->setAccessibleName(QStringLiteral("Clear"));
+    m_printButton->setAccessibleName(QStringLiteral("Print Batch"));
+    m_progressLabel->setAccessibleName(QStringLiteral("Progress:"));
+    m_progressBar->setAccessibleName(QStringLiteral("Progress"));
+    // The status label has no fixed name: assistive tools then read what the status line
+    // shows, as it changes.
 
     // The Tab key visits the list, the path box, Print Batch, Add, Browse, then Clear.
-    QWidget* order[] = {lstFiles, txtfiletoadd, cmdExecute, cmdAdd, cmdBrowse, cmdclear};
+    QWidget* order[] = {m_batchList, m_pathEdit,     m_printButton,
+                        m_addButton, m_browseButton, m_clearButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
 
-QSize frmWrdPrint::frameMargins() const {
+QSize MainWindow::frameMargins() const {
     if (m_shownOnce)
         return frameGeometry().size() - geometry().size();
     return QSize(m_twips.px(kMinOuterWidth - kClientWidth),
@@ -276,13 +253,13 @@ QSize frmWrdPrint::frameMargins() const {
 
 // The window may not become smaller than its design's outer size; Qt sizes the window
 // without its frame, so the frame is taken off.
-void frmWrdPrint::applyMinimumSize() {
+void MainWindow::applyMinimumSize() {
     const QSize frame = frameMargins();
     setMinimumSize(std::max(0, m_twips.px(kMinOuterWidth) - frame.width()),
                    std::max(0, m_twips.px(kMinOuterHeight) - frame.height()));
 }
 
-void frmWrdPrint::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_shownOnce)
         return;
@@ -295,7 +272,7 @@ void frmWrdPrint::showEvent(QShowEvent* event) {
     });
 }
 
-void frmWrdPrint::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     // Closing the window ends the program, also in the middle of a run that waits for
     // background printing: the run must not go on printing behind a closed window.
@@ -303,34 +280,23 @@ void frmWrdPrint::closeEvent(QCloseEvent* event) {
         m_services.endProgram();
 }
 
-bool frmWrdPrint::isPrinting() const {
+bool MainWindow::isPrinting() const {
     return m_batchRun->isRunning();
 }
 
-void frmWrdPrint::centreOnScreen() {
-    const QScreen* s = screen();
-    if (!s)
-        return;
-    const QSize outer = size() + frameMargins();
-    const QRect screenRect = s->geometry();
-    move(screenRect.x() + screenRect.width() / 2 - outer.width() / 2,
-         screenRect.y() + screenRect.height() / 2 - outer.height() / 2);
-    m_centred = true;
-}
-
-bool frmWrdPrint::belongsToThisWindow(QObject* object) const {
+bool MainWindow::belongsToThisWindow(QObject* object) const {
     auto* widget = qobject_cast<QWidget*>(object);
     return widget && widget->window() == this && !QApplication::activePopupWidget();
 }
 
-bool frmWrdPrint::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool keyEvent = event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress;
     if (!keyEvent || !belongsToThisWindow(watched))
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (event->type() == QEvent::KeyRelease) {
         if (key->key() == Qt::Key_F1 && !key->isAutoRepeat()) {
-            mnuContents_Click();
+            showHelpContents();
             return true;
         }
         return false;
@@ -340,112 +306,26 @@ bool frmWrdPrint::eventFilter(QObject* watched, QEvent* event) {
     // Enter presses the focused push button, or Add; Esc presses Clear.
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
         auto* focusedButton = qobject_cast<QPushButton*>(QApplication::focusWidget());
-        (focusedButton && focusedButton->window() == this ? focusedButton : cmdAdd)->click();
+        (focusedButton && focusedButton->window() == this ? focusedButton : m_addButton)->click();
         return true;
     }
     if (key->key() == Qt::Key_Escape) {
-        cmdclear->click();
+        m_clearButton->click();
         return true;
     }
     return false;
 }
 
-void frmWrdPrint::Form_Load() {
-    m_startup.Form_Load();
+void MainWindow::runStartupChecks() {
+    m_startup.run();
 }
 
-void frmWrdPrint::mnuLocateAcro_Click() {
-    m_startup.mnuLocateAcro_Click();
+void MainWindow::locatePdfServer() {
+    m_startup.locatePdfServer();
 }
 
-void frmWrdPrint::SetReadyState() {
-    lstFiles->clear();
-    txtfiletoadd->setText(QString());
-    sbPrintStat->setText(QStringLiteral("Ready"));
-    Progress->hide();
-    progresslabel->hide();
-    restoreDefaultPointer();
-    m_skipSaveOffer = false;
-}
-
-QStringList frmWrdPrint::entries() const {
-    QStringList result;
-    result.reserve(lstFiles->count());
-    for (int i = 0; i < lstFiles->count(); ++i)
-        result << lstFiles->item(i)->text();
-    return result;
-}
-
-bool frmWrdPrint::appendEntry(const QString& entry) {
-    if (lstFiles->count() >= MaxEntries) {
-        m_services.prompter.tell(listFullMessage() + QStringLiteral("\r\n") + entry +
-                                     QStringLiteral(" was not added."),
-                                 QStringLiteral("Batch list full..."), PromptIcon::Exclamation);
-        return false;
-    }
-    lstFiles->addItem(entry);
-    return true;
-}
-
-void frmWrdPrint::txtfiletoadd_Change() {
-    m_skipSaveOffer = false;
-}
-
-void frmWrdPrint::cmdAdd_Click() {
-    const QString text = txtfiletoadd->text();
-    if (!text.isEmpty()) {
-        // A full list keeps the typed path in the box, so nothing is lost.
-        if (!appendEntry(text))
-            return;
-        m_skipSaveOffer = false;
-    }
-    txtfiletoadd->setText(QString());
-}
-
-void frmWrdPrint::cmdBrowse_Click() {
-    try {
-        m_dlgWrd.Filter = kBrowseFilter;
-        m_dlgWrd.FileName = QString();
-        m_dlgWrd.DialogTitle = QStringLiteral("Open Office File");
-        m_dlgWrd.ShowOpen();
-        txtfiletoadd->setText(m_dlgWrd.FileName);
-    } catch (const AppError& error) {
-        if (error.number() == ErrorNumber::CancelError)
-            return;
-        m_services.prompter.tell(QString::number(error.number()) + QLatin1Char(' ') +
-                                     error.description(),
-                                 QStringLiteral("Error..."), PromptIcon::Critical);
-    }
-}
-
-void frmWrdPrint::lstFiles_KeyUp(int key) {
-    if (lstFiles->count() <= 0 || key != Qt::Key_Delete)
-        return;
-    const int row = lstFiles->currentRow();
-    QListWidgetItem* item = row >= 0 ? lstFiles->item(row) : nullptr;
-    if (!item || !item->isSelected())
-        return;
-    delete lstFiles->takeItem(row);
-    // Nothing stays selected, so one key press removes one entry.
-    lstFiles->setCurrentRow(-1);
-    lstFiles->clearSelection();
-    m_skipSaveOffer = false;
-}
-
-void frmWrdPrint::mnuClearList_Click() {
-    if (lstFiles->count() > 0) {
-        if (!m_services.prompter.askYesNo(
-                QStringLiteral(
-                    "This will clear your current job. Are you sure you want to do this?"),
-                QStringLiteral("Clear List..."), PromptIcon::Exclamation))
-            return;
-        lstFiles->clear();
-    }
-    txtfiletoadd->setText(QString());
-}
-
-void frmWrdPrint::mnuFileExit_Click() {
-    if (lstFiles->count() > 0 &&
+void MainWindow::exitProgram() {
+    if (m_batchList->count() > 0 &&
         !m_services.prompter.askYesNo(
             QStringLiteral("You haven't run the job. Are you sure you want to exit?"), QString(),
             PromptIcon::Critical))
@@ -453,162 +333,17 @@ void frmWrdPrint::mnuFileExit_Click() {
     m_services.endProgram();
 }
 
-void frmWrdPrint::lstFiles_OLEDragDrop(const QMimeData* data) {
-    QStringList paths;
-    if (data && data->hasUrls()) {
-        const QList<QUrl> urls = data->urls();
-        for (const QUrl& url : urls) {
-            if (url.isLocalFile())
-                paths << url.toLocalFile();
-        }
-    }
-    if (paths.isEmpty()) {
-        m_services.prompter.tell(QStringLiteral("The selected file is not a supported."),
-                                 QStringLiteral("Not supported..."), PromptIcon::Exclamation);
-        return;
-    }
-    for (const QString& path : paths) {
-        if (!isDroppableKind(path)) {
-            m_services.prompter.tell(
-                QStringLiteral("File ") + path + QStringLiteral(" is not a supported file."),
-                QStringLiteral("Improper file format..."), PromptIcon::Information);
-            continue;
-        }
-        if (!appendEntry(path))
-            return;
-        m_skipSaveOffer = false;
-    }
+void MainWindow::showHelpContents() {
+    HelpLauncher(m_services.helpViewer, m_services.executableDir)
+        .showContents(static_cast<quintptr>(winId()));
 }
 
-void frmWrdPrint::mnuFile_Click() {
-    mnuSaveBatch->setEnabled(lstFiles->count() > 0);
+void MainWindow::showAbout() {
+    AboutDialog::showModal();
 }
 
-void frmWrdPrint::appendBatchEntry(const QString& entry) {
-    if (lstFiles->count() >= MaxEntries)
-        throw AppError(ErrorNumber::ListFull, listFullMessage());
-    lstFiles->addItem(entry);
-}
-
-void frmWrdPrint::mnuOpenBatch_Click() {
-    lstFiles->setUpdatesEnabled(false);
-    const bool opened =
-        modBatches::OpenBatch(m_dlgWrd, m_services.prompter, m_services.batchFolder,
-                              [this](const QString& entry) { appendBatchEntry(entry); });
-    lstFiles->setUpdatesEnabled(true);
-    if (opened)
-        m_skipSaveOffer = true;
-}
-
-void frmWrdPrint::openFiles(const QStringList& files) {
-    for (const QString& file : files) {
-        if (file.isEmpty())
-            continue;
-        if (modBatches::isBatchFile(file)) {
-            if (modBatches::OpenBatchFile(m_services.prompter, file, [this](const QString& entry) {
-                    appendBatchEntry(entry);
-                }))
-                m_skipSaveOffer = true;
-            continue;
-        }
-        // The file manager passes absolute paths; one typed in a terminal may be relative.
-        if (!appendEntry(QDir::cleanPath(QFileInfo(file).absoluteFilePath())))
-            return;
-        m_skipSaveOffer = false;
-    }
-}
-
-void frmWrdPrint::mnuSaveBatch_Click() {
-    modBatches::SaveBatch(m_dlgWrd, m_services.prompter, m_services.batchFolder, entries());
-}
-
-void frmWrdPrint::mnuContents_Click() {
-    ShowHelpContents(m_services.helpViewer, m_services.executableDir,
-                     static_cast<quintptr>(winId()));
-}
-
-void frmWrdPrint::mnuAbout_Click() {
-    frmAbout::showModal();
-}
-
-void frmWrdPrint::cmdExecute_Click() {
+void MainWindow::printBatch() {
     m_batchRun->run();
-}
-
-// What the batch run sees of the window.
-
-int frmWrdPrint::entryCount() const {
-    return lstFiles->count();
-}
-
-QString frmWrdPrint::entry(int index) const {
-    const QListWidgetItem* item = lstFiles->item(index);
-    return item ? item->text() : QString();
-}
-
-QString frmWrdPrint::pathToAdd() const {
-    return txtfiletoadd->text();
-}
-
-void frmWrdPrint::clearPathToAdd() {
-    txtfiletoadd->setText(QString());
-}
-
-double frmWrdPrint::progressMaximum() const {
-    return Progress->maximum();
-}
-
-double frmWrdPrint::progressMinimum() const {
-    return Progress->minimum();
-}
-
-void frmWrdPrint::setProgressMaximum(double value) {
-    Progress->setMaximum(qRound(value));
-}
-
-void frmWrdPrint::setProgressMinimum(double value) {
-    Progress->setMinimum(qRound(value));
-}
-
-void frmWrdPrint::setProgressValue(double value) {
-    Progress->setValue(qRound(value));
-}
-
-void frmWrdPrint::showProgress() {
-    progresslabel->show();
-    Progress->show();
-}
-
-void frmWrdPrint::setStatus(const QString& text) {
-    sbPrintStat->setText(text);
-}
-
-void frmWrdPrint::showBusyPointer() {
-    if (!QApplication::overrideCursor() ||
-        QApplication::overrideCursor()->shape() != Qt::WaitCursor)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-void frmWrdPrint::restoreDefaultPointer() {
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-}
-
-void frmWrdPrint::showLocateAcrobat() {
-    mnuLocateAcro->setVisible(true);
-    mnuLine5->setVisible(true);
-}
-
-void frmWrdPrint::repaintNow() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void frmWrdPrint::yieldToEvents() {
-    // The timer bounds the wait when nothing else happens; events that arrive earlier end it.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(20);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace qp

@@ -44,39 +44,43 @@ struct MainWindowServices {
 };
 
 // The main window: the batch list and everything that edits, prints, saves and opens it.
-class frmWrdPrint : public QMainWindow, private BatchRunView, private StartupView {
+// Its code is split by what a change is about: MainWindow.cpp builds the window and handles
+// its keys and menus, MainWindowListEditing.cpp edits the list, MainWindowBatchFiles.cpp
+// opens and saves batch files, and MainWindowRunView.cpp is what the batch run and the
+// start-up checks see of the window.
+class MainWindow : public QMainWindow, private BatchRunView, private StartupView {
     Q_OBJECT
 public:
     static constexpr int MaxEntries = 32767;
 
-    explicit frmWrdPrint(MainWindowServices services, QWidget* parent = nullptr);
-    ~frmWrdPrint() override;
+    explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    // The load sequence; call once, before the window is first shown.
-    void Form_Load();
+    // Call once, before the window is first shown.
+    void runStartupChecks();
 
     QStringList entries() const;
     // True while a batch run is under way (it may be waiting for background printing).
     bool isPrinting() const;
     bool skipSaveOffer() const override { return m_skipSaveOffer; }
-    FileDialog& dlgWrd() { return m_dlgWrd; }
+    SharedFileDialog& fileDialog() { return m_fileDialog; }
 
     // Files given on the program's command line: a batch file (.qpb, in any case) is opened as
     // File > Open Batch opens it, any other file is added to the list as Add adds a path.
     void openFiles(const QStringList& files);
 
-    // Handlers, public so that tests can call what a click would.
-    void cmdAdd_Click();
-    void cmdBrowse_Click();
-    void mnuClearList_Click();
-    void mnuFileExit_Click();
-    void mnuOpenBatch_Click();
-    void mnuSaveBatch_Click();
-    void mnuContents_Click();
-    void mnuAbout_Click();
-    void cmdExecute_Click();
-    void mnuLocateAcro_Click();
-    void lstFiles_OLEDragDrop(const QMimeData* data);
+public Q_SLOTS:
+    void addTypedPath() override;
+    void browseForFile();
+    void clearList();
+    void exitProgram();
+    void openBatchFile();
+    void saveBatchFile();
+    void showHelpContents();
+    void showAbout();
+    void printBatch();
+    void locatePdfServer();
+    void addDroppedFiles(const QMimeData* data);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,39 +101,32 @@ private:
     bool appendEntry(const QString& entry);
     // Appends one entry read from a batch file; throws AppError when the list is full.
     void appendBatchEntry(const QString& entry);
-    void lstFiles_KeyUp(int key);
-    void txtfiletoadd_Change();
-    void mnuFile_Click();
+    void handleListKey(int key);
+    void pathEdited();
+    void updateFileMenu();
 
     // BatchRunView
     int entryCount() const override;
     QString entry(int index) const override;
-    QString pathToAdd() const override;
-    void addPathToAdd() override { cmdAdd_Click(); }
-    void clearPathToAdd() override;
-    double progressMaximum() const override;
-    double progressMinimum() const override;
-    void setProgressMaximum(double value) override;
-    void setProgressMinimum(double value) override;
-    void setProgressValue(double value) override;
-    void showProgress() override;
+    QString typedPath() const override;
+    void clearTypedPath() override;
+    void startProgress(int total) override;
+    void setProgress(int done, int total) override;
     void setStatus(const QString& text) override;
     void showBusyPointer() override;
     void restoreDefaultPointer() override;
     void setSkipSaveOffer(bool value) override { m_skipSaveOffer = value; }
-    void saveBatch() override { mnuSaveBatch_Click(); }
+    void saveBatch() override { saveBatchFile(); }
     void repaintNow() override;
     void yieldToEvents() override;
 
     // BatchRunView and StartupView
-    void showLocateAcrobat() override;
-    void setReadyState() override { SetReadyState(); }
+    void showLocatePdfServer() override;
+    void setReadyState() override;
     void centreOnScreen() override;
 
-    void SetReadyState();
-
     MainWindowServices m_services;
-    FileDialog m_dlgWrd;
+    SharedFileDialog m_fileDialog;
     StartupChecks m_startup;
     std::unique_ptr<BatchRun> m_batchRun;
     bool m_skipSaveOffer = false;
@@ -137,30 +134,29 @@ private:
     bool m_shownOnce = false;
     TwipScale m_twips;
 
-    QGroupBox* fraWrd = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* txtfiletoadd = nullptr;
-    QPushButton* cmdBrowse = nullptr;
-    QPushButton* cmdAdd = nullptr;
-    BatchListWidget* lstFiles = nullptr;
-    QPushButton* cmdclear = nullptr;
-    QPushButton* cmdExecute = nullptr;
-    QLabel* progresslabel = nullptr;
-    QProgressBar* Progress = nullptr;
-    QLabel* sbPrintStat = nullptr;
-    QLineEdit* Text1 = nullptr;
+    QGroupBox* m_filesFrame = nullptr;
+    QLabel* m_pathLabel = nullptr;
+    QLineEdit* m_pathEdit = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QPushButton* m_addButton = nullptr;
+    BatchListWidget* m_batchList = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    QPushButton* m_printButton = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_statusLabel = nullptr;
 
-    QMenu* mnuFile = nullptr;
-    QAction* mnuFileAdd = nullptr;
-    QAction* mnuClearList = nullptr;
-    QAction* mnuOpenBatch = nullptr;
-    QAction* mnuSaveBatch = nullptr;
-    QAction* mnuLocateAcro = nullptr;
-    QAction* mnuLine5 = nullptr;
-    QAction* mnuFileExit = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuAbout = nullptr;
-    QAction* mnuContents = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_browseAction = nullptr;
+    QAction* m_clearListAction = nullptr;
+    QAction* m_openBatchAction = nullptr;
+    QAction* m_saveBatchAction = nullptr;
+    QAction* m_locatePdfServerAction = nullptr;
+    QAction* m_locateSeparator = nullptr;
+    QAction* m_exitAction = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_contentsAction = nullptr;
 };
 
 } // namespace qp

@@ -52,7 +52,7 @@ QStringList QtFileDialogBackend::nameFilters(const QString& filter) {
 
 std::optional<QString> QtFileDialogBackend::choose(const FileDialogRequest& request) {
     QFileDialog dialog(QApplication::activeWindow(), request.title);
-    dialog.setObjectName(QStringLiteral("dlgWrd"));
+    dialog.setObjectName(QStringLiteral("fileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     // The program replaces a chosen file without a question of the dialog's own, and an
     // Open dialog may return a name that does not exist; the callers report what follows.

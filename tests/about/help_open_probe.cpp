@@ -3,7 +3,7 @@
 //   help_open_probe <executable dir> <PATH for the launcher lookup>
 // Exit 0: nothing of the program's own was shown and it is still running; 2: bad use;
 // 3: a window was shown.
-#include "help/modHelp.h"
+#include "help/HelpLauncher.h"
 #include "platform/DesktopHelpViewer.h"
 
 #include <QApplication>
@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     QWidget owner;
     owner.show();
     qp::DesktopHelpViewer viewer;
-    qp::ShowHelpContents(viewer, executableDir, owner.winId());
-    qp::ShowHelpContents(viewer, executableDir, owner.winId());
+    qp::HelpLauncher(viewer, executableDir).showContents(owner.winId());
+    qp::HelpLauncher(viewer, executableDir).showContents(owner.winId());
 
     int exitCode = 0;
     QTimer::singleShot(1500, [&] {

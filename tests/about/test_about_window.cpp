@@ -1,5 +1,6 @@
-#include "ui/AboutWindow.h"
+#include "ui/AboutDialog.h"
 
+#include "support/QStringPrinting.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -15,8 +16,6 @@
 #include <QtMath>
 #include <functional>
 #include <gtest/gtest.h>
-#include "support/QStringPrinting.h"
-
 
 namespace qp {
 namespace {
@@ -31,12 +30,12 @@ struct Opening {
 // Opens About as the program does and acts on it from inside its modal loop. A window still
 // open five seconds after the action is closed by force, so a broken close path fails the
 // test instead of hanging it.
-Opening openAbout(const std::function<void(frmAbout&)>& action) {
+Opening openAbout(const std::function<void(AboutDialog&)>& action) {
     Opening opening;
     QElapsedTimer sinceAction;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+        auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
         if (!opening.acted && about && about->isVisible()) {
             opening.acted = true;
             sinceAction.start();
@@ -47,7 +46,7 @@ Opening openAbout(const std::function<void(frmAbout&)>& action) {
         }
     });
     poll.start(10);
-    frmAbout::showModal();
+    AboutDialog::showModal();
     return opening;
 }
 
@@ -71,21 +70,21 @@ struct OwnerStandIn {
     QLineEdit* input = new QLineEdit(&window);
 };
 
-QLabel* label(const frmAbout& about, const char* name) {
+QLabel* label(const AboutDialog& about, const char* name) {
     auto* found = about.findChild<QLabel*>(QLatin1String(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
 }
 
-TEST(AboutWindow, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
+TEST(AboutDialog, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
     for (int opening = 1; opening <= 2; ++opening) {
-        QPointer<frmAbout> window;
+        QPointer<AboutDialog> window;
         QString shown;
-        ASSERT_TRUE(openAbout([&](frmAbout& about) {
+        ASSERT_TRUE(openAbout([&](AboutDialog& about) {
                         window = &about;
-                        shown = label(about, "lblVersion")->text();
+                        shown = label(about, "versionLabel")->text();
                         // Nothing done to an open window may reach the next opening.
-                        label(about, "lblVersion")->setText(u"x"_s);
+                        label(about, "versionLabel")->setText(u"x"_s);
                         about.done(QDialog::Accepted);
                     }).acted);
         EXPECT_EQ(shown, QStringLiteral("Version " QP_PROJECT_VERSION)) << "opening " << opening;
@@ -93,13 +92,13 @@ TEST(AboutWindow, EachOpeningBuildsAFreshWindowShowingTheProjectVersion) {
     }
 }
 
-TEST(AboutWindow, EveryTextFitsItsLabelAndOkIsTheDefault) {
-    frmAbout about;
-    for (const auto& [name, wraps] : {std::pair{"lblTitle", false},
-                                      {"lblVersion", false},
-                                      {"Label1", false},
-                                      {"lblDescription", true},
-                                      {"lblDisclaimer", true}}) {
+TEST(AboutDialog, EveryTextFitsItsLabelAndOkIsTheDefault) {
+    AboutDialog about;
+    for (const auto& [name, wraps] : {std::pair{"titleLabel", false},
+                                      {"versionLabel", false},
+                                      {"addressLabel", false},
+                                      {"descriptionLabel", true},
+                                      {"disclaimerLabel", true}}) {
         const QLabel* text = label(about, name);
         ASSERT_NE(text, nullptr);
         const QFontMetrics metrics(text->font());
@@ -110,15 +109,15 @@ TEST(AboutWindow, EveryTextFitsItsLabelAndOkIsTheDefault) {
         EXPECT_LE(needed.width(), room.width()) << name << " is cut off";
         EXPECT_LE(needed.height(), room.height()) << name << " loses a line";
     }
-    auto* ok = about.findChild<QPushButton*>(u"cmdOK"_s);
+    auto* ok = about.findChild<QPushButton*>(u"okButton"_s);
     ASSERT_NE(ok, nullptr);
     EXPECT_EQ(ok->text(), u"OK"_s);
     EXPECT_TRUE(ok->isDefault());
 }
 
-TEST(AboutWindow, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
-    frmAbout about;
-    const QLabel* picture = label(about, "picIcon");
+TEST(AboutDialog, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
+    AboutDialog about;
+    const QLabel* picture = label(about, "logoLabel");
     ASSERT_NE(picture, nullptr);
     const double scale = about.logicalDpiX() / 96.0;
     EXPECT_EQ(picture->frameWidth(), 2);
@@ -134,8 +133,8 @@ TEST(AboutWindow, LogoIsDrawnAtItsFullSizeInsideATwoPixelBorder) {
     EXPECT_GT(colours.size(), 20);
 }
 
-TEST(AboutWindow, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
-    frmAbout about;
+TEST(AboutDialog, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
+    AboutDialog about;
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     // The grab is in device pixels; lengths on the window are in logical ones.
@@ -150,7 +149,7 @@ TEST(AboutWindow, SeparatorIsEtchedAndTheTopEdgeIsGrey) {
     EXPECT_NE(at(200, 163), QColor(255, 255, 255)) << "the white line is two pixels high";
 }
 
-TEST(AboutWindow, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
+TEST(AboutDialog, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
     OwnerStandIn owner;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const double scale = owner.window.logicalDpiX() / 96.0;
@@ -158,7 +157,7 @@ TEST(AboutWindow, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
         owner.window.move(mainAt);
         QRect outer;
         QRect client;
-        ASSERT_TRUE(openAbout([&](frmAbout& about) {
+        ASSERT_TRUE(openAbout([&](AboutDialog& about) {
                         outer = about.frameGeometry();
                         client = about.geometry();
                         about.done(QDialog::Accepted);
@@ -169,21 +168,22 @@ TEST(AboutWindow, OpensCentredOnTheScreenWhereverTheMainWindowIs) {
     }
 }
 
-TEST(AboutWindow, EnterEscOkAndTheCloseButtonCloseItAndGiveTheMainWindowItsInputBack) {
-    const std::pair<const char*, std::function<void(frmAbout&)>> ways[] = {
-        {"Enter", [](frmAbout& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Return); }},
-        {"Esc", [](frmAbout& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Escape); }},
+TEST(AboutDialog, EnterEscOkAndTheCloseButtonCloseItAndGiveTheMainWindowItsInputBack) {
+    const std::pair<const char*, std::function<void(AboutDialog&)>> ways[] = {
+        {"Enter",
+         [](AboutDialog& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Return); }},
+        {"Esc", [](AboutDialog& about) { QTest::keyClick(about.windowHandle(), Qt::Key_Escape); }},
         {"OK",
-         [](frmAbout& about) {
+         [](AboutDialog& about) {
              QTest::mouseClick(about.windowHandle(), Qt::LeftButton, {},
                                about.findChild<QPushButton*>()->geometry().center());
          }},
-        {"close button", [](frmAbout& about) { about.windowHandle()->close(); }}};
+        {"close button", [](AboutDialog& about) { about.windowHandle()->close(); }}};
     for (const auto& way : ways) {
         SCOPED_TRACE(way.first);
         OwnerStandIn owner;
         QString typedWhileOpen;
-        const Opening opening = openAbout([&](frmAbout& about) {
+        const Opening opening = openAbout([&](AboutDialog& about) {
             owner.type(u"abc"_s);
             typedWhileOpen = owner.input->text();
             way.second(about);

@@ -1,6 +1,7 @@
 #include "core/AppError.h"
-#include "help/modHelp.h"
+#include "help/HelpLauncher.h"
 
+#include "support/QStringPrinting.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,9 +16,7 @@
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
-#include "support/QStringPrinting.h"
 #include <stdexcept>
-
 
 namespace qp {
 namespace {
@@ -34,18 +33,18 @@ struct ScriptedViewer : HelpViewer {
     std::function<void()> failure;
 };
 
-TEST(ShowHelpContents, OpensTheFileInHelpfilesBesideTheExecutableJoinedAsItIsEveryTime) {
+TEST(HelpLauncher, OpensTheFileInHelpfilesBesideTheExecutableJoinedAsItIsEveryTime) {
     ScriptedViewer viewer;
-    ShowHelpContents(viewer, u"/opt/quirepress"_s, 0x2a00017);
-    ShowHelpContents(viewer, u"/opt/quirepress"_s, 0x2a00017);
-    ShowHelpContents(viewer, u"/home/ann/Quire press #2/"_s, 7);
+    HelpLauncher(viewer, u"/opt/quirepress"_s).showContents(0x2a00017);
+    HelpLauncher(viewer, u"/opt/quirepress"_s).showContents(0x2a00017);
+    HelpLauncher(viewer, u"/home/ann/Quire press #2/"_s).showContents(7);
     EXPECT_EQ(viewer.calls,
               QStringList({u"/opt/quirepress/helpfiles/Quirepress.chm for 44040215"_s,
                            u"/opt/quirepress/helpfiles/Quirepress.chm for 44040215"_s,
                            u"/home/ann/Quire press #2//helpfiles/Quirepress.chm for 7"_s}));
 }
 
-TEST(ShowHelpContents, AViewerThatFailsCostsNothingAndShowsNothing) {
+TEST(HelpLauncher, AViewerThatFailsCostsNothingAndShowsNothing) {
     const auto visibleWindows = [] {
         int count = 0;
         for (QWidget* widget : QApplication::topLevelWidgets())
@@ -58,7 +57,7 @@ TEST(ShowHelpContents, AViewerThatFailsCostsNothingAndShowsNothing) {
              [] { throw AppError(53, u"File not found"_s); },
              [] { throw std::runtime_error("no viewer"); }, [] { throw 42; }}) {
         viewer.failure = failure;
-        EXPECT_NO_THROW(ShowHelpContents(viewer, u"/opt/quirepress"_s, 1));
+        EXPECT_NO_THROW(HelpLauncher(viewer, u"/opt/quirepress"_s).showContents(1));
     }
     EXPECT_EQ(viewer.calls.size(), 3);
     QCoreApplication::processEvents();
@@ -81,7 +80,7 @@ TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWi
     launcher.close();
     launcher.setPermissions(launcher.permissions() | QFile::ExeOwner);
     const QString runtimeDir = qEnvironmentVariable("QP_RUNTIME_DIR");
-    ASSERT_TRUE(QFile::exists(HelpFilePath(runtimeDir))) << "help not built";
+    ASSERT_TRUE(QFile::exists(HelpLauncher::helpFilePath(runtimeDir))) << "help not built";
     // Blanks, '#' and '%' in a folder must reach the launcher as part of the path, and a
     // missing help file is left to the desktop to report.
     const QString oddFolder = root.filePath(u"Quire press #2 100%"_s);
@@ -125,7 +124,8 @@ TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWi
         } while (opened.size() < requests && waited.elapsed() < 10000);
         ASSERT_EQ(opened.size(), requests);
         for (const QString& url : opened)
-            EXPECT_EQ(QUrl(url).toLocalFile(), HelpFilePath(executableDir)) << url.toStdString();
+            EXPECT_EQ(QUrl(url).toLocalFile(), HelpLauncher::helpFilePath(executableDir))
+                << url.toStdString();
     }
 }
 
@@ -151,7 +151,7 @@ QString chmls(const QStringList& arguments) {
 }
 
 TEST(CompiledHelp, HoldsEveryPageTheContentsAndTheIndexAndOpensAtTheWelcomePage) {
-    const QString built = HelpFilePath(qEnvironmentVariable("QP_RUNTIME_DIR"));
+    const QString built = HelpLauncher::helpFilePath(qEnvironmentVariable("QP_RUNTIME_DIR"));
     ASSERT_TRUE(QFile::exists(built)) << built.toStdString();
     const QStringList listed = chmls({u"-n"_s, u"list"_s, built}).split('\n');
     ASSERT_GE(helpPages().size(), 8);

@@ -135,7 +135,7 @@ TEST_F(BatchRunPdfTest, ProgramThatNeverAnswersIsForgottenWithTheAcrobatProblem)
               "Acrobat from the File menu.");
     EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), QString());
     EXPECT_EQ(settings.get("Quirepress/Settings/AcroCancelled"), "0");
-    EXPECT_EQ(view.locateAcrobatShown, 1);
+    EXPECT_EQ(view.locatePdfServerShown, 1);
     EXPECT_TRUE(view.entries.isEmpty());
     EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
 }

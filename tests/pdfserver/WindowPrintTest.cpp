@@ -43,7 +43,7 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     // First run: the user is sent to find the PDF program and picks the server.
     fixture.prompter.script(PromptAnswer::Ok); // "Find Acrobat..."
     fixture.dialogs.script(pdfServerProgram());
-    fixture.window().Form_Load();
+    fixture.window().runStartupChecks();
     ASSERT_EQ(fixture.dialogs.requests.size(), 1u);
     EXPECT_EQ(QDir(fixture.dialogs.requests[0].initDir),
               QFileInfo(pdfServerProgram()).absoluteDir())
@@ -51,13 +51,13 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     EXPECT_EQ(fixture.settings.get("Quirepress/Settings/Acrobat"), pdfServerProgram());
 
     for (const QString& path : {word, firstPdf, slides, secondPdf}) {
-        fixture.find<QLineEdit>("txtfiletoadd")->setText(path);
-        QTest::mouseClick(fixture.find<QPushButton>("cmdAdd"), Qt::LeftButton);
+        fixture.find<QLineEdit>("pathEdit")->setText(path);
+        QTest::mouseClick(fixture.find<QPushButton>("addButton"), Qt::LeftButton);
     }
     ASSERT_EQ(fixture.listEntries(), (QStringList{word, firstPdf, slides, secondPdf}));
 
     fixture.prompter.script(PromptAnswer::No); // "Save batch..."
-    QTest::mouseClick(fixture.find<QPushButton>("cmdExecute"), Qt::LeftButton);
+    QTest::mouseClick(fixture.find<QPushButton>("printButton"), Qt::LeftButton);
 
     ASSERT_EQ(fixture.prompter.boxes.size(), 2u)
         << fixture.prompter.boxes.back().text.toStdString();

@@ -46,7 +46,7 @@ class BatchRunWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         settings.set(AcrobatKey, QStringLiteral("/opt/pdf/bin/acroread"));
-        window.Form_Load();
+        window.runStartupChecks();
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         status()->installEventFilter(&statusPaints);
@@ -63,20 +63,20 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    QLabel* status() { return find<QLabel>("sbPrintStat"); }
-    QLineEdit* pathBox() { return find<QLineEdit>("txtfiletoadd"); }
-    QProgressBar* progress() { return find<QProgressBar>("Progress"); }
+    QLabel* status() { return find<QLabel>("statusLabel"); }
+    QLineEdit* pathBox() { return find<QLineEdit>("pathEdit"); }
+    QProgressBar* progress() { return find<QProgressBar>("progressBar"); }
 
     void add(const QStringList& paths) {
         for (const QString& path : paths) {
             pathBox()->setText(path);
-            QTest::mouseClick(find<QPushButton>("cmdAdd"), Qt::LeftButton);
+            QTest::mouseClick(find<QPushButton>("addButton"), Qt::LeftButton);
         }
     }
     void clickPrintBatch(const std::vector<PromptAnswer>& answers) {
         for (const PromptAnswer answer : answers)
             prompter.script(answer);
-        QTest::mouseClick(find<QPushButton>("cmdExecute"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("printButton"), Qt::LeftButton);
     }
     void openBatch(const QStringList& entries) {
         const QString path = folder.filePath(QStringLiteral("saved.qpb"));
@@ -86,16 +86,16 @@ protected:
             file.write("\"" + entry.toLocal8Bit() + "\"\r\n");
         file.close();
         dialogs.script(path);
-        window.mnuOpenBatch_Click();
-        ASSERT_EQ(find<QListWidget>("lstFiles")->count(), entries.size());
+        window.openBatchFile();
+        ASSERT_EQ(find<QListWidget>("batchList")->count(), entries.size());
     }
 
     void expectReady() {
-        EXPECT_EQ(find<QListWidget>("lstFiles")->count(), 0);
+        EXPECT_EQ(find<QListWidget>("batchList")->count(), 0);
         EXPECT_TRUE(pathBox()->text().isEmpty());
         EXPECT_EQ(status()->text(), "Ready");
         EXPECT_FALSE(progress()->isVisible());
-        EXPECT_FALSE(find<QLabel>("progresslabel")->isVisible());
+        EXPECT_FALSE(find<QLabel>("progressLabel")->isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 
@@ -109,10 +109,10 @@ protected:
     NoHelpExpected help;
     QTemporaryDir folder;
     PaintCounter statusPaints;
-    frmWrdPrint window{MainWindowServices{prompter, dialogs, settings, automation, starter,
-                                          conversation, help, QStringLiteral("/opt/quirepress"),
-                                          [] { ADD_FAILURE() << "program ended"; },
-                                          folder.filePath("BatchBin")}};
+    MainWindow window{MainWindowServices{prompter, dialogs, settings, automation, starter,
+                                         conversation, help, QStringLiteral("/opt/quirepress"),
+                                         [] { ADD_FAILURE() << "program ended"; },
+                                         folder.filePath("BatchBin")}};
 };
 
 TEST_F(BatchRunWindowTest, TheUserSeesEachEntryBeingPreparedAndThenTheReadyWindow) {
@@ -124,7 +124,7 @@ TEST_F(BatchRunWindowTest, TheUserSeesEachEntryBeingPreparedAndThenTheReadyWindo
         EXPECT_EQ(status()->text(), "Preparing " + path + " for printing.");
         EXPECT_GT(statusPaints.paints, paintsBefore) << "the new status was not painted";
         paintsBefore = statusPaints.paints;
-        EXPECT_TRUE(find<QLabel>("progresslabel")->isVisible());
+        EXPECT_TRUE(find<QLabel>("progressLabel")->isVisible());
         EXPECT_TRUE(progress()->isVisible());
         EXPECT_EQ(progress()->minimum(), 1);
         EXPECT_EQ(progress()->maximum(), 3);
@@ -150,7 +150,7 @@ TEST_F(BatchRunWindowTest, TheWordWaitTakesInputButNotASecondRunAndDoesNotBurnAP
             // Events as the platform would deliver them: handled only if the wait yields.
             QCoreApplication::postEvent(
                 pathBox(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, "z"));
-            QPushButton* print = find<QPushButton>("cmdExecute");
+            QPushButton* print = find<QPushButton>("printButton");
             const QPointF centre = QRectF(print->rect()).center();
             const QPointF global = print->mapToGlobal(centre);
             QCoreApplication::postEvent(print, new QMouseEvent(QEvent::MouseButtonPress, centre,
@@ -238,15 +238,15 @@ TEST_F(BatchRunWindowTest, NoDefaultPrinterEndsTheRunAndRestoresThePointer) {
 
 TEST_F(BatchRunWindowTest, APdfProgramThatDoesNotAnswerShowsLocateAcrobat) {
     conversation.unansweredConnects = -1;
-    EXPECT_FALSE(find<QAction>("mnuLocateAcro")->isVisible());
+    EXPECT_FALSE(find<QAction>("locatePdfServerAction")->isVisible());
     add({"/d/1.pdf"});
     QElapsedTimer timer;
     timer.start();
     clickPrintBatch({PromptAnswer::Ok});
     EXPECT_GE(timer.elapsed(), 29000) << "the program was not given time to answer";
     EXPECT_EQ(prompter.titles(), QStringList{"Problem with acrobat..."});
-    EXPECT_TRUE(find<QAction>("mnuLocateAcro")->isVisible());
-    EXPECT_TRUE(find<QAction>("mnuLine5")->isVisible());
+    EXPECT_TRUE(find<QAction>("locatePdfServerAction")->isVisible());
+    EXPECT_TRUE(find<QAction>("locateSeparator")->isVisible());
     EXPECT_EQ(settings.get(AcrobatKey), QString());
     expectReady();
 }

@@ -133,23 +133,24 @@ QString FakeBatchRunView::entry(int index) const {
     return entries.value(index);
 }
 
-void FakeBatchRunView::addPathToAdd() {
+void FakeBatchRunView::addTypedPath() {
     if (!pathBox.isEmpty())
         entries.append(pathBox);
-    clearPathToAdd();
+    clearTypedPath();
 }
 
-void FakeBatchRunView::clearPathToAdd() {
+void FakeBatchRunView::clearTypedPath() {
     // Emptying the box is a change of its contents, and so of the batch, only when it held text.
     if (!pathBox.isEmpty())
         skipSave = false;
     pathBox.clear();
 }
 
-void FakeBatchRunView::setProgressValue(double newValue) {
-    m_journal.add(QStringLiteral("progress %1").arg(newValue));
-    EXPECT_GE(newValue, minimum);
-    EXPECT_LE(newValue, maximum);
+void FakeBatchRunView::setProgress(int done, int runTotal) {
+    m_journal.add(QStringLiteral("progress %1").arg(done));
+    EXPECT_EQ(runTotal, total);
+    EXPECT_GE(done, 1);
+    EXPECT_LE(done, total);
 }
 
 void FakeBatchRunView::setReadyState() {

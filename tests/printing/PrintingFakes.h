@@ -150,35 +150,27 @@ private:
 };
 
 // The window as the run sees it, with the real one's rules for the list, the path box and
-// the save offer. Fails the test whenever the progress bar could show nothing: a minimum
-// not below the maximum, or a value outside them.
+// the save offer. Fails the test on progress outside the run's entries.
 class FakeBatchRunView : public BatchRunView {
 public:
     explicit FakeBatchRunView(Journal& journal) : m_journal(journal) {}
 
     int entryCount() const override { return static_cast<int>(entries.size()); }
     QString entry(int index) const override;
-    QString pathToAdd() const override { return pathBox; }
-    void addPathToAdd() override;
-    void clearPathToAdd() override;
+    QString typedPath() const override { return pathBox; }
+    void addTypedPath() override;
+    void clearTypedPath() override;
 
-    double progressMaximum() const override { return maximum; }
-    double progressMinimum() const override { return minimum; }
-    void setProgressMaximum(double newMaximum) override {
-        maximum = newMaximum;
-        EXPECT_LT(minimum, maximum);
+    void startProgress(int runTotal) override {
+        m_journal.add(QStringLiteral("show progress"));
+        total = runTotal;
     }
-    void setProgressMinimum(double newMinimum) override {
-        minimum = newMinimum;
-        EXPECT_LT(minimum, maximum);
-    }
-    void setProgressValue(double newValue) override;
-    void showProgress() override { m_journal.add(QStringLiteral("show progress")); }
+    void setProgress(int done, int runTotal) override;
 
     void setStatus(const QString& text) override { m_journal.add("status " + text); }
     void showBusyPointer() override { m_journal.add(QStringLiteral("busy pointer")); }
     void restoreDefaultPointer() override {}
-    void showLocateAcrobat() override { m_journal.add(QStringLiteral("show locate acrobat")); }
+    void showLocatePdfServer() override { m_journal.add(QStringLiteral("show locate acrobat")); }
 
     bool skipSaveOffer() const override { return skipSave; }
     void setSkipSaveOffer(bool skip) override { skipSave = skip; }
@@ -197,8 +189,7 @@ public:
 
     QStringList entries;
     QString pathBox;
-    double minimum = 0;
-    double maximum = 100;
+    int total = 0; // of the run's progress
     bool skipSave = false;
     QList<QStringList> savedBatches;
     int yields = 0;

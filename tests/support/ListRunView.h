@@ -12,25 +12,20 @@ namespace qp::test {
 class ListRunView : public BatchRunView {
 public:
     QStringList entries;
-    int locateAcrobatShown = 0;
+    int locatePdfServerShown = 0;
     bool skip = false;
-    double maximum = 100, minimum = 0;
 
     int entryCount() const override { return entries.size(); }
     QString entry(int index) const override { return entries.value(index); }
-    QString pathToAdd() const override { return {}; }
-    void addPathToAdd() override {}
-    void clearPathToAdd() override {}
-    double progressMaximum() const override { return maximum; }
-    double progressMinimum() const override { return minimum; }
-    void setProgressMaximum(double value) override { maximum = value; }
-    void setProgressMinimum(double value) override { minimum = value; }
-    void setProgressValue(double) override {}
-    void showProgress() override {}
+    QString typedPath() const override { return {}; }
+    void addTypedPath() override {}
+    void clearTypedPath() override {}
+    void startProgress(int) override {}
+    void setProgress(int, int) override {}
     void setStatus(const QString&) override {}
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
-    void showLocateAcrobat() override { ++locateAcrobatShown; }
+    void showLocatePdfServer() override { ++locatePdfServerShown; }
     bool skipSaveOffer() const override { return skip; }
     void setSkipSaveOffer(bool value) override { skip = value; }
     void saveBatch() override {}

@@ -27,9 +27,9 @@ void UnusedPdfPrintServer::unexpected(const QString& path) {
 WindowFixture::WindowFixture() = default;
 WindowFixture::~WindowFixture() = default;
 
-frmWrdPrint& WindowFixture::window() {
+MainWindow& WindowFixture::window() {
     if (!m_window) {
-        m_window = std::make_unique<frmWrdPrint>(MainWindowServices{
+        m_window = std::make_unique<MainWindow>(MainWindowServices{
             prompter, *dialogBackend, settings, *automation, *starter, *conversation, help,
             executableDir, [this] { ++endProgramCalls; }, batchFolder});
     }

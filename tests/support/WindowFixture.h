@@ -50,7 +50,7 @@ public:
     WindowFixture();
     ~WindowFixture();
 
-    frmWrdPrint& window();
+    MainWindow& window();
     template <typename T> T* find(const char* name) {
         return window().findChild<T*>(QLatin1String(name));
     }
@@ -74,7 +74,7 @@ public:
     int endProgramCalls = 0;
 
 private:
-    std::unique_ptr<frmWrdPrint> m_window;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 } // namespace qp::test

@@ -22,13 +22,13 @@ protected:
     WindowFixture f;
     void SetUp() override {
         f.settings.set("Quirepress/Settings/Acrobat", "/opt/quirepress/quirepress-pdf-server");
-        f.window().Form_Load();
+        f.window().runStartupChecks();
     }
-    QLineEdit* text() { return f.find<QLineEdit>("txtfiletoadd"); }
-    QListWidget* list() { return f.find<QListWidget>("lstFiles"); }
+    QLineEdit* text() { return f.find<QLineEdit>("pathEdit"); }
+    QListWidget* list() { return f.find<QListWidget>("batchList"); }
     void add(const QString& path) {
         text()->setText(path);
-        f.window().cmdAdd_Click();
+        f.window().addTypedPath();
     }
     void dropFiles(const QStringList& paths) {
         QMimeData data;
@@ -36,17 +36,17 @@ protected:
         for (const QString& p : paths)
             urls << QUrl::fromLocalFile(p);
         data.setUrls(urls);
-        f.window().lstFiles_OLEDragDrop(&data);
+        f.window().addDroppedFiles(&data);
     }
     // Opens a batch file through the menu, answering the dialog with `path`.
     void openBatch(const QString& path) {
         f.dialogs.script(path);
-        f.window().mnuOpenBatch_Click();
+        f.window().openBatchFile();
     }
 };
 
 TEST_F(ListEditingTest, AddAppendsAnyNonEmptyTextUnchanged) {
-    f.window().cmdAdd_Click();
+    f.window().addTypedPath();
     EXPECT_TRUE(f.listEntries().isEmpty());
     add("   ");
     add("/no/such/file.txt");
@@ -60,7 +60,7 @@ TEST_F(ListEditingTest, AddAppendsAnyNonEmptyTextUnchanged) {
 TEST_F(ListEditingTest, BrowseFillsThePathBoxAndACancelFollowsTheDialogsCancelSetting) {
     text()->setText("kept");
     f.dialogs.script(QStringLiteral("/home/user/Report 2024.doc"));
-    f.window().cmdBrowse_Click();
+    f.window().browseForFile();
     const FileDialogRequest& request = f.dialogs.requests.back();
     EXPECT_EQ(request.title, "Open Office File");
     EXPECT_EQ(request.filter, "Word Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
@@ -72,15 +72,15 @@ TEST_F(ListEditingTest, BrowseFillsThePathBoxAndACancelFollowsTheDialogsCancelSe
 
     // A cancel while cancels are not errors empties the box.
     f.dialogs.script(std::nullopt);
-    f.window().cmdBrowse_Click();
+    f.window().browseForFile();
     EXPECT_TRUE(text()->text().isEmpty());
 
     // Once a batch was opened, a cancel is an error: the box keeps its text, silently.
     f.dialogs.script(std::nullopt);
-    f.window().mnuOpenBatch_Click();
+    f.window().openBatchFile();
     text()->setText("kept");
     f.dialogs.script(std::nullopt);
-    f.window().cmdBrowse_Click();
+    f.window().browseForFile();
     EXPECT_EQ(text()->text(), "kept");
     EXPECT_EQ(f.dialogs.requests.back().initDir, f.batchFolder);
     EXPECT_TRUE(f.prompter.boxes.empty());
@@ -104,7 +104,7 @@ TEST_F(ListEditingTest, DroppedTextIsNotAFileList) {
     QMimeData data;
     data.setText("/d/Letter.doc");
     f.prompter.script(PromptAnswer::Ok);
-    f.window().lstFiles_OLEDragDrop(&data);
+    f.window().addDroppedFiles(&data);
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].text, "The selected file is not a supported.");
     EXPECT_EQ(f.prompter.boxes[0].title, "Not supported...");
@@ -149,14 +149,14 @@ TEST_F(ListEditingTest, DeleteRemovesTheSelectedEntryOnly) {
 
 TEST_F(ListEditingTest, ClearAsksOnlyWhenThereIsSomethingToLose) {
     text()->setText("typed");
-    f.window().mnuClearList_Click();
+    f.window().clearList();
     EXPECT_TRUE(f.prompter.boxes.empty());
     EXPECT_TRUE(text()->text().isEmpty());
 
     add("/a.doc");
     text()->setText("typed");
     f.prompter.script(PromptAnswer::No);
-    f.window().mnuClearList_Click();
+    f.window().clearList();
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].text,
               "This will clear your current job. Are you sure you want to do this?");
@@ -167,20 +167,20 @@ TEST_F(ListEditingTest, ClearAsksOnlyWhenThereIsSomethingToLose) {
     EXPECT_EQ(text()->text(), "typed");
 
     f.prompter.script(PromptAnswer::Yes);
-    f.find<QWidget>("cmdclear")->metaObject(); // the picture button goes the same way
-    QTest::mouseClick(f.find<QWidget>("cmdclear"), Qt::LeftButton);
+    f.find<QWidget>("clearButton")->metaObject(); // the picture button goes the same way
+    QTest::mouseClick(f.find<QWidget>("clearButton"), Qt::LeftButton);
     EXPECT_TRUE(f.listEntries().isEmpty());
     EXPECT_TRUE(text()->text().isEmpty());
 }
 
 TEST_F(ListEditingTest, ExitAsksBeforeLeavingAListThatWasNotRun) {
-    f.window().mnuFileExit_Click();
+    f.window().exitProgram();
     EXPECT_EQ(f.endProgramCalls, 1);
     EXPECT_TRUE(f.prompter.boxes.empty());
 
     add("/a.doc");
     f.prompter.script(PromptAnswer::No);
-    f.window().mnuFileExit_Click();
+    f.window().exitProgram();
     EXPECT_EQ(f.endProgramCalls, 1);
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].text, "You haven't run the job. Are you sure you want to exit?");
@@ -189,7 +189,7 @@ TEST_F(ListEditingTest, ExitAsksBeforeLeavingAListThatWasNotRun) {
     EXPECT_EQ(f.listEntries(), QStringList{"/a.doc"});
 
     f.prompter.script(PromptAnswer::Yes);
-    f.window().mnuFileExit_Click();
+    f.window().exitProgram();
     EXPECT_EQ(f.endProgramCalls, 2);
 }
 
@@ -211,7 +211,7 @@ TEST_F(ListEditingTest, EveryEditClearsTheFlagThatAnOpenedBatchSets) {
     EXPECT_FALSE(f.window().skipSaveOffer());
 
     reopen();
-    f.window().cmdAdd_Click(); // adding empties the box: that change clears it too
+    f.window().addTypedPath(); // adding empties the box: that change clears it too
     EXPECT_FALSE(f.window().skipSaveOffer());
 
     reopen();
@@ -226,24 +226,24 @@ TEST_F(ListEditingTest, EveryEditClearsTheFlagThatAnOpenedBatchSets) {
     // Saving and clearing an empty text box leave it as it is; a failed open too.
     reopen();
     f.dialogs.script(dir.filePath("copy.qpb"));
-    f.window().mnuSaveBatch_Click();
+    f.window().saveBatchFile();
     EXPECT_TRUE(f.window().skipSaveOffer());
     f.prompter.script(PromptAnswer::Yes);
-    f.window().mnuClearList_Click();
+    f.window().clearList();
     EXPECT_TRUE(f.window().skipSaveOffer());
     f.dialogs.script(std::nullopt);
-    f.window().mnuOpenBatch_Click();
+    f.window().openBatchFile();
     EXPECT_TRUE(f.window().skipSaveOffer());
 }
 
 TEST_F(ListEditingTest, AFullListRefusesMoreEntriesAndKeepsWhatItHas) {
     QStringList many;
-    for (int i = 0; i < frmWrdPrint::MaxEntries - 1; ++i)
+    for (int i = 0; i < MainWindow::MaxEntries - 1; ++i)
         many << QStringLiteral("/d/%1.doc").arg(i);
     list()->addItems(many);
 
     add("/d/last.doc");
-    EXPECT_EQ(list()->count(), frmWrdPrint::MaxEntries);
+    EXPECT_EQ(list()->count(), MainWindow::MaxEntries);
 
     f.prompter.script(PromptAnswer::Ok);
     add("/d/one-too-many.doc");
@@ -267,7 +267,7 @@ TEST_F(ListEditingTest, AFullListRefusesMoreEntriesAndKeepsWhatItHas) {
     EXPECT_EQ(f.prompter.boxes[2].title, "Error...");
     EXPECT_TRUE(f.prompter.boxes[2].text.contains("32767"));
     EXPECT_FALSE(f.window().skipSaveOffer());
-    EXPECT_EQ(list()->count(), frmWrdPrint::MaxEntries);
+    EXPECT_EQ(list()->count(), MainWindow::MaxEntries);
     EXPECT_EQ(f.listEntries().last(), "/d/last.doc");
 }
 

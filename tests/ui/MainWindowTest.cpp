@@ -29,7 +29,7 @@ protected:
     WindowFixture f;
     void SetUp() override {
         f.settings.set("Quirepress/Settings/Acrobat", "/opt/quirepress/quirepress-pdf-server");
-        f.window().Form_Load();
+        f.window().runStartupChecks();
     }
     void showWindow() {
         f.window().show();
@@ -48,16 +48,16 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThemWithTheirCaptionsAndName
         QString accessibleName;
     };
     const Expected controls[] = {
-        {"fraWrd", twips(120, 120, 5535, 3615), "Office files to process"},
-        {"Label1", twips(240, 360, 975, 255), "File to add"},
-        {"txtfiletoadd", twips(120, 600, 3975, 375), "File to add"},
-        {"cmdBrowse", twips(4200, 600, 375, 375), "Browse"},
-        {"cmdAdd", twips(4680, 600, 735, 375), "Add"},
-        {"lstFiles", twips(120, 1080, 5295, 1815), "Office files to process"},
-        {"cmdclear", twips(4200, 3120, 615, 495), "Clear"},
-        {"cmdExecute", twips(4920, 3120, 615, 495), "Print Batch"},
-        {"progresslabel", twips(120, 3840, 1815, 255), "Progress:"},
-        {"Progress", twips(120, 4080, 5535, 255), "Progress"},
+        {"filesFrame", twips(120, 120, 5535, 3615), "Office files to process"},
+        {"pathLabel", twips(240, 360, 975, 255), "File to add"},
+        {"pathEdit", twips(120, 600, 3975, 375), "File to add"},
+        {"browseButton", twips(4200, 600, 375, 375), "Browse"},
+        {"addButton", twips(4680, 600, 735, 375), "Add"},
+        {"batchList", twips(120, 1080, 5295, 1815), "Office files to process"},
+        {"clearButton", twips(4200, 3120, 615, 495), "Clear"},
+        {"printButton", twips(4920, 3120, 615, 495), "Print Batch"},
+        {"progressLabel", twips(120, 3840, 1815, 255), "Progress:"},
+        {"progressBar", twips(120, 4080, 5535, 255), "Progress"},
     };
     for (const Expected& c : controls) {
         auto* w = f.find<QWidget>(c.name);
@@ -65,25 +65,24 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThemWithTheirCaptionsAndName
         EXPECT_EQ(w->geometry(), c.rect) << c.name;
         EXPECT_EQ(w->accessibleName(), c.accessibleName) << c.name;
     }
-    EXPECT_EQ(f.find<QGroupBox>("fraWrd")->title(), "Office files to process");
-    EXPECT_EQ(f.find<QPushButton>("cmdBrowse")->text(), "...");
-    EXPECT_TRUE(f.find<QPushButton>("cmdBrowse")->font().bold());
-    EXPECT_EQ(f.find<QPushButton>("cmdBrowse")->font().pointSize(), 12);
-    EXPECT_EQ(f.find<QPushButton>("cmdBrowse")->toolTip(), "Browse");
-    EXPECT_EQ(f.find<QPushButton>("cmdAdd")->text(), "&Add");
-    EXPECT_EQ(f.find<QPushButton>("cmdAdd")->toolTip(), "Add file to Batch");
-    EXPECT_TRUE(f.find<QPushButton>("cmdclear")->text().isEmpty());
-    EXPECT_FALSE(f.find<QPushButton>("cmdclear")->icon().availableSizes().isEmpty());
-    EXPECT_EQ(f.find<QPushButton>("cmdclear")->toolTip(), "Clear");
-    EXPECT_TRUE(f.find<QPushButton>("cmdExecute")->text().isEmpty());
-    EXPECT_FALSE(f.find<QPushButton>("cmdExecute")->icon().availableSizes().isEmpty());
-    EXPECT_EQ(f.find<QPushButton>("cmdExecute")->toolTip(), "Print Batch");
-    EXPECT_EQ(f.find<QPushButton>("cmdExecute")->iconSize(), QSize(33, 29));
-    EXPECT_EQ(f.find<QPushButton>("cmdclear")->iconSize(), QSize(32, 32));
-    EXPECT_TRUE(f.find<QLabel>("progresslabel")->font().bold());
+    EXPECT_EQ(f.find<QGroupBox>("filesFrame")->title(), "Office files to process");
+    EXPECT_EQ(f.find<QPushButton>("browseButton")->text(), "...");
+    EXPECT_TRUE(f.find<QPushButton>("browseButton")->font().bold());
+    EXPECT_EQ(f.find<QPushButton>("browseButton")->font().pointSize(), 12);
+    EXPECT_EQ(f.find<QPushButton>("browseButton")->toolTip(), "Browse");
+    EXPECT_EQ(f.find<QPushButton>("addButton")->text(), "&Add");
+    EXPECT_EQ(f.find<QPushButton>("addButton")->toolTip(), "Add file to Batch");
+    EXPECT_TRUE(f.find<QPushButton>("clearButton")->text().isEmpty());
+    EXPECT_FALSE(f.find<QPushButton>("clearButton")->icon().availableSizes().isEmpty());
+    EXPECT_EQ(f.find<QPushButton>("clearButton")->toolTip(), "Clear");
+    EXPECT_TRUE(f.find<QPushButton>("printButton")->text().isEmpty());
+    EXPECT_FALSE(f.find<QPushButton>("printButton")->icon().availableSizes().isEmpty());
+    EXPECT_EQ(f.find<QPushButton>("printButton")->toolTip(), "Print Batch");
+    EXPECT_EQ(f.find<QPushButton>("printButton")->iconSize(), QSize(33, 29));
+    EXPECT_EQ(f.find<QPushButton>("clearButton")->iconSize(), QSize(32, 32));
+    EXPECT_TRUE(f.find<QLabel>("progressLabel")->font().bold());
     EXPECT_EQ(f.window().windowTitle(), "Quirepress");
     EXPECT_FALSE(f.window().windowIcon().availableSizes().isEmpty());
-    EXPECT_FALSE(f.find<QWidget>("Text1")->isVisibleTo(&f.window()));
     // The client area is at least the design's; more where the platform draws no frame,
     // since the outer design size is the minimum.
     EXPECT_GE(f.window().centralWidget()->height() + f.window().statusBar()->height(),
@@ -98,39 +97,40 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsAndLocateAcrobatStartsHidden) {
         captions << a->text();
     EXPECT_EQ(captions, (QList<QString>{"&File", "&Help"}));
 
-    auto* file = f.find<QMenu>("mnuFile");
+    auto* file = f.find<QMenu>("fileMenu");
     QStringList entries;
     for (QAction* a : file->actions())
         entries << (a->isSeparator() ? a->objectName() : a->objectName() + "=" + a->text());
-    EXPECT_EQ(entries,
-              (QStringList{"mnuFileAdd=&Browse...", "mnuClearList=&Clear List", "mnuLine4",
-                           "mnuOpenBatch=&Open Batch", "mnuSaveBatch=&Save Batch", "mnuLine1",
-                           "mnuLocateAcro=&Locate Acrobat", "mnuLine5", "mnuFileExit=&Exit"}));
-    EXPECT_FALSE(f.action("mnuLocateAcro")->isVisible());
-    EXPECT_FALSE(f.action("mnuLine5")->isVisible());
+    EXPECT_EQ(entries, (QStringList{"browseAction=&Browse...", "clearListAction=&Clear List",
+                                    "listSeparator", "openBatchAction=&Open Batch",
+                                    "saveBatchAction=&Save Batch", "batchSeparator",
+                                    "locatePdfServerAction=&Locate Acrobat", "locateSeparator",
+                                    "exitAction=&Exit"}));
+    EXPECT_FALSE(f.action("locatePdfServerAction")->isVisible());
+    EXPECT_FALSE(f.action("locateSeparator")->isVisible());
     for (QAction* a : file->actions())
         EXPECT_TRUE(a->shortcut().isEmpty());
 
     QStringList help;
-    for (QAction* a : f.find<QMenu>("mnuHelp")->actions())
+    for (QAction* a : f.find<QMenu>("helpMenu")->actions())
         help << (a->isSeparator() ? a->objectName() : a->objectName() + "=" + a->text());
-    EXPECT_EQ(help,
-              (QStringList{"mnuAbout=About Quirepress", "mnuLine3", "mnuContents=&Contents"}));
+    EXPECT_EQ(help, (QStringList{"aboutAction=About Quirepress", "helpSeparator",
+                                 "contentsAction=&Contents"}));
 }
 
 TEST_F(MainWindowTest, TabVisitsTheControlsInDesignOrderAndTheListStartsWithTheFocus) {
     showWindow();
-    EXPECT_EQ(QApplication::focusWidget(), f.find<QWidget>("lstFiles"));
+    EXPECT_EQ(QApplication::focusWidget(), f.find<QWidget>("batchList"));
     QStringList visited;
-    QWidget* w = f.find<QWidget>("lstFiles");
+    QWidget* w = f.find<QWidget>("batchList");
     for (int i = 0; i < 6; ++i) {
         visited << w->objectName();
         do
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled());
     }
-    EXPECT_EQ(visited, (QStringList{"lstFiles", "txtfiletoadd", "cmdExecute", "cmdAdd", "cmdBrowse",
-                                    "cmdclear"}));
+    EXPECT_EQ(visited, (QStringList{"batchList", "pathEdit", "printButton", "addButton",
+                                    "browseButton", "clearButton"}));
 }
 
 TEST_F(MainWindowTest, TheWindowCannotBeMadeSmallerThanItsDesignButMayGrow) {
@@ -144,18 +144,18 @@ TEST_F(MainWindowTest, TheWindowCannotBeMadeSmallerThanItsDesignButMayGrow) {
     EXPECT_GE(f.window().width(), minimum.width());
     EXPECT_GE(f.window().height(), minimum.height());
 
-    const QRect listBefore = f.find<QWidget>("lstFiles")->geometry();
+    const QRect listBefore = f.find<QWidget>("batchList")->geometry();
     f.window().resize(700, 600);
     QTest::qWait(50);
     EXPECT_EQ(f.window().size(), QSize(700, 600));
-    EXPECT_EQ(f.find<QWidget>("lstFiles")->geometry(), listBefore);
+    EXPECT_EQ(f.find<QWidget>("batchList")->geometry(), listBefore);
     EXPECT_EQ(f.window().statusBar()->width(), 700);
     EXPECT_EQ(f.window().statusBar()->geometry().bottom(), 599);
 }
 
 TEST_F(MainWindowTest, F1OpensHelpFromAnyControlWithAnyModifiers) {
     showWindow();
-    const char* targets[] = {"lstFiles", "txtfiletoadd", "cmdAdd", "cmdExecute"};
+    const char* targets[] = {"batchList", "pathEdit", "addButton", "printButton"};
     const Qt::KeyboardModifiers modifiers[] = {Qt::NoModifier, Qt::ShiftModifier,
                                                Qt::ControlModifier, Qt::AltModifier};
     int expected = 0;
@@ -176,39 +176,39 @@ TEST_F(MainWindowTest, F1OpensHelpFromAnyControlWithAnyModifiers) {
 
     // Held-down F1 repeats releases; only the real one counts.
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_F1, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(f.find<QWidget>("lstFiles"), &repeat);
+    QApplication::sendEvent(f.find<QWidget>("batchList"), &repeat);
     EXPECT_EQ(f.help.paths.size(), expected);
 
     // The Help menu's "&Contents" makes the same call.
-    f.action("mnuContents")->trigger();
+    f.action("contentsAction")->trigger();
     EXPECT_EQ(f.help.paths.last(), helpPath());
     EXPECT_TRUE(f.prompter.boxes.empty());
 }
 
 TEST_F(MainWindowTest, SaveBatchIsEnabledByTheListAtTheMomentTheFileMenuOpens) {
-    auto* file = f.find<QMenu>("mnuFile");
-    QAction* save = f.action("mnuSaveBatch");
+    auto* file = f.find<QMenu>("fileMenu");
+    QAction* save = f.action("saveBatchAction");
     Q_EMIT file->aboutToShow();
     EXPECT_FALSE(save->isEnabled());
 
-    auto* text = f.find<QLineEdit>("txtfiletoadd");
+    auto* text = f.find<QLineEdit>("pathEdit");
     text->setText("/data/a.doc");
-    f.window().cmdAdd_Click();
+    f.window().addTypedPath();
     EXPECT_FALSE(save->isEnabled()) << "the rule applies only when the menu opens";
     Q_EMIT file->aboutToShow();
     EXPECT_TRUE(save->isEnabled());
 
     f.prompter.script(PromptAnswer::Yes);
-    f.window().mnuClearList_Click();
+    f.window().clearList();
     Q_EMIT file->aboutToShow();
     EXPECT_FALSE(save->isEnabled());
 }
 
 TEST_F(MainWindowTest, TheStatusLineSurvivesOpeningAMenu) {
     showWindow();
-    auto* status = f.find<QLabel>("sbPrintStat");
+    auto* status = f.find<QLabel>("statusLabel");
     ASSERT_EQ(status->text(), "Ready");
-    auto* file = f.find<QMenu>("mnuFile");
+    auto* file = f.find<QMenu>("fileMenu");
     file->popup(f.window().mapToGlobal(QPoint(10, 10)));
     QTest::qWait(50);
     f.window().statusBar()->showMessage("Opens a batch file"); // what hovering an entry does
@@ -219,7 +219,7 @@ TEST_F(MainWindowTest, TheStatusLineSurvivesOpeningAMenu) {
 
 TEST_F(MainWindowTest, AssistiveToolsReadWhatTheStatusLineShows) {
     showWindow();
-    auto* status = f.find<QLabel>("sbPrintStat");
+    auto* status = f.find<QLabel>("statusLabel");
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(status);
     ASSERT_NE(accessible, nullptr);
     EXPECT_EQ(accessible->text(QAccessible::Name), "Ready");
@@ -229,14 +229,14 @@ TEST_F(MainWindowTest, AssistiveToolsReadWhatTheStatusLineShows) {
 
 TEST_F(MainWindowTest, EnterPressesAddOrTheFocusedButtonAndEscPressesClear) {
     showWindow();
-    auto* text = f.find<QLineEdit>("txtfiletoadd");
+    auto* text = f.find<QLineEdit>("pathEdit");
     text->setFocus();
     QTest::keyClicks(text, "/data/typed.doc");
     QTest::keyClick(text, Qt::Key_Return);
     EXPECT_EQ(f.listEntries(), QStringList{"/data/typed.doc"});
     EXPECT_TRUE(text->text().isEmpty());
 
-    auto* browse = f.find<QPushButton>("cmdBrowse");
+    auto* browse = f.find<QPushButton>("browseButton");
     browse->setFocus();
     f.dialogs.script(QStringLiteral("/data/browsed.xls"));
     QTest::keyClick(browse, Qt::Key_Enter);
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, EnterPressesAddOrTheFocusedButtonAndEscPressesClear) {
     EXPECT_EQ(f.listEntries().size(), 1);
 
     f.prompter.script(PromptAnswer::Yes);
-    QTest::keyClick(f.find<QWidget>("lstFiles"), Qt::Key_Escape);
+    QTest::keyClick(f.find<QWidget>("batchList"), Qt::Key_Escape);
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].title, "Clear List...");
     EXPECT_TRUE(f.listEntries().isEmpty());

@@ -74,10 +74,10 @@ TEST(QtFileDialogBackendTest, ARealDialogReturnsTheChosenPathOrNothing) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     QtFileDialogBackend backend;
-    FileDialog dlgWrd(backend);
-    dlgWrd.Filter = "Quirepress Files (*.qpb)|*.qpb";
-    dlgWrd.DialogTitle = "Open Quirepress";
-    dlgWrd.InitDir = dir.path();
+    SharedFileDialog shared(backend);
+    shared.setFilter("Quirepress Files (*.qpb)|*.qpb");
+    shared.setTitle("Open Quirepress");
+    shared.setInitialDir(dir.path());
 
     QString seenTitle, seenDir;
     QStringList seenFilters;
@@ -92,20 +92,20 @@ TEST(QtFileDialogBackendTest, ARealDialogReturnsTheChosenPathOrNothing) {
         name->setText("week one.qpb");
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    dlgWrd.ShowOpen();
-    EXPECT_EQ(dlgWrd.FileName, dir.filePath("week one.qpb"));
+    shared.showOpen();
+    EXPECT_EQ(shared.fileName(), dir.filePath("week one.qpb"));
     EXPECT_EQ(seenTitle, "Open Quirepress");
     EXPECT_EQ(seenDir, dir.path());
     EXPECT_EQ(seenFilters, QStringList{"Quirepress Files (*.qpb)"});
 
     // A cancel: nothing comes back, and with CancelError set it is error 32755.
     whenModalOpens([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-    dlgWrd.ShowSave();
-    EXPECT_EQ(dlgWrd.FileName, dir.filePath("week one.qpb"));
-    dlgWrd.CancelError = true;
+    shared.showSave();
+    EXPECT_EQ(shared.fileName(), dir.filePath("week one.qpb"));
+    shared.setThrowsOnCancel(true);
     whenModalOpens([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
     try {
-        dlgWrd.ShowOpen();
+        shared.showOpen();
         FAIL() << "a cancel with CancelError set returned normally";
     } catch (const AppError& error) {
         EXPECT_EQ(error.number(), 32755);
@@ -163,7 +163,7 @@ TEST(QtFileDialogBackendTest, EachUseListsWhatItsFilterShows) {
     f.executableDir = dir.path();
     f.batchFolder = dir.filePath("BatchBin");
     f.dialogBackend = &backend;
-    frmWrdPrint& w = f.window();
+    MainWindow& w = f.window();
     const char* batches = "old.qpb, week.qpb";
     const struct {
         std::string title;
@@ -171,12 +171,12 @@ TEST(QtFileDialogBackendTest, EachUseListsWhatItsFilterShows) {
         std::string filter;
         std::string listed;
     } uses[] = {
-        {"Find Adobe Acrobat", [&] { w.mnuLocateAcro_Click(); }, "Program Files (*)",
+        {"Find Adobe Acrobat", [&] { w.locatePdfServer(); }, "Program Files (*)",
          "BatchBin, helpfiles, quirepress, quirepress-pdf-server"},
-        {"Open Office File", [&] { w.cmdBrowse_Click(); }, "Word Files (*.doc)",
+        {"Open Office File", [&] { w.browseForFile(); }, "Word Files (*.doc)",
          "BatchBin, a.doc, helpfiles"},
-        {"Save Quirepress", [&] { w.mnuSaveBatch_Click(); }, "Quirepress Files (*.qpb)", batches},
-        {"Open Quirepress", [&] { w.mnuOpenBatch_Click(); }, "Quirepress Files (*.qpb)", batches},
+        {"Save Quirepress", [&] { w.saveBatchFile(); }, "Quirepress Files (*.qpb)", batches},
+        {"Open Quirepress", [&] { w.openBatchFile(); }, "Quirepress Files (*.qpb)", batches},
     };
     for (const auto& use : uses) {
         QString title, filter, listed;

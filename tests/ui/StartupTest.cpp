@@ -25,16 +25,18 @@ protected:
     WindowFixture f;
 
     bool locateShown() {
-        return f.action("mnuLocateAcro")->isVisible() && f.action("mnuLine5")->isVisible();
+        return f.action("locatePdfServerAction")->isVisible() &&
+               f.action("locateSeparator")->isVisible();
     }
     bool locateHidden() {
-        return !f.action("mnuLocateAcro")->isVisible() && !f.action("mnuLine5")->isVisible();
+        return !f.action("locatePdfServerAction")->isVisible() &&
+               !f.action("locateSeparator")->isVisible();
     }
     bool isReady() {
-        return f.find<QLabel>("sbPrintStat")->text() == "Ready" &&
-               f.find<QListWidget>("lstFiles")->count() == 0 &&
-               !f.find<QProgressBar>("Progress")->isVisibleTo(&f.window()) &&
-               !f.find<QLabel>("progresslabel")->isVisibleTo(&f.window());
+        return f.find<QLabel>("statusLabel")->text() == "Ready" &&
+               f.find<QListWidget>("batchList")->count() == 0 &&
+               !f.find<QProgressBar>("progressBar")->isVisibleTo(&f.window()) &&
+               !f.find<QLabel>("progressLabel")->isVisibleTo(&f.window());
     }
     // The window sits in the middle of the screen, give or take its estimated frame.
     bool isCentred() {
@@ -51,7 +53,7 @@ protected:
 TEST_F(StartupTest, FirstRunAsksThenStoresTheChosenProgram) {
     f.prompter.script(PromptAnswer::Ok);
     f.dialogs.script(kServer);
-    f.window().Form_Load();
+    f.window().runStartupChecks();
 
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].text, kFirstRunText);
@@ -72,14 +74,14 @@ TEST_F(StartupTest, FirstRunAsksThenStoresTheChosenProgram) {
     EXPECT_TRUE(locateHidden());
     EXPECT_TRUE(isReady());
     EXPECT_TRUE(isCentred());
-    EXPECT_TRUE(f.window().dlgWrd().CancelError);
+    EXPECT_TRUE(f.window().fileDialog().throwsOnCancel());
 }
 
 TEST_F(StartupTest, DecliningRemembersTheRefusalAndOffersLocateAcrobatFromThenOn) {
     f.prompter.script(PromptAnswer::Ok);
     f.dialogs.script(std::nullopt);
     f.prompter.script(PromptAnswer::Ok);
-    f.window().Form_Load();
+    f.window().runStartupChecks();
 
     ASSERT_EQ(f.prompter.boxes.size(), 2u);
     EXPECT_EQ(f.prompter.boxes[1].text, kDeclinedText);
@@ -94,16 +96,16 @@ TEST_F(StartupTest, DecliningRemembersTheRefusalAndOffersLocateAcrobatFromThenOn
     // The next start asks nothing and offers the menu entry again.
     WindowFixture next;
     next.settings = f.settings;
-    next.window().Form_Load();
+    next.window().runStartupChecks();
     EXPECT_TRUE(next.prompter.boxes.empty());
     EXPECT_TRUE(next.dialogs.requests.empty());
-    EXPECT_TRUE(next.action("mnuLocateAcro")->isVisible());
+    EXPECT_TRUE(next.action("locatePdfServerAction")->isVisible());
 }
 
 TEST_F(StartupTest, AStoredPathMeansNoQuestions) {
     f.settings.set("Quirepress/Settings/Acrobat", kServer);
     f.settings.set("Quirepress/Settings/AcroCancelled", "0");
-    f.window().Form_Load();
+    f.window().runStartupChecks();
     EXPECT_TRUE(f.prompter.boxes.empty());
     EXPECT_TRUE(f.dialogs.requests.empty());
     EXPECT_TRUE(locateHidden());
@@ -115,9 +117,9 @@ TEST_F(StartupTest, OnlyANumberEqualToOneCountsAsDeclined) {
     for (const char* declined : {"1", " 1", "1.0", "01"}) {
         WindowFixture g;
         g.settings.set("Quirepress/Settings/AcroCancelled", declined);
-        g.window().Form_Load();
+        g.window().runStartupChecks();
         EXPECT_TRUE(g.prompter.boxes.empty()) << declined;
-        EXPECT_TRUE(g.action("mnuLocateAcro")->isVisible()) << declined;
+        EXPECT_TRUE(g.action("locatePdfServerAction")->isVisible()) << declined;
     }
     // After an unreachable server the flag is "0" and the path empty: ask again. Any other
     // text means not declined as well.
@@ -127,10 +129,10 @@ TEST_F(StartupTest, OnlyANumberEqualToOneCountsAsDeclined) {
         g.settings.set("Quirepress/Settings/Acrobat", "");
         g.prompter.script(PromptAnswer::Ok);
         g.dialogs.script(kServer);
-        g.window().Form_Load();
+        g.window().runStartupChecks();
         EXPECT_EQ(g.prompter.boxes.size(), 1u) << notDeclined;
         EXPECT_EQ(g.settings.get("Quirepress/Settings/Acrobat"), kServer) << notDeclined;
-        EXPECT_FALSE(g.action("mnuLocateAcro")->isVisible()) << notDeclined;
+        EXPECT_FALSE(g.action("locatePdfServerAction")->isVisible()) << notDeclined;
     }
 }
 
@@ -138,7 +140,7 @@ TEST_F(StartupTest, AFailingSettingsStoreIsReportedAndTheProgramGoesOnUncentred)
     f.settings.failReads = true;
     f.prompter.script(PromptAnswer::Ok);
     const QPoint before = f.window().pos();
-    f.window().Form_Load();
+    f.window().runStartupChecks();
 
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].title, "Error...");
@@ -146,7 +148,7 @@ TEST_F(StartupTest, AFailingSettingsStoreIsReportedAndTheProgramGoesOnUncentred)
     EXPECT_EQ(f.prompter.boxes[0].icon, PromptIcon::Critical);
     EXPECT_EQ(f.prompter.boxes[0].buttons, PromptButtons::Ok);
     // The rest of the sequence is skipped: no ready state, no centring.
-    EXPECT_EQ(f.find<QLabel>("sbPrintStat")->text(), QString());
+    EXPECT_EQ(f.find<QLabel>("statusLabel")->text(), QString());
     EXPECT_EQ(f.window().pos(), before);
 }
 
@@ -155,7 +157,7 @@ TEST_F(StartupTest, AFailingWriteAfterTheChoiceKeepsWhatWasWritten) {
     f.dialogs.script(kServer);
     f.settings.failWrites = true;
     f.prompter.script(PromptAnswer::Ok);
-    f.window().Form_Load();
+    f.window().runStartupChecks();
     ASSERT_EQ(f.prompter.boxes.size(), 2u);
     EXPECT_EQ(f.prompter.boxes[1].title, "Error...");
     EXPECT_EQ(f.prompter.boxes[1].text, "Settings cannot be written.");
@@ -163,16 +165,16 @@ TEST_F(StartupTest, AFailingWriteAfterTheChoiceKeepsWhatWasWritten) {
 
 TEST_F(StartupTest, LocateAcrobatStoresAChoiceSilentlyAndIgnoresACancel) {
     f.settings.set("Quirepress/Settings/AcroCancelled", "1");
-    f.window().Form_Load();
+    f.window().runStartupChecks();
     ASSERT_TRUE(locateShown());
 
     f.dialogs.script(std::nullopt);
-    f.window().mnuLocateAcro_Click();
+    f.window().locatePdfServer();
     EXPECT_EQ(f.settings.writes, 0);
     EXPECT_TRUE(f.prompter.boxes.empty());
 
     f.dialogs.script(kServer);
-    f.window().mnuLocateAcro_Click();
+    f.window().locatePdfServer();
     EXPECT_EQ(f.settings.get("Quirepress/Settings/Acrobat"), kServer);
     EXPECT_EQ(f.settings.get("Quirepress/Settings/AcroCancelled"), "0");
     EXPECT_TRUE(f.prompter.boxes.empty());
@@ -184,7 +186,7 @@ TEST_F(StartupTest, LocateAcrobatStoresAChoiceSilentlyAndIgnoresACancel) {
     f.settings.failWrites = true;
     f.dialogs.script(kServer);
     f.prompter.script(PromptAnswer::Ok);
-    f.window().mnuLocateAcro_Click();
+    f.window().locatePdfServer();
     ASSERT_EQ(f.prompter.boxes.size(), 1u);
     EXPECT_EQ(f.prompter.boxes[0].text, "70 Settings cannot be written.");
     EXPECT_EQ(f.prompter.boxes[0].title, "Error...");

@@ -1,16 +1,16 @@
-#include "help/modHelp.h"
+#include "help/HelpLauncher.h"
 
 namespace qp {
 
-QString HelpFilePath(const QString& executableDir) {
+QString HelpLauncher::helpFilePath(const QString& executableDir) {
     return executableDir + QLatin1String(HelpFileRelativePath);
 }
 
-void ShowHelpContents(HelpViewer& viewer, const QString& executableDir, quintptr ownerWindow) {
+void HelpLauncher::showContents(quintptr ownerWindow) const {
     // Called from menu and key handlers: an exception escaping from here would end the
     // program, and a failed help request must never cost the user the batch on screen.
     try {
-        viewer.showContents(HelpFilePath(executableDir), ownerWindow);
+        m_viewer.showContents(helpFilePath(m_executableDir), ownerWindow);
     } catch (...) {
     }
 }

@@ -1,4 +1,4 @@
-#include "batches/modBatches.h"
+#include "batches/BatchFiles.h"
 
 #include "batches/BatchFile.h"
 #include "batches/BatchFileIO.h"
@@ -11,7 +11,7 @@
 #include <exception>
 #include <new>
 
-namespace qp::modBatches {
+namespace qp::BatchFiles {
 
 namespace {
 
@@ -70,43 +70,43 @@ QString userBatchFolder() {
     return dataHome + QStringLiteral("/Quirepress/BatchBin");
 }
 
-void SaveBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& batchFolder,
+void saveBatch(SharedFileDialog& dialog, Prompter& prompter, const QString& batchFolder,
                const QStringList& entries) {
     runTrapped(prompter, [&] {
-        // CancelError is left as the previous use of the shared dialog set it, so a cancel
+        // Throwing on cancel is left as the previous use of the shared dialog set it, so a cancel
         // may come back either as the cancel error or as an empty file name.
-        dlgWrd.Filter = batchFilter;
-        dlgWrd.DialogTitle = QStringLiteral("Save Quirepress");
-        dlgWrd.InitDir = madeFolder(batchFolder);
-        dlgWrd.FileName = QString();
-        dlgWrd.ShowSave();
-        if (dlgWrd.FileName.isEmpty())
+        dialog.setFilter(batchFilter);
+        dialog.setTitle(QStringLiteral("Save Quirepress"));
+        dialog.setInitialDir(madeFolder(batchFolder));
+        dialog.setFileName(QString());
+        dialog.showSave();
+        if (dialog.fileName().isEmpty())
             return;
-        replaceFileContents(dlgWrd.FileName, formatBatch(entries));
+        replaceFileContents(dialog.fileName(), formatBatch(entries));
     });
 }
 
-bool OpenBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& batchFolder,
+bool openBatch(SharedFileDialog& dialog, Prompter& prompter, const QString& batchFolder,
                const std::function<void(const QString&)>& append) {
     bool readWhole = false;
     runTrapped(prompter, [&] {
-        dlgWrd.CancelError = true;
-        dlgWrd.Filter = batchFilter;
-        dlgWrd.DialogTitle = QStringLiteral("Open Quirepress");
-        dlgWrd.InitDir = madeFolder(batchFolder);
-        dlgWrd.FileName = QString();
-        dlgWrd.ShowOpen();
-        if (dlgWrd.FileName.isEmpty())
+        dialog.setThrowsOnCancel(true);
+        dialog.setFilter(batchFilter);
+        dialog.setTitle(QStringLiteral("Open Quirepress"));
+        dialog.setInitialDir(madeFolder(batchFolder));
+        dialog.setFileName(QString());
+        dialog.showOpen();
+        if (dialog.fileName().isEmpty())
             return;
-        appendBatchFile(dlgWrd.FileName, append);
+        appendBatchFile(dialog.fileName(), append);
         readWhole = true;
     });
     return readWhole;
 }
 
-bool OpenBatchFile(Prompter& prompter, const QString& path,
+bool openBatchFile(Prompter& prompter, const QString& path,
                    const std::function<void(const QString&)>& append) {
     return runTrapped(prompter, [&] { appendBatchFile(path, append); });
 }
 
-} // namespace qp::modBatches
+} // namespace qp::BatchFiles

@@ -1,4 +1,4 @@
-#include "batches/modBatches.h"
+#include "batches/BatchFiles.h"
 #include "BatchTestSupport.h"
 #include "core/AppError.h"
 #include "support/Fakes.h"
@@ -20,16 +20,16 @@ using test::FakePrompter;
 const QString batchFilter = QStringLiteral("Quirepress Files (*.qpb)|*.qpb");
 
 // One main window's worth of collaborators: the shared dialog, the message boxes and the list.
-class BatchFiles : public ::testing::Test {
+class BatchFileActions : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     QString batchFolder() const { return dir.filePath("data/Quirepress/BatchBin"); }
 
     void save(const QStringList& entries) {
-        modBatches::SaveBatch(dialog, prompter, batchFolder(), entries);
+        BatchFiles::saveBatch(dialog, prompter, batchFolder(), entries);
     }
     bool open() {
-        return modBatches::OpenBatch(dialog, prompter, batchFolder(),
+        return BatchFiles::openBatch(dialog, prompter, batchFolder(),
                                      [this](const QString& entry) { list.append(entry); });
     }
 
@@ -48,12 +48,12 @@ protected:
 
     QTemporaryDir dir;
     FakeFileDialogBackend backend;
-    FileDialog dialog{backend};
+    SharedFileDialog dialog{backend};
     FakePrompter prompter;
     QStringList list;
 };
 
-TEST_F(BatchFiles, SavesTheExampleListAsItsExactBytesAndOpensItBack) {
+TEST_F(BatchFileActions, SavesTheExampleListAsItsExactBytesAndOpensItBack) {
     backend.script(path("two.qpb"));
     save({QStringLiteral("D:\\a.doc"), QStringLiteral("D:\\b.xls")});
     EXPECT_EQ(test::readBytes(path("two.qpb")),
@@ -65,8 +65,8 @@ TEST_F(BatchFiles, SavesTheExampleListAsItsExactBytesAndOpensItBack) {
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
-TEST_F(BatchFiles, PreparesTheSharedDialogForEachUse) {
-    dialog.FileName = "left over";
+TEST_F(BatchFileActions, PreparesTheSharedDialogForEachUse) {
+    dialog.setFileName("left over");
     backend.script(path("s.qpb"));
     save({"x.doc"});
     backend.script(path("s.qpb"));
@@ -86,28 +86,28 @@ TEST_F(BatchFiles, PreparesTheSharedDialogForEachUse) {
     EXPECT_EQ(openRequest.initDir, batchFolder());
     EXPECT_EQ(openRequest.fileName, "");
     // The dialog keeps what its last use left, for the uses that do not set it themselves.
-    EXPECT_EQ(dialog.FileName, path("s.qpb"));
-    EXPECT_TRUE(dialog.CancelError);
+    EXPECT_EQ(dialog.fileName(), path("s.qpb"));
+    EXPECT_TRUE(dialog.throwsOnCancel());
 }
 
-TEST_F(BatchFiles, SaveLeavesCancelErrorAsThePreviousUseSetIt) {
+TEST_F(BatchFileActions, SaveLeavesThrowingOnCancelAsThePreviousUseSetIt) {
     backend.script(path("a.qpb"));
     save({"a.doc"});
-    EXPECT_FALSE(dialog.CancelError);
-    dialog.CancelError = true;
+    EXPECT_FALSE(dialog.throwsOnCancel());
+    dialog.setThrowsOnCancel(true);
     backend.script(path("b.qpb"));
     save({"b.doc"});
-    EXPECT_TRUE(dialog.CancelError);
+    EXPECT_TRUE(dialog.throwsOnCancel());
 }
 
-TEST_F(BatchFiles, CancellingTheSaveIsSilentBothWays) {
+TEST_F(BatchFileActions, CancellingTheSaveIsSilentBothWays) {
     // First use: the dialog returns normally with an empty file name.
     backend.script(std::nullopt);
     save({"a.doc"});
     // After a batch was opened the dialog reports the cancel as error 32755.
     backend.script(std::nullopt);
     EXPECT_FALSE(open());
-    ASSERT_TRUE(dialog.CancelError);
+    ASSERT_TRUE(dialog.throwsOnCancel());
     backend.script(std::nullopt);
     save({"a.doc"});
 
@@ -115,19 +115,19 @@ TEST_F(BatchFiles, CancellingTheSaveIsSilentBothWays) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
 }
 
-TEST_F(BatchFiles, CancellingTheOpenIsSilentAndAddsNothingWhateverCancelErrorWas) {
+TEST_F(BatchFileActions, CancellingTheOpenIsSilentAndAddsNothingWhetherItThrowsOnCancelOrNot) {
     list = QStringList({"kept.doc"});
     for (const bool cancelError : {false, true}) {
-        dialog.CancelError = cancelError;
+        dialog.setThrowsOnCancel(cancelError);
         backend.script(std::nullopt);
         EXPECT_FALSE(open());
-        EXPECT_TRUE(dialog.CancelError);
+        EXPECT_TRUE(dialog.throwsOnCancel());
     }
     EXPECT_EQ(list, QStringList({"kept.doc"}));
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
-TEST_F(BatchFiles, ASaveThatCannotCreateTheFileShowsNumberAndDescription) {
+TEST_F(BatchFileActions, ASaveThatCannotCreateTheFileShowsNumberAndDescription) {
     prompter.script(PromptAnswer::Ok);
     backend.script(path("no such folder/b.qpb"));
     save({"a.doc"});
@@ -135,14 +135,14 @@ TEST_F(BatchFiles, ASaveThatCannotCreateTheFileShowsNumberAndDescription) {
     EXPECT_FALSE(QFileInfo::exists(path("no such folder")));
 }
 
-TEST_F(BatchFiles, ASaveIntoAFolderNobodyMayWriteShowsPermissionDenied) {
+TEST_F(BatchFileActions, ASaveIntoAFolderNobodyMayWriteShowsPermissionDenied) {
     prompter.script(PromptAnswer::Ok);
     backend.script(QStringLiteral("/sys/quirepress-batch.qpb"));
     save({"a.doc"});
     expectOneErrorBox("70 Permission denied: /sys/quirepress-batch.qpb");
 }
 
-TEST_F(BatchFiles, ASaveThatFailsPartWayKeepsTheOldFileAndSaysSo) {
+TEST_F(BatchFileActions, ASaveThatFailsPartWayKeepsTheOldFileAndSaysSo) {
     const QByteArray old = "\"C:\\old.doc\"\r\n";
     ASSERT_TRUE(test::writeBytes(path("batch.qpb"), old));
     QStringList many;
@@ -165,7 +165,7 @@ TEST_F(BatchFiles, ASaveThatFailsPartWayKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(test::readBytes(path("batch.qpb")), old);
 }
 
-TEST_F(BatchFiles, SavingOverAnOldBatchReplacesItWhole) {
+TEST_F(BatchFileActions, SavingOverAnOldBatchReplacesItWhole) {
     ASSERT_TRUE(test::writeBytes(path("old.qpb"), "\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n"));
     backend.script(path("old.qpb"));
     save({"only.doc"});
@@ -173,7 +173,7 @@ TEST_F(BatchFiles, SavingOverAnOldBatchReplacesItWhole) {
     EXPECT_TRUE(prompter.boxes.empty());
 }
 
-TEST_F(BatchFiles, KeepsANameTypedWithoutExtensionAndMakesTheUsersOwnBatchFolder) {
+TEST_F(BatchFileActions, KeepsANameTypedWithoutExtensionAndMakesTheUsersOwnBatchFolder) {
     backend.script(path("monday"));
     save({"a.doc"});
     EXPECT_TRUE(QFileInfo(path("monday")).isFile());
@@ -185,14 +185,14 @@ TEST_F(BatchFiles, KeepsANameTypedWithoutExtensionAndMakesTheUsersOwnBatchFolder
 
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", "/srv/data");
-    EXPECT_EQ(modBatches::userBatchFolder(), "/srv/data/Quirepress/BatchBin");
+    EXPECT_EQ(BatchFiles::userBatchFolder(), "/srv/data/Quirepress/BatchBin");
     qputenv("XDG_DATA_HOME", "relative/data");
-    EXPECT_EQ(modBatches::userBatchFolder(),
+    EXPECT_EQ(BatchFiles::userBatchFolder(),
               QDir::homePath() + "/.local/share/Quirepress/BatchBin");
     qputenv("XDG_DATA_HOME", dataHome);
 }
 
-TEST_F(BatchFiles, SavesAnEmptyListAsAnEmptyFileThatOpensAsTrue) {
+TEST_F(BatchFileActions, SavesAnEmptyListAsAnEmptyFileThatOpensAsTrue) {
     backend.script(path("empty.qpb"));
     save({});
     EXPECT_EQ(QFileInfo(path("empty.qpb")).size(), 0);
@@ -203,7 +203,7 @@ TEST_F(BatchFiles, SavesAnEmptyListAsAnEmptyFileThatOpensAsTrue) {
     EXPECT_EQ(list, QStringList({"already.doc"}));
 }
 
-TEST_F(BatchFiles, OpeningAppendsAfterTheEntriesAlreadyListed) {
+TEST_F(BatchFileActions, OpeningAppendsAfterTheEntriesAlreadyListed) {
     ASSERT_TRUE(test::writeBytes(path("b.qpb"), "\"b.doc\"\r\n\"a.doc\""));
     list = QStringList({"a.doc"});
     backend.script(path("b.qpb"));
@@ -213,7 +213,7 @@ TEST_F(BatchFiles, OpeningAppendsAfterTheEntriesAlreadyListed) {
     EXPECT_EQ(list, QStringList({"a.doc", "b.doc", "a.doc", "b.doc", "a.doc"}));
 }
 
-TEST_F(BatchFiles, OpeningAFileThatDoesNotExistShowsTheErrorAndAddsNothing) {
+TEST_F(BatchFileActions, OpeningAFileThatDoesNotExistShowsTheErrorAndAddsNothing) {
     list = QStringList({"kept.doc"});
     prompter.script(PromptAnswer::Ok);
     backend.script(path("typed name.qpb"));
@@ -222,12 +222,12 @@ TEST_F(BatchFiles, OpeningAFileThatDoesNotExistShowsTheErrorAndAddsNothing) {
     EXPECT_EQ(list, QStringList({"kept.doc"}));
 }
 
-TEST_F(BatchFiles, AFullListStopsTheOpenAndKeepsWhatWasAdded) {
+TEST_F(BatchFileActions, AFullListStopsTheOpenAndKeepsWhatWasAdded) {
     ASSERT_TRUE(test::writeBytes(path("three.qpb"), "\"1.doc\"\r\n\"2.doc\"\r\n\"3.doc\"\r\n"));
     prompter.script(PromptAnswer::Ok);
     backend.script(path("three.qpb"));
     const bool result =
-        modBatches::OpenBatch(dialog, prompter, batchFolder(), [this](const QString& entry) {
+        BatchFiles::openBatch(dialog, prompter, batchFolder(), [this](const QString& entry) {
             if (list.size() == 2)
                 throw AppError(ErrorNumber::ListFull, QStringLiteral("The batch list is full."));
             list.append(entry);
@@ -237,14 +237,14 @@ TEST_F(BatchFiles, AFullListStopsTheOpenAndKeepsWhatWasAdded) {
     EXPECT_EQ(list, QStringList({"1.doc", "2.doc"}));
 }
 
-TEST_F(BatchFiles, OpensABatchWrittenByTheWindowsVersion) {
+TEST_F(BatchFileActions, OpensABatchWrittenByTheWindowsVersion) {
     ASSERT_TRUE(test::writeBytes(path("ansi.qpb"), "\"C:\\Caf\xe9\\r\x80sum\xe9.doc\"\r\n"));
     backend.script(path("ansi.qpb"));
     EXPECT_TRUE(open());
     EXPECT_EQ(list, QStringList({QStringLiteral("C:\\Café\\r€sumé.doc")}));
 }
 
-TEST_F(BatchFiles, KeepsEveryNonAsciiPathThroughSaveAndOpen) {
+TEST_F(BatchFileActions, KeepsEveryNonAsciiPathThroughSaveAndOpen) {
     const QStringList entries = {QStringLiteral("/home/zoë/Übersicht 2026.xls"),
                                  QStringLiteral("/srv/共有/報告書.doc"),
                                  QStringLiteral("/tmp/Ελληνικά 😀.pdf")};

@@ -12,11 +12,11 @@ namespace qp {
 
 // The About window: logo, name, version, web address, what the program does and the
 // disclaimer. It keeps no state: each opening builds it afresh and closing destroys it.
-class frmAbout : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     // Builds the window, shows it application-modal with no owner and returns once it has
     // been closed (OK, Enter, Esc or the close button) and destroyed.
@@ -34,20 +34,18 @@ protected:
 
 private:
     void buildControls();
-    void Form_Load();
-    void cmdOK_Click();
     void centreOnScreen();
 
     TwipScale m_twips;
     QSize m_outerSizeWhenCentred;
 
-    QLabel* picIcon = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblDescription = nullptr;
-    QLabel* lblDisclaimer = nullptr;
-    QPushButton* cmdOK = nullptr;
+    QLabel* m_logoLabel = nullptr;
+    QLabel* m_titleLabel = nullptr;
+    QLabel* m_versionLabel = nullptr;
+    QLabel* m_addressLabel = nullptr;
+    QLabel* m_descriptionLabel = nullptr;
+    QLabel* m_disclaimerLabel = nullptr;
+    QPushButton* m_okButton = nullptr;
 };
 
 } // namespace qp

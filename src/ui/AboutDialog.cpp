@@ -1,4 +1,4 @@
-#include "ui/AboutWindow.h"
+#include "ui/AboutDialog.h"
 
 #include <QApplication>
 #include <QFont>
@@ -20,7 +20,7 @@ namespace {
 constexpr int ClientWidthTwips = 5790;
 constexpr int ClientHeightTwips = 3495;
 
-// The logo's own size in pixels at 96 dpi; picIcon adds a 2 pixel sunken border around it.
+// The logo's own size in pixels at 96 dpi; m_logoLabel adds a 2 pixel sunken border around it.
 constexpr int LogoWidth = 116;
 constexpr int LogoHeight = 68;
 
@@ -113,9 +113,9 @@ QPixmap drawLogo(double scale, double deviceRatio) {
 
 } // namespace
 
-const char* const frmAbout::MakerAddress = "qp.example.org";
+const char* const AboutDialog::MakerAddress = "qp.example.org";
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     // Lengths scale with the desktop's font scaling, as the fonts given in points do.
     m_twips = TwipScale(logicalDpiX());
     setWindowTitle(QStringLiteral("About Quirepress"));
@@ -127,10 +127,11 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     setFont(dialogFont);
 
     buildControls();
-    Form_Load();
+    m_versionLabel->setText(versionText());
+    centreOnScreen();
 }
 
-void frmAbout::buildControls() {
+void AboutDialog::buildControls() {
     QFont boldFont = font();
     boldFont.setBold(true);
     QFont addressFont = boldFont;
@@ -139,66 +140,61 @@ void frmAbout::buildControls() {
     QPalette black = palette();
     black.setColor(QPalette::WindowText, Qt::black);
 
-    picIcon = new QLabel(this);
-    picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(m_twips.rect(120, 120, 1800, 1080));
-    picIcon->setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // two pixels each side
-    picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picIcon->setPixmap(drawLogo(m_twips.factor(), devicePixelRatioF()));
+    m_logoLabel = new QLabel(this);
+    m_logoLabel->setObjectName(QStringLiteral("logoLabel"));
+    m_logoLabel->setGeometry(m_twips.rect(120, 120, 1800, 1080));
+    m_logoLabel->setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // two pixels each side
+    m_logoLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_logoLabel->setPixmap(drawLogo(m_twips.factor(), devicePixelRatioF()));
 
-    lblTitle = new QLabel(QStringLiteral("Quirepress"), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(m_twips.rect(2640, 240, 2445, 240));
-    lblTitle->setFont(boldFont);
-    lblTitle->setPalette(black);
+    m_titleLabel = new QLabel(QStringLiteral("Quirepress"), this);
+    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    m_titleLabel->setGeometry(m_twips.rect(2640, 240, 2445, 240));
+    m_titleLabel->setFont(boldFont);
+    m_titleLabel->setPalette(black);
 
-    lblVersion = new QLabel(QStringLiteral("Version 1.02"), this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(m_twips.rect(2640, 600, 1845, 225));
+    m_versionLabel = new QLabel(QStringLiteral("Version 1.02"), this);
+    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
+    m_versionLabel->setGeometry(m_twips.rect(2640, 600, 1845, 225));
 
-    Label1 = new QLabel(QString::fromLatin1(MakerAddress), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(m_twips.rect(2640, 840, 1815, 255));
-    Label1->setFont(addressFont);
+    m_addressLabel = new QLabel(QString::fromLatin1(MakerAddress), this);
+    m_addressLabel->setObjectName(QStringLiteral("addressLabel"));
+    m_addressLabel->setGeometry(m_twips.rect(2640, 840, 1815, 255));
+    m_addressLabel->setFont(addressFont);
     QPalette blue = palette();
     blue.setColor(QPalette::WindowText, AddressBlue);
-    Label1->setPalette(blue);
-    Label1->setTextInteractionFlags(Qt::NoTextInteraction); // shown, not followed
+    m_addressLabel->setPalette(blue);
+    m_addressLabel->setTextInteractionFlags(Qt::NoTextInteraction); // shown, not followed
 
-    lblDescription = new QLabel(QString::fromLatin1(DescriptionText), this);
-    lblDescription->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription->setGeometry(m_twips.rect(120, 1320, 5565, 930));
-    lblDescription->setWordWrap(true);
-    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblDescription->setPalette(black);
+    m_descriptionLabel = new QLabel(QString::fromLatin1(DescriptionText), this);
+    m_descriptionLabel->setObjectName(QStringLiteral("descriptionLabel"));
+    m_descriptionLabel->setGeometry(m_twips.rect(120, 1320, 5565, 930));
+    m_descriptionLabel->setWordWrap(true);
+    m_descriptionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_descriptionLabel->setPalette(black);
 
-    lblDisclaimer = new QLabel(QString::fromLatin1(DisclaimerText), this);
-    lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setGeometry(m_twips.rect(120, 2520, 3870, 825));
-    lblDisclaimer->setWordWrap(true);
-    lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblDisclaimer->setPalette(black);
+    m_disclaimerLabel = new QLabel(QString::fromLatin1(DisclaimerText), this);
+    m_disclaimerLabel->setObjectName(QStringLiteral("disclaimerLabel"));
+    m_disclaimerLabel->setGeometry(m_twips.rect(120, 2520, 3870, 825));
+    m_disclaimerLabel->setWordWrap(true);
+    m_disclaimerLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_disclaimerLabel->setPalette(black);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(m_twips.rect(4440, 3000, 1260, 345));
-    cmdOK->setDefault(true);
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setGeometry(m_twips.rect(4440, 3000, 1260, 345));
+    m_okButton->setDefault(true);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-QString frmAbout::versionText() {
+QString AboutDialog::versionText() {
     return QStringLiteral("Version %1.%2.%3")
         .arg(QP_VERSION_MAJOR)
         .arg(QP_VERSION_MINOR)
         .arg(QP_VERSION_PATCH);
 }
 
-void frmAbout::Form_Load() {
-    lblVersion->setText(versionText());
-    centreOnScreen();
-}
-
-void frmAbout::centreOnScreen() {
+void AboutDialog::centreOnScreen() {
     // The native window exists from here on, so the frame is counted where the platform
     // knows it before the window is mapped.
     winId();
@@ -213,7 +209,7 @@ void frmAbout::centreOnScreen() {
          screenRect.y() + screenRect.height() / 2 - outer.height() / 2);
 }
 
-void frmAbout::showEvent(QShowEvent* event) {
+void AboutDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Some window managers tell the frame's size only once the window is on screen;
     // centre again on the outer size they report.
@@ -224,11 +220,7 @@ void frmAbout::showEvent(QShowEvent* event) {
     });
 }
 
-void frmAbout::cmdOK_Click() {
-    accept();
-}
-
-void frmAbout::paintEvent(QPaintEvent* event) {
+void AboutDialog::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter p(this);
     const int lineWidth = qMax(1, qRound(m_twips.factor()));
@@ -245,10 +237,10 @@ void frmAbout::paintEvent(QPaintEvent* event) {
                EtchShadow);
 }
 
-void frmAbout::showModal() {
+void AboutDialog::showModal() {
     // Built here and destroyed on return: nothing of one opening survives to the next.
-    frmAbout window;
-    window.exec();
+    AboutDialog dialog;
+    dialog.exec();
 }
 
 } // namespace qp

@@ -7,9 +7,9 @@
 #include <QStringList>
 #include <functional>
 
-namespace qp::modBatches {
+namespace qp::BatchFiles {
 
-// Largest batch file OpenBatch reads. Even a full list of 32767 entries of the longest paths
+// Largest batch file openBatch reads. Even a full list of 32767 entries of the longest paths
 // the system allows stays below it; anything bigger is not a batch file.
 constexpr qint64 MaxBatchFileBytes = 160 * 1024 * 1024;
 
@@ -26,19 +26,19 @@ inline bool isBatchFile(const QString& path) {
 // Shows the Save dialog, starting in batchFolder (created, for its owner only, when missing),
 // and writes the entries; all failures handled inside (messages via prompter). A failed save
 // leaves an existing file as it was.
-void SaveBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& batchFolder,
+void saveBatch(SharedFileDialog& dialog, Prompter& prompter, const QString& batchFolder,
                const QStringList& entries);
 
 // Shows the Open dialog, starting in batchFolder, and appends the file's entries through `append`,
 // in file order. Returns true when a file was chosen and read whole. `append` may throw AppError
 // (e.g. the list is full); that is handled like any other failure: "Error..." box with number + " "
 // + description, result false, entries already appended stay.
-bool OpenBatch(FileDialog& dlgWrd, Prompter& prompter, const QString& batchFolder,
+bool openBatch(SharedFileDialog& dialog, Prompter& prompter, const QString& batchFolder,
                const std::function<void(const QString&)>& append);
 
-// What OpenBatch does once the user has chosen the file at `path`, with the same failure
+// What openBatch does once the user has chosen the file at `path`, with the same failure
 // handling; for batch files given to the program on its command line.
-bool OpenBatchFile(Prompter& prompter, const QString& path,
+bool openBatchFile(Prompter& prompter, const QString& path,
                    const std::function<void(const QString&)>& append);
 
-} // namespace qp::modBatches
+} // namespace qp::BatchFiles

@@ -8,9 +8,9 @@ namespace qp {
 
 // The two settings that tell where the PDF printing program is and whether the user
 // declined to locate it.
-class AcrobatSettings {
+class PdfServerSettings {
 public:
-    explicit AcrobatSettings(SettingsStore& store) : m_store(store) {}
+    explicit PdfServerSettings(SettingsStore& store) : m_store(store) {}
 
     static QString application() { return QStringLiteral("Quirepress"); }
     static QString section() { return QStringLiteral("Settings"); }
