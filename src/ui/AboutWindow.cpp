@@ -1,4 +1,5 @@
 #include "ui/AboutWindow.h"
+#include "core/Messages.h"
 
 #include <QApplication>
 #include <QFont>
@@ -146,7 +147,7 @@ void frmAbout::buildControls() {
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picIcon->setPixmap(drawLogo(m_twips.factor(), devicePixelRatioF()));
 
-    lblTitle = new QLabel(QStringLiteral("Quirepress"), this);
+    lblTitle = new QLabel(messages::applicationTitle(), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setGeometry(m_twips.rect(2640, 240, 2445, 240));
     lblTitle->setFont(boldFont);

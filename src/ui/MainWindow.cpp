@@ -2,6 +2,7 @@
 
 #include "batches/modBatches.h"
 #include "core/AppError.h"
+#include "core/Messages.h"
 #include "core/Prompter.h"
 #include "help/modHelp.h"
 #include "printing/Automation.h"
@@ -72,7 +73,7 @@ frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
                                             m_services.programStarter, m_services.conversation)) {
     initIconResources();
     setObjectName(QStringLiteral("frmWrdPrint"));
-    setWindowTitle(QStringLiteral("Quirepress"));
+    setWindowTitle(messages::applicationTitle());
     setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
     if (QScreen* s = screen())
         m_twips = TwipScale(s->logicalDotsPerInch());
@@ -414,7 +415,7 @@ void frmWrdPrint::cmdBrowse_Click() {
             return;
         m_services.prompter.tell(QString::number(error.number()) + QLatin1Char(' ') +
                                      error.description(),
-                                 QStringLiteral("Error..."), PromptIcon::Critical);
+                                 messages::errorTitle(), PromptIcon::Critical);
     }
 }
 
