@@ -32,13 +32,17 @@ function(qp_shared_headers name)
     set_property(GLOBAL APPEND PROPERTY QP_SHARED_HEADERS ${ARGN})
 endfunction()
 
-# qp_layer_library(<name> <folder below src/> [MATCHING <regex>] [EXCLUDING <regex>]
+# qp_layer_library(<name> <folder below src/> [RECURSE] [MATCHING <regex>] [EXCLUDING <regex>]
 #                  [EXTRA <files below src/...>] [LIBS <libraries...>])
-# A static library of the .cpp and .h files directly in the folder (file names filtered by
-# MATCHING/EXCLUDING), publicly linking LIBS.
+# A static library of the .cpp and .h files in the folder (and its subfolders with RECURSE;
+# file names filtered by MATCHING/EXCLUDING), publicly linking LIBS.
 function(qp_layer_library name folder)
-    cmake_parse_arguments(ARG "" "MATCHING;EXCLUDING" "EXTRA;LIBS" ${ARGN})
-    file(GLOB files CONFIGURE_DEPENDS RELATIVE "${QP_SRC_DIR}"
+    cmake_parse_arguments(ARG "RECURSE" "MATCHING;EXCLUDING" "EXTRA;LIBS" ${ARGN})
+    set(glob GLOB)
+    if(ARG_RECURSE)
+        set(glob GLOB_RECURSE)
+    endif()
+    file(${glob} files CONFIGURE_DEPENDS RELATIVE "${QP_SRC_DIR}"
         "${QP_SRC_DIR}/${folder}/*.cpp" "${QP_SRC_DIR}/${folder}/*.h")
     get_property(shared GLOBAL PROPERTY QP_SHARED_HEADERS)
     set(sources "")

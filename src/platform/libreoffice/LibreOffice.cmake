@@ -56,7 +56,7 @@ add_custom_command(
     VERBATIM)
 add_custom_target(qp_uno_headers DEPENDS "${QP_UNO_STAMP}")
 
-qp_layer_library(qp_libreoffice platform/libreoffice LIBS qp_printing qp_cups)
+qp_layer_library(qp_libreoffice platform/libreoffice RECURSE LIBS qp_printing qp_cups)
 add_dependencies(qp_libreoffice qp_uno_headers)
 # UNO headers and defines stay private: the adapter's own headers do not show UNO types.
 target_include_directories(qp_libreoffice PRIVATE "${QP_UNO_HEADERS}" "${QP_LO_SDK_DIR}/include")
