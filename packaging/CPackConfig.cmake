@@ -21,12 +21,16 @@ set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# LibreOffice must print, so its full core (not the -nogui one) comes with the three programs.
+# The libraries the programs link are found by dpkg-shlibdeps, with the versions they need.
+# The UNO runtime lies outside the linker's folders, in the office's program folder.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${QP_LIBREOFFICE_DIR}/program")
+# What the programs start or load by name, which no linker sees: LibreOffice (its full core, not
+# the -nogui one, with the three programs that print), the CUPS client, a session bus and Qt's
+# platform plugins.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libreoffice-core, libreoffice-writer, libreoffice-calc, libreoffice-impress, \
-cups-client, libcups2, \
-libqt6core6, libqt6gui6, libqt6widgets6, libqt6dbus6, qt6-qpa-plugins, \
-libpoppler-cpp0v5, default-dbus-session-bus | dbus-session-bus, libc6, libstdc++6, libgcc-s1")
+cups-client, default-dbus-session-bus | dbus-session-bus, qt6-qpa-plugins")
 # Help opens with the desktop's handler for .chm files.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xchm | kchmviewer | okular-extra-backends")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/postinst)

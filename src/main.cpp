@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
+#include "core/Messages.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
@@ -20,7 +21,7 @@
 namespace {
 
 void nameApplication() {
-    QCoreApplication::setApplicationName(QStringLiteral("Quirepress"));
+    QCoreApplication::setApplicationName(qp::messages::applicationTitle());
     QCoreApplication::setApplicationVersion(qp::CommandLine::version());
 }
 
@@ -37,7 +38,7 @@ int printFromShell(const QStringList& files) {
     // Before anything else touches the session bus.
     qp::SessionBusForRun bus;
     if (!bus.problem().isEmpty()) {
-        err << QStringLiteral("quirepress: ") << bus.problem() << '\n';
+        err << qp::messages::shellPrefix() << bus.problem() << '\n';
         err.flush();
     }
     qp::LibreOfficeAutomation office(settings);

@@ -16,7 +16,7 @@
 #include "support/ListRunView.h"
 #include "support/PrivateCups.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -100,7 +100,7 @@ void endPdfServer() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     if (!QDBusConnection::sessionBus().isConnected()) {
         std::fprintf(stderr, "bench_pdf needs a D-Bus session bus (run it under "
                              "dbus-run-session)\n");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
 
 #include <QString>
@@ -12,10 +13,10 @@ class PdfServerSettings {
 public:
     explicit PdfServerSettings(SettingsStore& store) : m_store(store) {}
 
-    static QString application() { return QStringLiteral("Quirepress"); }
-    static QString section() { return QStringLiteral("Settings"); }
-    static QString pathKey() { return QStringLiteral("Acrobat"); }
-    static QString declinedKey() { return QStringLiteral("AcroCancelled"); }
+    static QString application() { return settings::application(); }
+    static QString section() { return settings::section(); }
+    static QString pathKey() { return settings::acrobatKey(); }
+    static QString declinedKey() { return settings::acrobatDeclinedKey(); }
 
     QString path() { return m_store.read(application(), section(), pathKey()); }
     // Declined only when the stored text is a number equal to 1 ("1", " 1", "1.0");

@@ -4,6 +4,8 @@
 #include "batches/BatchFileIO.h"
 #include "batches/BatchFiles.h"
 #include "core/AppError.h"
+#include "core/Messages.h"
+#include "core/SettingsKeys.h"
 #include "printing/BatchRun.h"
 
 #include <QCoreApplication>
@@ -21,8 +23,8 @@ QString oneLine(QString text) {
     return text.simplified();
 }
 
-bool sameName(const QString& a, const char* b) {
-    return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -30,8 +32,8 @@ bool sameName(const QString& a, const char* b) {
 QString ReadOnlySettings::read(const QString& application, const QString& section,
                                const QString& key) {
     const QString value = m_stored.read(application, section, key);
-    if (value.isEmpty() && sameName(application, "Quirepress") && sameName(section, "Settings") &&
-        sameName(key, "Acrobat"))
+    if (value.isEmpty() && sameName(application, settings::application()) &&
+        sameName(section, settings::section()) && sameName(key, settings::acrobatKey()))
         return m_pdfServer;
     return value;
 }
@@ -100,7 +102,7 @@ PromptAnswer ShellRunView::ask(const QString& text, const QString&, PromptButton
     m_ended = true;
     QString message = text;
     message.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    writeLine(QStringLiteral("quirepress: ") + message);
+    writeLine(messages::shellPrefix() + message);
     return PromptAnswer::Ok;
 }
 

@@ -1,12 +1,13 @@
 #include "app/StartupChecks.h"
 
 #include "core/AppError.h"
+#include "core/Messages.h"
 
 namespace qp {
 
 namespace {
 
-const QString kTitleError = QStringLiteral("Error...");
+const QString kTitleError = messages::errorTitle();
 
 // The file dialog on Linux lists executable files for "*.exe", since programs there have no
 // such ending.

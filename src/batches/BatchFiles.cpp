@@ -4,6 +4,7 @@
 #include "batches/BatchFileIO.h"
 #include "batches/FileErrors.h"
 #include "core/AppError.h"
+#include "core/Messages.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,7 +17,7 @@ namespace qp::BatchFiles {
 namespace {
 
 const QString batchFilter = QStringLiteral("Quirepress Files (*.qpb)|*.qpb");
-const QString errorTitle = QStringLiteral("Error...");
+const QString errorTitle = messages::errorTitle();
 
 // Created on first use; a folder that cannot be made leaves the dialog to start where the
 // platform's dialog chooses.
@@ -52,7 +53,7 @@ template <typename Use> bool runTrapped(Prompter& prompter, Use&& use) {
         if (error.number() != ErrorNumber::CancelError)
             reportFailure(prompter, error.number(), error.description());
     } catch (const std::bad_alloc&) {
-        reportFailure(prompter, FileErrorNumber::OutOfMemory, QStringLiteral("Out of memory"));
+        reportFailure(prompter, FileErrorNumber::OutOfMemory, messages::outOfMemory());
     } catch (const std::exception& error) {
         reportFailure(prompter, FileErrorNumber::PathFileAccessError,
                       QString::fromLocal8Bit(error.what()));

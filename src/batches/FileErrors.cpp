@@ -1,4 +1,5 @@
 #include "batches/FileErrors.h"
+#include "core/Messages.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,14 +30,14 @@ AppError fileError(int errnoValue, const QString& path, FileAction action) {
     switch (errnoValue) {
     case ENOENT:
         if (!folderExists(path))
-            return describe(ErrorNumber::PathNotFound, QStringLiteral("Path not found"), path);
+            return describe(ErrorNumber::PathNotFound, messages::pathNotFound(), path);
         if (action == FileAction::Read)
             return describe(ErrorNumber::FileNotFound, QStringLiteral("File not found"), path);
         // The folder is there but refuses new files (a virtual file system, for one).
         return describe(FileErrorNumber::PathFileAccessError,
                         QStringLiteral("Path/File access error"), path);
     case ENOTDIR:
-        return describe(ErrorNumber::PathNotFound, QStringLiteral("Path not found"), path);
+        return describe(ErrorNumber::PathNotFound, messages::pathNotFound(), path);
     case EACCES:
     case EPERM:
     case EROFS:
@@ -58,7 +59,7 @@ AppError fileError(int errnoValue, const QString& path, FileAction action) {
     case ENFILE:
         return describe(FileErrorNumber::TooManyFiles, QStringLiteral("Too many files"), path);
     case ENOMEM:
-        return describe(FileErrorNumber::OutOfMemory, QStringLiteral("Out of memory"), path);
+        return describe(FileErrorNumber::OutOfMemory, messages::outOfMemory(), path);
     default:
         return AppError(FileErrorNumber::PathFileAccessError,
                         QStringLiteral("Path/File access error: %1 (%2)")

@@ -1,6 +1,7 @@
 #include "platform/CupsPrinters.h"
 
 #include "core/AppError.h"
+#include "core/Messages.h"
 #include "platform/CupsRefusal.h"
 
 #include <cups/cups.h>
@@ -19,9 +20,7 @@ QString CupsPrinters::defaultDestination() const {
 QString CupsPrinters::requireDefaultDestination() const {
     const QString name = defaultDestination();
     if (name.isEmpty())
-        throw AppError(ErrorNumber::NoDefaultPrinter,
-                       QStringLiteral("There is no default printer set up.  You must have a "
-                                      "default printer to use this utility"));
+        throw AppError(ErrorNumber::NoDefaultPrinter, messages::noDefaultPrinter());
     return name;
 }
 

@@ -1,7 +1,9 @@
 #include "printing/BatchRun.h"
 
 #include "core/AppError.h"
+#include "core/Messages.h"
 #include "core/Prompter.h"
+#include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
 #include "printing/Automation.h"
 #include "printing/BatchRunView.h"
@@ -15,8 +17,8 @@ namespace qp {
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString SettingsApplication = QStringLiteral("Quirepress");
-const QString SettingsSection = QStringLiteral("Settings");
+const QString SettingsApplication = settings::application();
+const QString SettingsSection = settings::section();
 
 // Failures that are not AppErrors (a library's own exception) still end the run with a
 // number the user can report.
@@ -70,7 +72,7 @@ void BatchRun::run() {
     } catch (const AppError& error) {
         endAfterFailure(error.number(), error.description());
     } catch (const std::bad_alloc&) {
-        endAfterFailure(ErrorNumber::ListFull, QStringLiteral("Out of memory"));
+        endAfterFailure(ErrorNumber::ListFull, messages::outOfMemory());
     } catch (const std::exception& error) {
         endAfterFailure(UnexpectedFailure, QString::fromLocal8Bit(error.what()));
     } catch (...) {
@@ -81,13 +83,13 @@ void BatchRun::run() {
 void BatchRun::runStarted() {
     const int entryCount = m_view.entryCount();
     if (entryCount > std::numeric_limits<qint16>::max())
-        throw AppError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+        throw AppError(ErrorNumber::Overflow, messages::overflow());
     const int lastPosition = entryCount - 1;
 
     settlePendingPath();
     m_view.startProgress(entryCount);
     const QString acrobatPath =
-        m_settings.read(SettingsApplication, SettingsSection, QStringLiteral("Acrobat"));
+        m_settings.read(SettingsApplication, SettingsSection, settings::acrobatKey());
     m_view.showBusyPointer();
 
     if (!printEntries(lastPosition, acrobatPath))
@@ -182,9 +184,8 @@ void BatchRun::endAfterFailure(long number, const QString& description) {
 
 void BatchRun::endWithoutDefaultPrinter() {
     attempt([&] {
-        m_prompter.tell(QStringLiteral("There is no default printer set up.  You must have a "
-                                       "default printer to use this utility"),
-                        QStringLiteral("No default printer..."), PromptIcon::Exclamation);
+        m_prompter.tell(messages::noDefaultPrinter(), QStringLiteral("No default printer..."),
+                        PromptIcon::Exclamation);
     });
     // The document was opened for printing; leave nothing of it open in the application.
     if (m_document)
@@ -199,9 +200,8 @@ void BatchRun::endWithoutAcrobat() {
     long settingsFailureNumber = 0;
     QString settingsFailure;
     try {
-        m_settings.write(SettingsApplication, SettingsSection, QStringLiteral("Acrobat"),
-                         QString());
-        m_settings.write(SettingsApplication, SettingsSection, QStringLiteral("AcroCancelled"),
+        m_settings.write(SettingsApplication, SettingsSection, settings::acrobatKey(), QString());
+        m_settings.write(SettingsApplication, SettingsSection, settings::acrobatDeclinedKey(),
                          QStringLiteral("0"));
         settingsWritten = true;
     } catch (const AppError& error) {
@@ -236,7 +236,7 @@ void BatchRun::endWithError(long number, const QString& description) {
 void BatchRun::tellError(long number, const QString& description) {
     m_prompter.tell(QStringLiteral("Error: ") + QString::number(number) + CrLf + description +
                         CrLf + QStringLiteral("As a result the batch will be terminated."),
-                    QStringLiteral("Error..."), PromptIcon::Critical);
+                    messages::errorTitle(), PromptIcon::Critical);
 }
 
 void BatchRun::releaseDocument() {

@@ -1,6 +1,7 @@
 #include "printing/OfficePrinter.h"
 
 #include "core/AppError.h"
+#include "core/Messages.h"
 #include "printing/Automation.h"
 #include "printing/BatchRunView.h"
 
@@ -24,7 +25,7 @@ qint16 toSheetCount(const QVariant& value) {
     const double rounded = std::nearbyint(count);
     if (rounded < std::numeric_limits<qint16>::min() ||
         rounded > std::numeric_limits<qint16>::max())
-        throw AppError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+        throw AppError(ErrorNumber::Overflow, messages::overflow());
     return static_cast<qint16>(rounded);
 }
 

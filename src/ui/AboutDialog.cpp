@@ -1,5 +1,7 @@
 #include "ui/AboutDialog.h"
 
+#include "core/Messages.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
@@ -147,7 +149,7 @@ void AboutDialog::buildControls() {
     m_logoLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_logoLabel->setPixmap(drawLogo(m_twips.factor(), devicePixelRatioF()));
 
-    m_titleLabel = new QLabel(QStringLiteral("Quirepress"), this);
+    m_titleLabel = new QLabel(messages::applicationTitle(), this);
     m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
     m_titleLabel->setGeometry(m_twips.rect(2640, 240, 2445, 240));
     m_titleLabel->setFont(boldFont);

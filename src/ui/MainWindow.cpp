@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "core/Messages.h"
 #include "core/Prompter.h"
 #include "help/HelpLauncher.h"
 #include "printing/Automation.h"
@@ -52,7 +53,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                             m_services.programStarter, m_services.conversation)) {
     initIconResources();
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("Quirepress"));
+    setWindowTitle(messages::applicationTitle());
     setWindowIcon(QIcon(QStringLiteral(":/icons/quirepress.png")));
     if (QScreen* s = screen())
         m_twips = TwipScale(s->logicalDotsPerInch());

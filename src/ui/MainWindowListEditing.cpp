@@ -4,6 +4,7 @@
 #include "ui/MainWindow.h"
 
 #include "core/AppError.h"
+#include "core/Messages.h"
 #include "core/Prompter.h"
 #include "ui/BatchListWidget.h"
 
@@ -84,7 +85,7 @@ void MainWindow::browseForFile() {
             return;
         m_services.prompter.tell(QString::number(error.number()) + QLatin1Char(' ') +
                                      error.description(),
-                                 QStringLiteral("Error..."), PromptIcon::Critical);
+                                 messages::errorTitle(), PromptIcon::Critical);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "ui/QtPrompter.h"
+#include "core/Messages.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -28,7 +29,7 @@ PromptAnswer QtPrompter::ask(const QString& text, const QString& title, PromptBu
     // Messages keep their CR LF line breaks; a label shows the CR as nothing, so drop it.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(boxIcon, title.isEmpty() ? QStringLiteral("Quirepress") : title, shown,
+    QMessageBox box(boxIcon, title.isEmpty() ? messages::applicationTitle() : title, shown,
                     standardButtons, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);

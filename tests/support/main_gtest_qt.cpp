@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-// Test executables that need a QApplication link this main: widgets, event loops and
+// Test executables that make widgets link this main: widgets, event loops and
 // QProcess all want one, and a single instance must outlive every test.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -56,14 +56,12 @@ add_custom_command(
     VERBATIM)
 add_custom_target(qp_uno_headers DEPENDS "${QP_UNO_STAMP}")
 
-file(GLOB QP_LIBREOFFICE_SOURCES CONFIGURE_DEPENDS
-    ${CMAKE_CURRENT_LIST_DIR}/*.cpp ${CMAKE_CURRENT_LIST_DIR}/*.h)
-target_sources(quirepress_lib PRIVATE ${QP_LIBREOFFICE_SOURCES})
-add_dependencies(quirepress_lib qp_uno_headers)
+qp_layer_library(qp_libreoffice platform/libreoffice RECURSE LIBS qp_printing qp_cups)
+add_dependencies(qp_libreoffice qp_uno_headers)
 # UNO headers and defines stay private: the adapter's own headers do not show UNO types.
-set_source_files_properties(${QP_LIBREOFFICE_SOURCES} PROPERTIES
-    INCLUDE_DIRECTORIES "${QP_UNO_HEADERS};${QP_LO_SDK_DIR}/include"
-    COMPILE_DEFINITIONS "LINUX;UNX;CPPU_ENV=gcc3;QP_LO_PROGRAM_DIR=\"${QP_LO_PROGRAM_DIR}\"")
-target_link_libraries(quirepress_lib PUBLIC ${QP_UNO_CPPUHELPER} ${QP_UNO_CPPU} ${QP_UNO_SAL})
-# Everything linking the library finds the UNO runtime in the office's program folder.
-target_link_options(quirepress_lib INTERFACE "LINKER:-rpath,${QP_LO_PROGRAM_DIR}")
+target_include_directories(qp_libreoffice PRIVATE "${QP_UNO_HEADERS}" "${QP_LO_SDK_DIR}/include")
+target_compile_definitions(qp_libreoffice PRIVATE
+    LINUX UNX CPPU_ENV=gcc3 "QP_LO_PROGRAM_DIR=\"${QP_LO_PROGRAM_DIR}\"")
+target_link_libraries(qp_libreoffice PUBLIC ${QP_UNO_CPPUHELPER} ${QP_UNO_CPPU} ${QP_UNO_SAL})
+# Everything linking the adapter finds the UNO runtime in the office's program folder.
+target_link_options(qp_libreoffice INTERFACE "LINKER:-rpath,${QP_LO_PROGRAM_DIR}")

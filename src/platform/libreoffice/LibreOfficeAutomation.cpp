@@ -55,7 +55,7 @@ std::chrono::milliseconds LibreOfficeAutomation::callBound(qint64 fileSize) {
     try {
         bool valid = false;
         const double seconds =
-            m_settings.read(QStringLiteral("Quirepress"), QStringLiteral("Settings"), timeoutKey())
+            m_settings.read(settings::application(), settings::section(), timeoutKey())
                 .trimmed()
                 .toDouble(&valid);
         if (valid && seconds > 0)

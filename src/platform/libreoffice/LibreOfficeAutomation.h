@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
 #include "platform/CupsPrinters.h"
 #include "printing/Automation.h"
@@ -35,7 +36,7 @@ public:
     int openDocumentCount();
 
     static constexpr std::chrono::seconds DefaultTimeout{180};
-    static QString timeoutKey() { return QStringLiteral("OfficeTimeout"); }
+    static QString timeoutKey() { return settings::officeTimeoutKey(); }
     static QString defaultProgramDir();
 
 private:

@@ -42,6 +42,12 @@ QString secondsText(milliseconds bound) {
     return QString::number((bound.count() + 999) / 1000);
 }
 
+AppError notStartedWithin(milliseconds bound) {
+    return AppError(
+        ErrorNumber::AutomationError,
+        QStringLiteral("LibreOffice did not start within %1 seconds.").arg(secondsText(bound)));
+}
+
 } // namespace
 
 OfficeHost::OfficeHost(QString programDir)
@@ -152,9 +158,7 @@ void OfficeHost::start(milliseconds bound) {
                 return;
             }
             abandonOffice();
-            throw AppError(ErrorNumber::AutomationError,
-                           QStringLiteral("LibreOffice did not start within %1 seconds.")
-                               .arg(secondsText(startBound)));
+            throw notStartedWithin(startBound);
         }
         // Watching the process while the worker connects: an office that dies at start is
         // reported at once, not after the bound.
@@ -178,9 +182,7 @@ void OfficeHost::start(milliseconds bound) {
         }
         if (deadline.hasExpired()) {
             abandonOffice();
-            throw AppError(ErrorNumber::AutomationError,
-                           QStringLiteral("LibreOffice did not start within %1 seconds.")
-                               .arg(secondsText(startBound)));
+            throw notStartedWithin(startBound);
         }
     }
 }

@@ -3,15 +3,11 @@
 #include "core/AppError.h"
 
 #include <QFileInfo>
-#include <QThread>
+#include <QProcess>
 
-#include <cerrno>
 #include <csignal>
-#include <string>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace qp {
 
@@ -27,64 +23,55 @@ void OfficeProcess::start() {
         throw AppError(ErrorNumber::ProgramNotStarted,
                        QStringLiteral("LibreOffice was not found at %1.").arg(m_program));
 
-    // Everything the child needs is prepared before fork: after it only exec-safe calls.
-    std::vector<std::string> storage;
-    storage.push_back(m_program.toStdString());
-    for (const QString& argument : m_arguments)
-        storage.push_back(argument.toStdString());
-    std::vector<char*> argv;
-    for (std::string& s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
+    m_process = std::make_unique<QProcess>();
+    m_process->setProgram(m_program);
+    m_process->setArguments(m_arguments);
+    // The office writes its warnings where this program writes its own, as any child would;
+    // nobody here reads them, so they are not collected in memory.
+    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process->setStandardInputFile(QProcess::nullDevice());
     const pid_t parent = getpid();
-
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw AppError(ErrorNumber::ProgramNotStarted,
-                       QStringLiteral("LibreOffice could not be started: %1")
-                           .arg(QString::fromLocal8Bit(strerror(errno))));
-    if (pid == 0) {
+    m_process->setChildProcessModifier([parent] {
+        // A group of its own, so that killGroup reaches the helpers the office spawns; and
+        // gone with this program, also when it crashes, even if that happened just now.
         setpgid(0, 0);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(127);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    // Set it from this side too, so that the group exists before anyone signals it.
-    setpgid(pid, pid);
-    m_pid = pid;
+    });
+    m_process->start();
+    // Once started the child has run the modifier, so its group exists before anyone signals it.
+    if (!m_process->waitForStarted(-1))
+        throw AppError(ErrorNumber::ProgramNotStarted,
+                       QStringLiteral("LibreOffice could not be started: %1")
+                           .arg(m_process->errorString()));
+    m_pid = static_cast<pid_t>(m_process->processId());
     m_running = true;
     m_end.clear();
 }
 
-void OfficeProcess::reap(int status) {
+void OfficeProcess::noteEnd() {
     m_running = false;
-    if (WIFEXITED(status))
-        m_end = QStringLiteral("exit code %1").arg(WEXITSTATUS(status));
-    else if (WIFSIGNALED(status))
-        m_end = QStringLiteral("signal %1").arg(WTERMSIG(status));
+    if (m_process->exitStatus() == QProcess::NormalExit)
+        m_end = QStringLiteral("exit code %1").arg(m_process->exitCode());
+    else
+        m_end = QStringLiteral("signal %1").arg(m_process->exitCode());
 }
 
 bool OfficeProcess::isRunning() {
     if (!m_running)
         return false;
-    int status = 0;
-    const pid_t result = waitpid(m_pid, &status, WNOHANG);
-    if (result == m_pid)
-        reap(status);
-    else if (result < 0 && errno == ECHILD)
-        m_running = false;
+    // Without a wait the end is only seen once the event loop runs; callers poll from loops
+    // of their own.
+    if (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(0))
+        noteEnd();
     return m_running;
 }
 
 bool OfficeProcess::waitForEnd(int timeoutMs) {
-    for (int waited = 0; isRunning(); waited += 20) {
-        if (waited >= timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
+    if (isRunning() && m_process->waitForFinished(timeoutMs))
+        noteEnd();
+    return !m_running;
 }
 
 void OfficeProcess::killGroup() {
@@ -93,10 +80,8 @@ void OfficeProcess::killGroup() {
     // The group may hold helpers even after the leader has gone.
     ::kill(-m_pid, SIGKILL);
     if (m_running) {
-        int status = 0;
-        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        reap(status);
+        m_process->waitForFinished(-1);
+        noteEnd();
     }
     m_pid = 0;
 }

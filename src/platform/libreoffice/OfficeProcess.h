@@ -2,12 +2,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <sys/types.h>
+
+class QProcess;
 
 namespace qp {
 
 // One headless office process in a process group of its own. It dies with this program
 // (also when the program crashes) and is killed, group and all, when this object goes.
+// It belongs to the thread that made it, like the QProcess it holds.
 class OfficeProcess {
 public:
     OfficeProcess(QString program, QStringList arguments);
@@ -28,10 +32,11 @@ public:
     pid_t processGroup() const { return m_pid; }
 
 private:
-    void reap(int status);
+    void noteEnd();
 
     QString m_program;
     QStringList m_arguments;
+    std::unique_ptr<QProcess> m_process;
     pid_t m_pid = 0;
     bool m_running = false;
     QString m_end;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// Where the program's settings live in the settings store. Users and their scripts write these
+// names, so they never change.
+namespace qp::settings {
+
+inline QString application() {
+    return QStringLiteral("Quirepress");
+}
+inline QString section() {
+    return QStringLiteral("Settings");
+}
+
+// The path of the PDF printing program, and whether the user declined to locate it.
+inline QString acrobatKey() {
+    return QStringLiteral("Acrobat");
+}
+inline QString acrobatDeclinedKey() {
+    return QStringLiteral("AcroCancelled");
+}
+// How long LibreOffice may take for one step, in seconds.
+inline QString officeTimeoutKey() {
+    return QStringLiteral("OfficeTimeout");
+}
+
+} // namespace qp::settings
