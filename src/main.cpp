@@ -6,7 +6,7 @@
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusConversation.h"
 #include "platform/dbus/SessionBusForRun.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
@@ -40,7 +40,7 @@ int printFromShell(const QStringList& files) {
         err << QStringLiteral("quirepress: ") << bus.problem() << '\n';
         err.flush();
     }
-    qp::LibreOfficeAutomation office(settings);
+    qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusConversation conversation;
     return qp::printFromShell(*entries, err, settings, office, starter, conversation);
@@ -50,7 +50,7 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::QtPrompter prompter;
     qp::QtFileDialogBackend fileDialog;
     qp::IniSettingsStore settings(qp::IniSettingsStore::defaultConfigDir());
-    qp::LibreOfficeAutomation office(settings);
+    qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusConversation conversation;
     qp::DesktopHelpViewer help;

@@ -10,26 +10,26 @@
 
 namespace qp {
 
-class Automation;
-class AutomationObject;
 class BatchRunView;
 class Conversation;
+class OfficeApplication;
+class OfficeDocument;
 class ProgramStarter;
 class Prompter;
 class SettingsStore;
 
 // The batch run behind "Print Batch": prints every entry of the window's list in order,
-// Office documents through automation and PDFs through the PDF program, shows its progress,
+// Office documents through their application and PDFs through the PDF program, shows its progress,
 // reports failures, offers to save the batch and leaves the window ready with an empty
 // list. It owns the window's link text box, whose settings outlive each run.
 class BatchRun {
 public:
     BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             Automation& automation, ProgramStarter& starter, Conversation& conversation);
+             OfficeApplication& office, ProgramStarter& starter, Conversation& conversation);
     // With a clock of the caller's for the bounded wait on a PDF program that was just
     // started.
     BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             Automation& automation, ProgramStarter& starter, Conversation& conversation,
+             OfficeApplication& office, ProgramStarter& starter, Conversation& conversation,
              WaitClock& clock);
     ~BatchRun();
 
@@ -63,13 +63,13 @@ private:
     BatchRunView& m_view;
     Prompter& m_prompter;
     SettingsStore& m_settings;
-    Automation& m_automation;
+    OfficeApplication& m_office;
     SteadyWaitClock m_steadyClock;
     WaitClock& m_clock;
     LinkTextBox m_link;
     OfficePrinter m_officePrinter;
     AcrobatPrinter m_acrobatPrinter;
-    std::unique_ptr<AutomationObject> m_document;
+    std::unique_ptr<OfficeDocument> m_document;
     bool m_running = false;
 };
 

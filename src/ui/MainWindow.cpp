@@ -4,9 +4,9 @@
 #include "core/AppError.h"
 #include "core/Prompter.h"
 #include "help/modHelp.h"
-#include "printing/Automation.h"
 #include "printing/BatchRun.h"
 #include "printing/EntryKind.h"
+#include "printing/OfficeDocument.h"
 #include "ui/AboutWindow.h"
 #include "ui/BatchListWidget.h"
 
@@ -68,7 +68,7 @@ frmWrdPrint::frmWrdPrint(MainWindowServices services, QWidget* parent)
       m_startup(*this, m_services.settings, m_services.prompter, m_dlgWrd,
                 m_services.executableDir),
       m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_services.prompter,
-                                            m_services.settings, m_services.automation,
+                                            m_services.settings, m_services.office,
                                             m_services.programStarter, m_services.conversation)) {
     initIconResources();
     setObjectName(QStringLiteral("frmWrdPrint"));
@@ -132,7 +132,7 @@ void frmWrdPrint::buildControls() {
             [this](const QModelIndex&, int first, int last) {
                 for (int row = first; row <= last; ++row)
                     if (!isPdfEntry(lstFiles->item(row)->text())) {
-                        m_services.automation.prepare();
+                        m_services.office.prepare();
                         return;
                     }
             });
