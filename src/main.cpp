@@ -7,7 +7,7 @@
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
@@ -41,7 +41,7 @@ int printFromShell(const QStringList& files) {
         err << qp::messages::shellPrefix() << bus.problem() << '\n';
         err.flush();
     }
-    qp::LibreOfficeAutomation office(settings);
+    qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer conversation;
     return qp::printFromShell(*entries, err, settings, office, starter, conversation);
@@ -51,7 +51,7 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::QtPrompter prompter;
     qp::QtFileDialogBackend fileDialog;
     qp::IniSettingsStore settings(qp::IniSettingsStore::defaultConfigDir());
-    qp::LibreOfficeAutomation office(settings);
+    qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer conversation;
     qp::DesktopHelpViewer help;

@@ -8,7 +8,7 @@
 #include "core/Prompter.h"
 #include "core/SettingsStore.h"
 #include "help/HelpViewer.h"
-#include "printing/Automation.h"
+#include "printing/OfficeDocument.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "ui/MainWindow.h"
@@ -34,14 +34,14 @@ public:
 
 // The printing, settings and help seams are not reached by opening and saving a batch.
 class NotUsed : public SettingsStore,
-                public Automation,
+                public OfficeApplication,
                 public ProgramStarter,
                 public PdfPrintServer,
                 public HelpViewer {
 public:
     QString read(const QString&, const QString&, const QString&) override { fail(); }
     void write(const QString&, const QString&, const QString&, const QString&) override { fail(); }
-    std::unique_ptr<AutomationObject> bind(const QString&) override { fail(); }
+    std::unique_ptr<OfficeDocument> open(const QString&) override { fail(); }
     void start(const QString&) override { fail(); }
     void connect() override { fail(); }
     void openDocument(const QString&, Timeout) override { fail(); }

@@ -14,7 +14,7 @@
 #include "core/Prompter.h"
 #include "platform/CupsJobWatch.h"
 #include "platform/CupsPrinters.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "platform/libreoffice/OfficeProfile.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
@@ -88,7 +88,7 @@ double viaBatchRun(test::PrivateCups& cups, const QStringList& files, int jobsBe
     QElapsedTimer timer;
     double seconds = 0;
     {
-        LibreOfficeAutomation office(settings);
+        LibreOfficeApplication office(settings);
         BatchRun run(view, prompter, settings, office, starter, conversation);
         // The window asks for the office as soon as its list holds an Office file.
         office.prepare();
@@ -117,7 +117,7 @@ void soffice(const QString& profileUrl, const QStringList& files) {
 
 double viaOneSofficeCall(test::PrivateCups& cups, const QStringList& files, int jobsBefore) {
     // A set-up profile, as a user's own would be: no first-start work in the figure.
-    OfficeProfile profile(LibreOfficeAutomation::defaultProgramDir());
+    OfficeProfile profile(LibreOfficeApplication::defaultProgramDir());
     QElapsedTimer timer;
     timer.start();
     soffice(profile.url(), files);
@@ -126,7 +126,7 @@ double viaOneSofficeCall(test::PrivateCups& cups, const QStringList& files, int 
 }
 
 double viaSofficeCallPerFile(test::PrivateCups& cups, const QStringList& files, int jobsBefore) {
-    OfficeProfile profile(LibreOfficeAutomation::defaultProgramDir());
+    OfficeProfile profile(LibreOfficeApplication::defaultProgramDir());
     QElapsedTimer timer;
     timer.start();
     for (const QString& file : files)
@@ -145,28 +145,28 @@ EventGaps measureEventGaps(test::PrivateCups& cups, const test::OfficeFixtures& 
                            int jobsBefore, int longDocumentPages) {
     const QString longDocument = fixtures.longDoc(longDocumentPages);
     test::FakeSettingsStore settings;
-    LibreOfficeAutomation office(settings);
+    LibreOfficeApplication office(settings);
     EventGaps gaps;
     {
         test::EventGapProbe probe;
-        office.bind(fixtures.doc())->call(QStringLiteral("Close"));
+        office.open(fixtures.doc())->close();
         gaps.officeStart = probe.longestMilliseconds();
     }
     {
         test::EventGapProbe probe;
-        auto document = office.bind(longDocument);
-        document->call(QStringLiteral("PrintOut"));
-        document->call(QStringLiteral("Close"));
+        auto document = office.open(longDocument);
+        document->print();
+        document->close();
         gaps.longDocument = probe.longestMilliseconds();
     }
     awaitJobs(cups, jobsBefore + 1);
-    settings.set(QStringLiteral("Quirepress/Settings/") + LibreOfficeAutomation::timeoutKey(),
+    settings.set(QStringLiteral("Quirepress/Settings/") + LibreOfficeApplication::timeoutKey(),
                  QStringLiteral("3"));
-    auto document = office.bind(fixtures.doc());
+    auto document = office.open(fixtures.doc());
     ::kill(-static_cast<pid_t>(office.officeProcessGroup()), SIGSTOP);
     test::EventGapProbe probe;
     try {
-        document->call(QStringLiteral("PrintOut"));
+        document->print();
     } catch (const AppError&) {
         // Expected: the office is ended after the time-out.
     }

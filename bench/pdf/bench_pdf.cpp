@@ -9,9 +9,9 @@
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/ConversationAddress.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
-#include "printing/Automation.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
+#include "printing/OfficeDocument.h"
 #include "support/Fakes.h"
 #include "support/ListRunView.h"
 #include "support/PrivateCups.h"
@@ -35,9 +35,9 @@ using namespace qp;
 constexpr int documentCount = 20;
 const QString queue = QStringLiteral("bench");
 
-class NoOfficeAutomation : public Automation {
+class NoOffice : public OfficeApplication {
 public:
-    std::unique_ptr<AutomationObject> bind(const QString& path) override {
+    std::unique_ptr<OfficeDocument> open(const QString& path) override {
         throw AppError(ErrorNumber::CannotBind, path + QStringLiteral(" is no PDF"));
     }
 };
@@ -138,10 +138,10 @@ int main(int argc, char** argv) {
     test::FakeSettingsStore settings;
     settings.set(QStringLiteral("Quirepress/Settings/Acrobat"),
                  QCoreApplication::applicationDirPath() + QStringLiteral("/quirepress-pdf-server"));
-    NoOfficeAutomation automation;
+    NoOffice office;
     QProcessProgramStarter starter;
     DBusPdfPrintServer pdfServer;
-    BatchRun batchRun(view, prompter, settings, automation, starter, pdfServer);
+    BatchRun batchRun(view, prompter, settings, office, starter, pdfServer);
 
     QElapsedTimer runTime;
     runTime.start();

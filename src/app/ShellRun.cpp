@@ -142,9 +142,10 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
 }
 
 int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, PdfPrintServer& conversation) {
+                   OfficeApplication& office, ProgramStarter& starter,
+                   PdfPrintServer& conversation) {
     ShellRunView view(entries, err);
-    BatchRun run(view, view, settings, automation, starter, conversation);
+    BatchRun run(view, view, settings, office, starter, conversation);
     run.run();
     err << QStringLiteral("%1 printed, %2 not printed.")
                .arg(view.printedCount())

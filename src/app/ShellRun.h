@@ -12,7 +12,7 @@ class QTextStream;
 
 namespace qp {
 
-class Automation;
+class OfficeApplication;
 class PdfPrintServer;
 class ProgramStarter;
 
@@ -90,6 +90,7 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
 // Prints the entries through the window's batch run and ends with a line of counts on
 // `err`. Returns the exit status.
 int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, PdfPrintServer& conversation);
+                   OfficeApplication& office, ProgramStarter& starter,
+                   PdfPrintServer& conversation);
 
 } // namespace qp

@@ -5,9 +5,9 @@
 #include "core/Prompter.h"
 #include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
-#include "printing/Automation.h"
 #include "printing/BatchRunView.h"
 #include "printing/EntryKind.h"
+#include "printing/OfficeDocument.h"
 
 #include <limits>
 #include <new>
@@ -41,15 +41,14 @@ template <typename Step> void attempt(Step&& step) noexcept {
 } // namespace
 
 BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer)
-    : BatchRun(view, prompter, settings, automation, starter, pdfServer, m_steadyClock) {}
+                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer)
+    : BatchRun(view, prompter, settings, office, starter, pdfServer, m_steadyClock) {}
 
 BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-                   Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer,
+                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
                    WaitClock& clock)
-    : m_view(view), m_prompter(prompter), m_settings(settings), m_automation(automation),
-      m_clock(clock), m_officePrinter(view),
-      m_acrobatPrinter(view, prompter, starter, pdfServer, m_clock) {}
+    : m_view(view), m_prompter(prompter), m_settings(settings), m_office(office), m_clock(clock),
+      m_officePrinter(view), m_acrobatPrinter(view, prompter, starter, pdfServer, m_clock) {}
 
 BatchRun::~BatchRun() = default;
 
@@ -146,7 +145,7 @@ void BatchRun::printEntry(const QString& entry, const QString& acrobatPath, bool
         m_acrobatPrinter.print(entry, acrobatPath, acrobatStarted);
         return;
     }
-    m_document = m_automation.bind(entry);
+    m_document = m_office.open(entry);
     m_officePrinter.print(*m_document, officeEntryKind(entry));
 }
 
@@ -189,7 +188,7 @@ void BatchRun::endWithoutDefaultPrinter() {
     });
     // The document was opened for printing; leave nothing of it open in the application.
     if (m_document)
-        attempt([&] { m_document->call(QStringLiteral("Close")); });
+        attempt([&] { m_document->close(); });
     releaseDocument();
     attempt([&] { m_view.setReadyState(); });
     attempt([&] { m_view.restoreDefaultPointer(); });

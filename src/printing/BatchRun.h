@@ -9,27 +9,27 @@
 
 namespace qp {
 
-class Automation;
-class AutomationObject;
 class BatchRunView;
+class OfficeApplication;
+class OfficeDocument;
 class PdfPrintServer;
 class ProgramStarter;
 class Prompter;
 class SettingsStore;
 
 // The batch run behind "Print Batch": prints every entry of the window's list in order,
-// Office documents through automation and PDFs through the PDF program, shows its progress,
+// Office documents through their application and PDFs through the PDF program, shows its progress,
 // reports failures, offers to save the batch and leaves the window ready with an empty
 // list. One object serves every run of its window: the PDF printer's command time-out
 // carries over from one run to the next.
 class BatchRun {
 public:
     BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer);
+             OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer);
     // With a clock of the caller's for the bounded wait on a PDF program that was just
     // started.
     BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             Automation& automation, ProgramStarter& starter, PdfPrintServer& pdfServer,
+             OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
              WaitClock& clock);
     ~BatchRun();
 
@@ -61,12 +61,12 @@ private:
     BatchRunView& m_view;
     Prompter& m_prompter;
     SettingsStore& m_settings;
-    Automation& m_automation;
+    OfficeApplication& m_office;
     SteadyWaitClock m_steadyClock;
     WaitClock& m_clock;
     OfficePrinter m_officePrinter;
     AcrobatPrinter m_acrobatPrinter;
-    std::unique_ptr<AutomationObject> m_document;
+    std::unique_ptr<OfficeDocument> m_document;
     bool m_running = false;
 };
 

@@ -4,28 +4,26 @@
 
 namespace qp {
 
-class AutomationObject;
+class OfficeDocument;
 class BatchRunView;
 
-// Prints one bound Office document by calling its members by name. Failures are left to the
-// caller: a sequence that fails stops where it failed and does not close the document.
+// Prints one opened Office document. Failures are left to the caller: a sequence that fails
+// stops where it failed and does not close the document.
 class OfficePrinter {
 public:
     explicit OfficePrinter(BatchRunView& view) : m_view(view) {}
 
     // Runs the sequence for the kind: Word, Excel, or the plain one for every other kind.
-    void print(AutomationObject& document, EntryKind kind);
+    void print(OfficeDocument& document, EntryKind kind);
 
-    // Activate, PrintOut, wait until the application has no background printing left, Close.
-    void printWordDocument(AutomationObject& document);
-    // Each worksheet printed by its own PrintOut, in index order, then Close.
-    void printExcelWorkbook(AutomationObject& document);
-    // PrintOut, Close.
-    void printPlainDocument(AutomationObject& document);
+    // Activate, print, wait until the application has no background printing left, close.
+    void printWordDocument(OfficeDocument& document);
+    // Each worksheet printed on its own, in index order, then close.
+    void printExcelWorkbook(OfficeDocument& document);
+    // Print, close.
+    void printPlainDocument(OfficeDocument& document);
 
 private:
-    bool backgroundPrintingPending(AutomationObject& document);
-
     BatchRunView& m_view;
 };
 

@@ -3,9 +3,9 @@
 #include "core/Messages.h"
 #include "core/Prompter.h"
 #include "help/HelpLauncher.h"
-#include "printing/Automation.h"
 #include "printing/BatchRun.h"
 #include "printing/EntryKind.h"
+#include "printing/OfficeDocument.h"
 #include "ui/AboutDialog.h"
 #include "ui/BatchListWidget.h"
 
@@ -49,7 +49,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
       m_startup(*this, m_services.settings, m_services.prompter, m_fileDialog,
                 m_services.executableDir),
       m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_services.prompter,
-                                            m_services.settings, m_services.automation,
+                                            m_services.settings, m_services.office,
                                             m_services.programStarter, m_services.conversation)) {
     initIconResources();
     setObjectName(QStringLiteral("mainWindow"));
@@ -113,7 +113,7 @@ void MainWindow::buildControls() {
             [this](const QModelIndex&, int first, int last) {
                 for (int row = first; row <= last; ++row)
                     if (!isPdfEntry(m_batchList->item(row)->text())) {
-                        m_services.automation.prepare();
+                        m_services.office.prepare();
                         return;
                     }
             });

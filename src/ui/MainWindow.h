@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace qp {
 
-class Automation;
+class OfficeApplication;
 class BatchListWidget;
 class BatchRun;
 class HelpViewer;
@@ -34,7 +34,7 @@ struct MainWindowServices {
     Prompter& prompter;
     FileDialogBackend& fileDialogBackend;
     SettingsStore& settings;
-    Automation& automation;
+    OfficeApplication& office;
     ProgramStarter& programStarter;
     PdfPrintServer& conversation;
     HelpViewer& helpViewer;

@@ -1,5 +1,5 @@
 #include "OfficeTestSupport.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "support/PrivateCups.h"
 
 #include <QRandomGenerator>
@@ -9,10 +9,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const QString Worksheets = u"Worksheets"_s;
-const QString PrintOut = u"PrintOut"_s;
-const QString Close = u"Close"_s;
-
 using OfficePrinting = OfficeSuite;
 
 TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
@@ -20,11 +16,11 @@ TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
          {std::pair{fixtures->doc(), QStringList{u"QPWORD FIRST PAGE"_s, u"QPWORD SECOND PAGE"_s}},
           std::pair{fixtures->ppt(), QStringList{u"QPSLIDE ONE"_s, u"QPSLIDE TWO"_s}}}) {
         SCOPED_TRACE(path.toStdString());
-        auto document = office->bind(path);
-        document->call(u"Activate"_s);
-        document->call(PrintOut);
-        EXPECT_EQ(document->object(u"Parent"_s)->value(u"BackgroundPrintingStatus"_s).toInt(), 0);
-        document->call(Close);
+        auto document = office->open(path);
+        document->activate();
+        document->print();
+        EXPECT_FALSE(document->backgroundPrintingPending());
+        document->close();
         const QStringList jobs = newJobs(1);
         ASSERT_EQ(jobs.size(), 1);
         EXPECT_EQ(pdfPages(jobs[0]), 2);
@@ -35,12 +31,12 @@ TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
 }
 
 TEST_F(OfficePrinting, ExcelSequencePrintsEachWorksheetAloneInIndexOrder) {
-    auto document = office->bind(fixtures->xls());
-    const int count = document->object(Worksheets)->value(u"Count"_s).toInt();
+    auto document = office->open(fixtures->xls());
+    const int count = document->sheetCount();
     ASSERT_EQ(count, 3);
     for (int index = 1; index <= count; ++index)
-        document->object(Worksheets, {index})->call(PrintOut);
-    document->call(Close);
+        document->printSheet(index);
+    document->close();
 
     const QStringList jobs = newJobs(3);
     ASSERT_EQ(jobs.size(), 3);
@@ -52,12 +48,12 @@ TEST_F(OfficePrinting, ExcelSequencePrintsEachWorksheetAloneInIndexOrder) {
 
 TEST_F(OfficePrinting, DocumentPrintOfAnUpperCaseXlsPrintsEverySheetInOneJob) {
     {
-        auto document = office->bind(fixtures->copy(fixtures->xls(), u"LOUD BOOK.XLS"_s));
+        auto document = office->open(fixtures->copy(fixtures->xls(), u"LOUD BOOK.XLS"_s));
         // Neither way of printing may leave the workbook set up for the other.
-        document->object(Worksheets, {2})->call(PrintOut);
-        document->call(PrintOut);
-        document->object(Worksheets, {3})->call(PrintOut);
-        document->call(Close);
+        document->printSheet(2);
+        document->print();
+        document->printSheet(3);
+        document->close();
     }
     const QStringList jobs = newJobs(3);
     ASSERT_EQ(jobs.size(), 3);
@@ -68,13 +64,13 @@ TEST_F(OfficePrinting, DocumentPrintOfAnUpperCaseXlsPrintsEverySheetInOneJob) {
 }
 
 TEST_F(OfficePrinting, EntriesShareOneOfficeAndLeaveNothingLoaded) {
-    office->bind(fixtures->doc())->call(Close);
+    office->open(fixtures->doc())->close();
     const qint64 group = office->officeProcessGroup();
     ASSERT_GT(group, 0);
     {
-        // Released without "Close", as after a sequence that failed half way.
-        auto first = office->bind(fixtures->doc());
-        auto second = office->bind(fixtures->xls());
+        // Released without being closed, as after a sequence that failed half way.
+        auto first = office->open(fixtures->doc());
+        auto second = office->open(fixtures->xls());
         EXPECT_EQ(office->openDocumentCount(), 2);
     }
     EXPECT_EQ(office->openDocumentCount(), 0);
@@ -82,7 +78,7 @@ TEST_F(OfficePrinting, EntriesShareOneOfficeAndLeaveNothingLoaded) {
     newJobs(0);
 }
 
-TEST_F(OfficePrinting, PathsThatCannotBeBoundRaiseCannotBind) {
+TEST_F(OfficePrinting, PathsThatCannotBeOpenedRaiseCannotBind) {
     QTemporaryDir dir;
     QByteArray noise(20000, '\0');
     QRandomGenerator generator(42);
@@ -102,7 +98,7 @@ TEST_F(OfficePrinting, PathsThatCannotBeBoundRaiseCannotBind) {
               << corpus + u"/xls/password.xls"_s << corpus + u"/ppt/Password_Protected-hello.ppt"_s;
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
-        EXPECT_EQ(failureOf([&] { office->bind(path); }).number(), ErrorNumber::CannotBind);
+        EXPECT_EQ(failureOf([&] { office->open(path); }).number(), ErrorNumber::CannotBind);
     }
     EXPECT_EQ(office->openDocumentCount(), 0);
     newJobs(0);
@@ -111,31 +107,31 @@ TEST_F(OfficePrinting, PathsThatCannotBeBoundRaiseCannotBind) {
 TEST_F(OfficePrinting, NoDefaultPrinterRaises5140BeforeAnythingIsPrinted) {
     cups->clearDefault();
     {
-        auto document = office->bind(fixtures->doc());
-        EXPECT_EQ(failureOf([&] { document->call(PrintOut); }).number(),
-                  ErrorNumber::NoDefaultPrinter);
-        auto book = office->bind(fixtures->xls());
-        EXPECT_EQ(failureOf([&] { book->object(Worksheets, {1})->call(PrintOut); }).number(),
-                  ErrorNumber::NoDefaultPrinter);
-        document->call(Close);
+        auto document = office->open(fixtures->doc());
+        EXPECT_EQ(failureOf([&] { document->print(); }).number(), ErrorNumber::NoDefaultPrinter);
+        auto book = office->open(fixtures->xls());
+        EXPECT_EQ(failureOf([&] { book->printSheet(1); }).number(), ErrorNumber::NoDefaultPrinter);
+        document->close();
     }
     cups->setDefault(Queue);
     EXPECT_EQ(office->openDocumentCount(), 0);
     newJobs(0);
 }
 
-TEST_F(OfficePrinting, MembersADocumentDoesNotHaveRaiseErrors) {
-    auto document = office->bind(fixtures->doc());
-    auto book = office->bind(fixtures->xls());
+TEST_F(OfficePrinting, SheetsADocumentDoesNotHaveAndClosedDocumentsRaiseErrors) {
+    auto document = office->open(fixtures->doc());
+    auto book = office->open(fixtures->xls());
     const std::pair<long, std::function<void()>> cases[] = {
-        {438, [&] { document->object(Worksheets); }},
-        {438, [&] { document->call(u"Explode"_s); }},
-        {9, [&] { book->object(Worksheets, {4}); }},
-        {9, [&] { book->object(Worksheets, {0}); }},
-        {ErrorNumber::AutomationError, [&] {
-             book->call(Close);
-             book->call(PrintOut);
-         }}};
+        {438, [&] { document->sheetCount(); }},
+        {438, [&] { document->printSheet(1); }},
+        {9, [&] { book->printSheet(4); }},
+        {9, [&] { book->printSheet(0); }},
+        {ErrorNumber::AutomationError,
+         [&] {
+             book->close();
+             book->print();
+         }},
+    };
     for (const auto& [number, action] : cases)
         EXPECT_EQ(failureOf(action).number(), number);
     newJobs(0);

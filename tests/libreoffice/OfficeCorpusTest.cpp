@@ -1,5 +1,5 @@
 #include "OfficeTestSupport.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "support/PrivateCups.h"
 
 #include <QElapsedTimer>
@@ -82,22 +82,21 @@ TEST_P(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
     timer.start();
 
     if (!expected.whyNotBound.isEmpty()) {
-        EXPECT_EQ(failureOf([&] { office->bind(path); }).number(), ErrorNumber::CannotBind)
+        EXPECT_EQ(failureOf([&] { office->open(path); }).number(), ErrorNumber::CannotBind)
             << "bound although " << expected.whyNotBound.toStdString();
         EXPECT_EQ(office->openDocumentCount(), 0);
         EXPECT_FALSE(cups->waitForJobs(Queue, m_jobsBefore + 1, 1000)) << "something was printed";
         return;
     }
     {
-        auto document = office->bind(path);
+        auto document = office->open(path);
         if (expected.kind == QLatin1String("xls"))
-            EXPECT_EQ(document->object(u"Worksheets"_s)->value(u"Count"_s).toInt(),
-                      expected.worksheets);
+            EXPECT_EQ(document->sheetCount(), expected.worksheets);
         if (expected.kind == QLatin1String("doc"))
-            document->call(u"Activate"_s);
+            document->activate();
         // The whole document in one print: its page count is the manifest's.
-        document->call(u"PrintOut"_s);
-        document->call(u"Close"_s);
+        document->print();
+        document->close();
     }
     // LibreOffice sends a document whose pages change size or orientation as one job per
     // run of equal pages; all of them were handed to CUPS when PrintOut returned.

@@ -1,5 +1,5 @@
 #include "OfficeTestSupport.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "support/EventGapProbe.h"
 #include "support/Fakes.h"
 #include "support/PrivateCups.h"
@@ -29,7 +29,7 @@ void signalGroup(qint64 group, int signal) {
 
 TEST(OfficeCallBound, ComesFromTheSettingsAndGrowsWithTheFile) {
     FakeSettingsStore settings;
-    LibreOfficeAutomation office(settings);
+    LibreOfficeApplication office(settings);
     EXPECT_EQ(office.callBound(1000), 180s);
     settings.set(TimeoutSetting, u" 5 "_s);
     EXPECT_EQ(office.callBound(1000), 5s);
@@ -51,22 +51,22 @@ class OfficeFaults : public OfficeSuite {
 protected:
     // Prints the Word fixture, as the next entry of a run would.
     void printNextEntry() {
-        auto document = ownOffice.bind(fixtures->doc());
-        document->call(u"PrintOut"_s);
-        document->call(u"Close"_s);
+        auto document = ownOffice.open(fixtures->doc());
+        document->print();
+        document->close();
         newJobs(1);
     }
 
     FakeSettingsStore settings;
-    LibreOfficeAutomation ownOffice{settings};
+    LibreOfficeApplication ownOffice{settings};
 };
 
 TEST_F(OfficeFaults, KilledOfficeFailsItsEntryAndTheNextEntryStartsAnother) {
-    auto document = ownOffice.bind(fixtures->doc());
+    auto document = ownOffice.open(fixtures->doc());
     const qint64 group = ownOffice.officeProcessGroup();
     signalGroup(group, SIGKILL);
 
-    const AppError error = failureOf([&] { document->call(u"PrintOut"_s); });
+    const AppError error = failureOf([&] { document->print(); });
     EXPECT_EQ(error.number(), ErrorNumber::AutomationError);
     EXPECT_TRUE(error.description().contains(u"LibreOffice ended unexpectedly"_s)) << error.what();
     EXPECT_EQ(ownOffice.officeProcessGroup(), 0) << "an office was started for the failed entry";
@@ -83,7 +83,7 @@ TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
         ASSERT_FALSE(mustNotSkip()) << "the document corpus is missing";
         GTEST_SKIP() << "no corpus: no document that loads slowly enough";
     }
-    ownOffice.bind(fixtures->doc());
+    ownOffice.open(fixtures->doc());
     const qint64 group = ownOffice.officeProcessGroup();
     std::thread killer([group] {
         std::this_thread::sleep_for(300ms);
@@ -92,7 +92,7 @@ TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
     QElapsedTimer timer;
     timer.start();
     const long number =
-        failureOf([&] { ownOffice.bind(corpus + u"/doc/Bug50955.doc"_s); }).number();
+        failureOf([&] { ownOffice.open(corpus + u"/doc/Bug50955.doc"_s); }).number();
     killer.join();
     EXPECT_TRUE(number == ErrorNumber::AutomationError || number == ErrorNumber::CannotBind)
         << number;
@@ -106,7 +106,7 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
     settings.set(TimeoutSetting, u"4"_s);
     for (const bool whilePrinting : {true, false}) {
         SCOPED_TRACE(whilePrinting ? "printing" : "loading");
-        auto document = ownOffice.bind(fixtures->doc());
+        auto document = ownOffice.open(fixtures->doc());
         const qint64 group = ownOffice.officeProcessGroup();
         signalGroup(group, SIGSTOP);
 
@@ -115,9 +115,9 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
         EventGapProbe probe;
         const long number = failureOf([&] {
                                 if (whilePrinting)
-                                    document->call(u"PrintOut"_s);
+                                    document->print();
                                 else
-                                    ownOffice.bind(fixtures->xls());
+                                    ownOffice.open(fixtures->xls());
                             }).number();
         EXPECT_EQ(number, whilePrinting ? ErrorNumber::AutomationError : ErrorNumber::CannotBind);
         EXPECT_LT(probe.longestMilliseconds(), 1000) << "the window would have frozen";
@@ -134,15 +134,15 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
 TEST_F(OfficeFaults, WaitingForTheOfficeKeepsHandlingEvents) {
     const QString longDocument = fixtures->longDoc(300);
     EventGapProbe probe;
-    auto document = ownOffice.bind(longDocument);
-    document->call(u"PrintOut"_s);
-    document->call(u"Close"_s);
+    auto document = ownOffice.open(longDocument);
+    document->print();
+    document->close();
     EXPECT_LT(probe.longestMilliseconds(), 1000);
     ASSERT_EQ(newJobs(1).size(), 1);
 }
 
 // An office asked for ahead starts without holding up the caller; one that is gone by the
-// first bind, or that cannot start at all, changes nothing of what that bind does.
+// first open, or that cannot start at all, changes nothing of what that open does.
 TEST_F(OfficeFaults, OfficeStartedAheadChangesNothingButTheWait) {
     QElapsedTimer timer;
     timer.start();
@@ -153,17 +153,17 @@ TEST_F(OfficeFaults, OfficeStartedAheadChangesNothingButTheWait) {
     signalGroup(group, SIGKILL);
     printNextEntry();
 
-    LibreOfficeAutomation missing(settings, CupsPrinters(), u"/nonexistent/program"_s);
+    LibreOfficeApplication missing(settings, CupsPrinters(), u"/nonexistent/program"_s);
     missing.prepare();
-    EXPECT_EQ(failureOf([&] { missing.bind(fixtures->doc()); }).number(),
+    EXPECT_EQ(failureOf([&] { missing.open(fixtures->doc()); }).number(),
               ErrorNumber::ProgramNotStarted);
 }
 
 TEST_F(OfficeFaults, OfficeEndsWithTheProgram) {
     qint64 group = 0;
     {
-        LibreOfficeAutomation own(settings);
-        own.bind(fixtures->doc());
+        LibreOfficeApplication own(settings);
+        own.open(fixtures->doc());
         group = own.officeProcessGroup();
         EXPECT_TRUE(groupExists(group));
     }

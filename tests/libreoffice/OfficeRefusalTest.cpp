@@ -2,7 +2,7 @@
 // return from printing is never taken for a printed document.
 
 #include "OfficeTestSupport.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "printing/BatchRun.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
@@ -78,9 +78,9 @@ TEST_F(OfficeRefusal, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
     const QString lines = u"QPLONG line of a long letter\n"_s.repeated(12000);
     const QString path =
         fixtures->convert(fixtures->file(u"long.txt"_s, lines.toUtf8()), u"doc:MS Word 97"_s);
-    auto document = office->bind(path);
+    auto document = office->open(path);
     // Once printed there, the document is laid out for the queue and renders at once.
-    document->call(u"PrintOut"_s);
+    document->print();
     newJobs(1);
     const qint64 group = office->officeProcessGroup();
     std::thread remover([&] {
@@ -89,7 +89,7 @@ TEST_F(OfficeRefusal, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
         cups->removeQueue(Queue);
         ::kill(-static_cast<pid_t>(group), SIGCONT);
     });
-    const AppError error = failureOf([&] { document->call(u"PrintOut"_s); });
+    const AppError error = failureOf([&] { document->print(); });
     remover.join();
     cups->addKeepingQueue(Queue, true);
     EXPECT_EQ(

@@ -1,6 +1,6 @@
 #include "OfficeTestSupport.h"
 
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "platform/libreoffice/OfficeProfile.h"
 #include "support/Fakes.h"
 #include "support/PrivateCups.h"
@@ -57,7 +57,7 @@ OfficeFixtures::~OfficeFixtures() = default;
 
 OfficeFixtures::OfficeFixtures() {
     // A seeded profile of its own: quick to start, and never shared with the office under test.
-    m_profile = std::make_unique<OfficeProfile>(LibreOfficeAutomation::defaultProgramDir());
+    m_profile = std::make_unique<OfficeProfile>(LibreOfficeApplication::defaultProgramDir());
     QByteArray sheets;
     for (const QString& mark : sheetMarks())
         sheets += "<table:table table:name=\"" + mark.section(' ', 1).toUtf8() +
@@ -135,14 +135,14 @@ QString OfficeFixtures::file(const QString& name, const QByteArray& content) con
 const QString OfficeSuite::Queue = u"office"_s;
 PrivateCups* OfficeSuite::cups = nullptr;
 OfficeFixtures* OfficeSuite::fixtures = nullptr;
-LibreOfficeAutomation* OfficeSuite::office = nullptr;
+LibreOfficeApplication* OfficeSuite::office = nullptr;
 static FakeSettingsStore suiteSettings;
 
 void OfficeSuite::SetUpTestSuite() {
     cups = new PrivateCups;
     cups->addKeepingQueue(Queue, true);
     fixtures = new OfficeFixtures;
-    office = new LibreOfficeAutomation(suiteSettings);
+    office = new LibreOfficeApplication(suiteSettings);
 }
 
 void OfficeSuite::TearDownTestSuite() {

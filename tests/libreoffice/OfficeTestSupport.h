@@ -10,7 +10,7 @@
 #include <memory>
 
 namespace qp {
-class LibreOfficeAutomation;
+class LibreOfficeApplication;
 class OfficeProfile;
 } // namespace qp
 
@@ -56,7 +56,7 @@ protected:
     static const QString Queue;
     static PrivateCups* cups;
     static OfficeFixtures* fixtures;
-    static LibreOfficeAutomation* office;
+    static LibreOfficeApplication* office;
     int m_jobsBefore = 0;
 };
 

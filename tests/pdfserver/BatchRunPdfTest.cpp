@@ -4,8 +4,8 @@
 #include "PdfServerHarness.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
-#include "printing/Automation.h"
 #include "printing/BatchRun.h"
+#include "printing/OfficeDocument.h"
 #include "printing/WaitClock.h"
 #include "support/Fakes.h"
 #include "support/ListRunView.h"
@@ -23,12 +23,12 @@ namespace qp::test {
 namespace {
 
 // These batches hold PDFs and, in places, a Word entry that only takes its time and then
-// cannot be bound; a PDF entry reaching automation is a fault of the run.
-class SlowUnbindableOffice : public Automation {
+// cannot be opened; a PDF entry reaching the office is a fault of the run.
+class SlowUnopenableOffice : public OfficeApplication {
 public:
-    std::unique_ptr<AutomationObject> bind(const QString& path) override {
+    std::unique_ptr<OfficeDocument> open(const QString& path) override {
         EXPECT_TRUE(path.endsWith(".doc"))
-            << "a PDF entry went to automation: " << qPrintable(path);
+            << "a PDF entry went to the office: " << qPrintable(path);
         QEventLoop loop;
         QTimer::singleShot(pauseMilliseconds, &loop, &QEventLoop::quit);
         loop.exec();
@@ -72,7 +72,7 @@ protected:
     }
     void run(const QString& acrobatPath) {
         settings.set("Quirepress/Settings/Acrobat", acrobatPath);
-        BatchRun batchRun(view, prompter, settings, automation, starter, pdfServer, clock);
+        BatchRun batchRun(view, prompter, settings, office, starter, pdfServer, clock);
         batchRun.run();
     }
 
@@ -82,7 +82,7 @@ protected:
     test::ListRunView view;
     FakePrompter prompter;
     FakeSettingsStore settings;
-    SlowUnbindableOffice automation;
+    SlowUnopenableOffice office;
     QProcessProgramStarter starter;
     DBusPdfPrintServer pdfServer;
     HurriedClock clock;
@@ -185,7 +185,7 @@ TEST_F(BatchRunPdfTest, PdfTheServerRefusesAsksWhetherToGoOn) {
 // PDFs outlasts that, and the run starts it again rather than forget it.
 TEST_F(BatchRunPdfTest, ServerThatLeftDuringTheRunIsStartedAgain) {
     qputenv("QP_PDF_SERVER_IDLE_SECONDS", "1");
-    automation.pauseMilliseconds = 3000;
+    office.pauseMilliseconds = 3000;
     const QString first = corpusPdf("rotation.pdf");
     const QString second = corpusPdf("sizes.pdf");
     view.entries = {first, dir.filePath("long report.doc"), second};

@@ -6,7 +6,7 @@
 #include "PdfServerHarness.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "support/WindowFixture.h"
 
 #include <QDir>
@@ -32,10 +32,10 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     copyFile(corpusPdf("XiaoBiaoSong.pdf"), secondPdf);
 
     WindowFixture fixture;
-    LibreOfficeAutomation office(fixture.settings);
+    LibreOfficeApplication office(fixture.settings);
     QProcessProgramStarter starter;
     DBusPdfPrintServer pdfServer;
-    fixture.automation = &office;
+    fixture.office = &office;
     fixture.starter = &starter;
     fixture.conversation = &pdfServer;
     fixture.executableDir = qEnvironmentVariable("QP_RUNTIME_DIR");

@@ -32,7 +32,7 @@ struct Bench {
             prompter.script(answer);
         const qsizetype readyBefore = journal.starting("ready").size();
         batch.run();
-        EXPECT_EQ(automation.liveObjects, 0) << "an automation object was not released";
+        EXPECT_EQ(office.liveDocuments, 0) << "a document was not released";
         EXPECT_TRUE(prompter.allAnswersUsed()) << "a scripted answer was never asked for";
         if (entries.isEmpty())
             return;
@@ -57,11 +57,11 @@ struct Bench {
     FakeBatchRunView view{journal};
     JournalPrompter prompter{journal};
     FakeSettingsStore settings;
-    FakeAutomation automation{journal};
+    FakeOffice office{journal};
     FakeProgramStarter starter{journal};
     FakePdfPrintServer pdfServer{journal};
     FakeWaitClock clock;
-    BatchRun batch{view, prompter, settings, automation, starter, pdfServer, clock};
+    BatchRun batch{view, prompter, settings, office, starter, pdfServer, clock};
 };
 
 class BatchRunTest : public ::testing::Test, protected Bench {};
@@ -96,40 +96,30 @@ TEST_F(BatchRunTest, EachEntryIsAnnouncedAndCountedBeforeItIsPrinted) {
 }
 
 TEST_F(BatchRunTest, EachKindOfEntryIsPrintedItsOwnWayAndLetGoBeforeTheNext) {
-    automation.documents[QStringLiteral("/d/a.DOC")].backgroundStatus = {2, 1, 0};
-    automation.documents[QStringLiteral("/d/f.xls")].worksheetCount = 2;
+    office.documents[QStringLiteral("/d/a.DOC")].backgroundPending = {true, true, false};
+    office.documents[QStringLiteral("/d/f.xls")].worksheetCount = 2;
     run({"/d/a.DOC", "/d/b.PDF", "/d/c.XLS", "/d/d.ppt", "/d/e.txt", "/d/f.xls", "/d/g.xls", "ab"},
         {No});
 
     EXPECT_EQ(bound(), (QStringList{"bind /d/a.DOC", "bind /d/c.XLS", "bind /d/d.ppt",
                                     "bind /d/e.txt", "bind /d/f.xls", "bind /d/g.xls", "bind ab"}))
         << "a PDF is never bound";
-    const QStringList look{"object /d/a.DOC.Parent()",
-                           "value /d/a.DOC/Parent.BackgroundPrintingStatus",
-                           "release /d/a.DOC/Parent"};
-    EXPECT_EQ(printed("/d/a.DOC"),
-              (QStringList{"call /d/a.DOC.Activate()", "call /d/a.DOC.PrintOut()"}
-               << look << "yield" << look << "yield" << look << "call /d/a.DOC.Close()"));
+    const QString look = "pending /d/a.DOC";
+    EXPECT_EQ(printed("/d/a.DOC"), (QStringList{"activate /d/a.DOC", "print /d/a.DOC", look,
+                                                "yield", look, "yield", look, "close /d/a.DOC"}));
     EXPECT_EQ(executed(), (QStringList{"open /d/b.PDF @default", "print /d/b.PDF @2000s"}));
     for (const QString plain : {"/d/c.XLS", "/d/d.ppt", "/d/e.txt", "ab"})
-        EXPECT_EQ(printed(plain),
-                  (QStringList{"call " + plain + ".PrintOut()", "call " + plain + ".Close()"}));
-    EXPECT_EQ(
-        printed("/d/f.xls"),
-        (QStringList{"object /d/f.xls.Worksheets()", "value /d/f.xls/Worksheets.Count",
-                     "release /d/f.xls/Worksheets", "object /d/f.xls.Worksheets(1)",
-                     "call /d/f.xls/Worksheets(1).PrintOut()", "release /d/f.xls/Worksheets(1)",
-                     "object /d/f.xls.Worksheets(2)", "call /d/f.xls/Worksheets(2).PrintOut()",
-                     "release /d/f.xls/Worksheets(2)", "call /d/f.xls.Close()"}));
-    EXPECT_EQ(printed("/d/g.xls"),
-              (QStringList{"object /d/g.xls.Worksheets()", "value /d/g.xls/Worksheets.Count",
-                           "release /d/g.xls/Worksheets", "call /d/g.xls.Close()"}));
+        EXPECT_EQ(printed(plain), (QStringList{"print " + plain, "close " + plain}));
+    EXPECT_EQ(printed("/d/f.xls"), (QStringList{"sheet count /d/f.xls", "print /d/f.xls sheet 1",
+                                                "print /d/f.xls sheet 2", "close /d/f.xls"}));
+    EXPECT_EQ(printed("/d/g.xls"), (QStringList{"sheet count /d/g.xls", "close /d/g.xls"}));
 }
 
 // --- the wait for background printing ------------------------------------------------------
 
 TEST_F(BatchRunTest, EntriesAddedDuringTheWordWaitAreSavedButNotPrinted) {
-    automation.documents[QStringLiteral("/d/long.doc")].backgroundStatus = {3, 3, 2, 1, 0};
+    office.documents[QStringLiteral("/d/long.doc")].backgroundPending = {true, true, true, true,
+                                                                         false};
     view.onYield = [&](int yieldNumber) {
         if (yieldNumber == 2)
             view.entries.append(QStringLiteral("/d/late.ppt"));
@@ -141,7 +131,7 @@ TEST_F(BatchRunTest, EntriesAddedDuringTheWordWaitAreSavedButNotPrinted) {
 }
 
 TEST_F(BatchRunTest, EntriesRemovedDuringTheWordWaitAreNotPrinted) {
-    automation.documents[QStringLiteral("/d/long.doc")].backgroundStatus = {1, 0};
+    office.documents[QStringLiteral("/d/long.doc")].backgroundPending = {true, false};
     view.onYield = [&](int) { view.entries = {QStringLiteral("/d/long.doc")}; };
     run({"/d/long.doc", "/d/b.ppt", "/d/c.ppt"}, {No});
     EXPECT_EQ(bound(), QStringList{"bind /d/long.doc"});
@@ -200,7 +190,7 @@ TEST_F(BatchRunTest, AnEntryThatCannotBeUsedAsksWhetherToGoOn) {
         SCOPED_TRACE(c.entry.toStdString() + (c.goOn ? " go on" : " stop"));
         Bench bench;
         if (c.bindFailure != 0)
-            bench.automation.fail(c.entry, AppError(c.bindFailure, "unavailable"));
+            bench.office.fail("bind " + c.entry, AppError(c.bindFailure, "unavailable"));
         bench.run({"/d/a.ppt", c.entry, "/d/ok.pdf"}, c.goOn ? Answers{Yes, Yes} : Answers{No});
 
         const QString message = c.entry + " is not a valid file. ";
@@ -224,14 +214,14 @@ TEST_F(BatchRunTest, NoDefaultPrinterClosesTheDocumentAndEndsTheRun) {
         bool closeFails;
         QStringList afterBox;
     };
-    const QStringList closed{"call /d/b.doc.Close()", "release /d/b.doc"};
-    for (const Case& c : {Case{"/d/b.doc.PrintOut", false, closed},
-                          Case{"/d/b.doc.PrintOut", true, closed}, Case{"/d/b.doc", false, {}}}) {
+    const QStringList closed{"close /d/b.doc", "release /d/b.doc"};
+    for (const Case& c : {Case{"print /d/b.doc", false, closed},
+                          Case{"print /d/b.doc", true, closed}, Case{"bind /d/b.doc", false, {}}}) {
         SCOPED_TRACE(c.failing + std::string(c.closeFails ? ", and Close" : ""));
         Bench bench;
-        bench.automation.fail(c.failing, AppError(ErrorNumber::NoDefaultPrinter, "no printer"));
+        bench.office.fail(c.failing, AppError(ErrorNumber::NoDefaultPrinter, "no printer"));
         if (c.closeFails)
-            bench.automation.fail("/d/b.doc.Close", AppError(ErrorNumber::AutomationError, "no"));
+            bench.office.fail("close /d/b.doc", AppError(ErrorNumber::AutomationError, "no"));
         bench.run({"/d/a.ppt", "/d/b.doc", "/d/c.ppt"}, {Ok});
         EXPECT_EQ(bench.prompter.boxes.size(), 1u);
         expectBox(bench.prompter, 0,
@@ -245,10 +235,8 @@ TEST_F(BatchRunTest, NoDefaultPrinterClosesTheDocumentAndEndsTheRun) {
 
 TEST_F(BatchRunTest, AnyOtherFailureIsReportedWithItsNumberAndEndsTheRunWhereItHappened) {
     const auto error = [](auto e) { return std::make_exception_ptr(e); };
-    const QString printOut = QStringLiteral("/d/2.doc.PrintOut");
-    const QStringList afterPrintOut{"call /d/2.doc.PrintOut()", "box Error...", "release /d/2.doc"};
-    const QStringList afterSheets{"release /d/2.xls/Worksheets", "box Error...",
-                                  "release /d/2.xls"};
+    const QString printOut = QStringLiteral("print /d/2.doc");
+    const QStringList afterPrintOut{"print /d/2.doc", "box Error...", "release /d/2.doc"};
     struct Case {
         QString entry;
         Script script;
@@ -262,25 +250,25 @@ TEST_F(BatchRunTest, AnyOtherFailureIsReportedWithItsNumberAndEndsTheRunWhereItH
          afterPrintOut},
         {"/d/2.doc", Script{}, printOut, error(AppError(-2147417848, "Gone.")),
          "Error: -2147417848\r\nGone.", afterPrintOut},
-        {"/d/2.doc", Script{}, "/d/2.doc", error(std::runtime_error("The bridge went away.")),
+        {"/d/2.doc", Script{}, "bind /d/2.doc", error(std::runtime_error("The bridge went away.")),
          "Error: 51\r\nThe bridge went away.", QStringList{"bind /d/2.doc", "box Error..."}},
-        {"/d/2.doc", Script{}, "/d/2.doc", error(std::bad_alloc()), "Error: 7\r\nOut of memory",
-         QStringList{"bind /d/2.doc", "box Error..."}},
-        // A status that is no number cannot be waited on, and must not be waited on forever.
-        {"/d/2.doc", Script{0, QVariant(), {"busy"}}, QString(), nullptr, "Error: 440\r\n",
-         QStringList{"release /d/2.doc/Parent", "box Error...", "release /d/2.doc"}},
-        {"/d/2.xls", Script{40000}, QString(), nullptr, "Error: 6\r\n", afterSheets},
-        {"/d/2.xls", Script{0, "many"}, QString(), nullptr, "Error: 440\r\n", afterSheets},
-        {"/d/2.xls", Script{3}, "/d/2.xls/Worksheets(2).PrintOut", error(AppError(440, "Sheet 2.")),
+        {"/d/2.doc", Script{}, "bind /d/2.doc", error(std::bad_alloc()),
+         "Error: 7\r\nOut of memory", QStringList{"bind /d/2.doc", "box Error..."}},
+        {"/d/2.doc", Script{}, "pending /d/2.doc", error(AppError(440, "Gone.")),
+         "Error: 440\r\nGone.",
+         QStringList{"pending /d/2.doc", "box Error...", "release /d/2.doc"}},
+        {"/d/2.xls", Script{40000}, QString(), nullptr, "Error: 6\r\n",
+         QStringList{"sheet count /d/2.xls", "box Error...", "release /d/2.xls"}},
+        {"/d/2.xls", Script{3}, "print /d/2.xls sheet 2", error(AppError(440, "Sheet 2.")),
          "Error: 440\r\nSheet 2.",
-         QStringList{"release /d/2.xls/Worksheets(2)", "box Error...", "release /d/2.xls"}},
+         QStringList{"print /d/2.xls sheet 2", "box Error...", "release /d/2.xls"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown.toStdString());
         Bench bench;
-        bench.automation.documents[c.entry] = c.script;
+        bench.office.documents[c.entry] = c.script;
         if (c.error)
-            bench.automation.failures[c.failing] = c.error;
+            bench.office.failures[c.failing] = c.error;
         bench.run({"/d/1.ppt", c.entry, "/d/3.ppt"}, {Ok});
         EXPECT_EQ(bench.prompter.titles(), QStringList{"Error..."}) << "and no save offer";
         const QString& text = bench.prompter.boxes[0].text;
@@ -348,9 +336,7 @@ TEST_F(BatchRunTest, AProgramThatDoesNotAnswerIsForgottenAndLocateIsOffered) {
         if (silentFromTheStart)
             bench.pdfServer.unansweredConnects = -1;
         else // the server goes away between the first PDF and the second
-            bench.automation.onBind = [&](const QString&) {
-                bench.pdfServer.unansweredConnects = -1;
-            };
+            bench.office.onOpen = [&](const QString&) { bench.pdfServer.unansweredConnects = -1; };
         bench.run({"/d/1.pdf", "/d/a.ppt", "/d/2.pdf", "/d/b.ppt"}, {Ok});
 
         // Either way it had its start-up wait once before it was taken for missing.

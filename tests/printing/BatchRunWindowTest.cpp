@@ -53,7 +53,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_TRUE(prompter.allAnswersUsed());
-        EXPECT_EQ(automation.liveObjects, 0);
+        EXPECT_EQ(office.liveDocuments, 0);
         while (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
     }
@@ -103,14 +103,14 @@ protected:
     JournalPrompter prompter{journal};
     FakeFileDialogBackend dialogs;
     FakeSettingsStore settings;
-    FakeAutomation automation{journal};
+    FakeOffice office{journal};
     FakeProgramStarter starter{journal};
     FakePdfPrintServer conversation{journal};
     NoHelpExpected help;
     QTemporaryDir folder;
     PaintCounter statusPaints;
-    MainWindow window{MainWindowServices{prompter, dialogs, settings, automation, starter,
-                                         conversation, help, QStringLiteral("/opt/quirepress"),
+    MainWindow window{MainWindowServices{prompter, dialogs, settings, office, starter, conversation,
+                                         help, QStringLiteral("/opt/quirepress"),
                                          [] { ADD_FAILURE() << "program ended"; },
                                          folder.filePath("BatchBin")}};
 };
@@ -119,7 +119,7 @@ TEST_F(BatchRunWindowTest, TheUserSeesEachEntryBeingPreparedAndThenTheReadyWindo
     add({"/d/a.doc", "/d/b.xls", "/d/c.ppt"});
     int paintsBefore = 0;
     int seen = 0;
-    automation.onBind = [&](const QString& path) {
+    office.onOpen = [&](const QString& path) {
         SCOPED_TRACE(path.toStdString());
         EXPECT_EQ(status()->text(), "Preparing " + path + " for printing.");
         EXPECT_GT(statusPaints.paints, paintsBefore) << "the new status was not painted";
@@ -139,13 +139,13 @@ TEST_F(BatchRunWindowTest, TheUserSeesEachEntryBeingPreparedAndThenTheReadyWindo
 }
 
 TEST_F(BatchRunWindowTest, TheWordWaitTakesInputButNotASecondRunAndDoesNotBurnAProcessor) {
-    std::deque<QVariant> busy(40, 1);
-    busy.push_back(0);
-    automation.documents[QStringLiteral("/d/long.doc")].backgroundStatus = busy;
+    std::deque<bool> busy(40, true);
+    busy.push_back(false);
+    office.documents[QStringLiteral("/d/long.doc")].backgroundPending = busy;
     add({"/d/long.doc", "/d/next.ppt"});
     QString typedDuringWait;
     int looks = 0;
-    automation.onValue = [&](const QString&, const QString&) {
+    office.onPending = [&](const QString&) {
         if (++looks == 1) {
             // Events as the platform would deliver them: handled only if the wait yields.
             QCoreApplication::postEvent(
@@ -174,12 +174,12 @@ TEST_F(BatchRunWindowTest, TheWordWaitTakesInputButNotASecondRunAndDoesNotBurnAP
     EXPECT_LT(cpuMs, 0.5 * wallMs) << "cpu " << cpuMs << " ms in " << wallMs << " ms";
     EXPECT_EQ(typedDuringWait, "z");
     EXPECT_EQ(journal.starting("bind "), (QStringList{"bind /d/long.doc", "bind /d/next.ppt"}));
-    EXPECT_EQ(journal.starting("call /d/long.doc.Close()").size(), 1);
+    EXPECT_EQ(journal.starting("close /d/long.doc").size(), 1);
     EXPECT_EQ(prompter.titles(), QStringList{"Save batch..."}) << "a second run asks again";
     expectReady();
 
     // The button works again once the run is over.
-    automation.onValue = nullptr;
+    office.onPending = nullptr;
     add({"/d/again.ppt"});
     clickPrintBatch({PromptAnswer::No});
     EXPECT_EQ(journal.starting("bind ").last(), "bind /d/again.ppt");
@@ -190,7 +190,7 @@ TEST_F(BatchRunWindowTest, AOneEntryRunAfterALongerRunShowsAFullBar) {
     clickPrintBatch({PromptAnswer::No});
     add({"/d/alone.ppt"});
     bool seen = false;
-    automation.onBind = [&](const QString&) {
+    office.onOpen = [&](const QString&) {
         EXPECT_LT(progress()->minimum(), progress()->maximum());
         EXPECT_EQ(progress()->maximum(), 1);
         EXPECT_EQ(progress()->value(), 1);
@@ -226,12 +226,12 @@ TEST_F(BatchRunWindowTest, AnOpenedBatchIsNotOfferedForSavingUntilItChanges) {
 }
 
 TEST_F(BatchRunWindowTest, NoDefaultPrinterEndsTheRunAndRestoresThePointer) {
-    automation.fail(QStringLiteral("/d/a.doc.PrintOut"),
-                    AppError(ErrorNumber::NoDefaultPrinter, "no printer"));
+    office.fail(QStringLiteral("print /d/a.doc"),
+                AppError(ErrorNumber::NoDefaultPrinter, "no printer"));
     add({"/d/a.doc", "/d/b.ppt"});
     clickPrintBatch({PromptAnswer::Ok});
     EXPECT_EQ(prompter.titles(), QStringList{"No default printer..."});
-    EXPECT_TRUE(journal.lines.contains("call /d/a.doc.Close()"));
+    EXPECT_TRUE(journal.lines.contains("close /d/a.doc"));
     EXPECT_TRUE(journal.starting("bind /d/b.ppt").isEmpty());
     expectReady();
 }

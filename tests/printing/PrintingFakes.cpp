@@ -6,63 +6,41 @@ namespace qp::test {
 
 namespace {
 
-// A document, "<path>", or an object reached from it, "<path>/<member>". The journal shows
-// which object each member was asked of.
-class FakeAutomationObject : public AutomationObject {
+class FakeDocument : public OfficeDocument {
 public:
-    FakeAutomationObject(FakeAutomation& automation, QString path, QString name)
-        : m_automation(automation), m_path(std::move(path)), m_name(std::move(name)) {
-        ++m_automation.liveObjects;
+    FakeDocument(FakeOffice& office, QString path) : m_office(office), m_path(std::move(path)) {
+        ++m_office.liveDocuments;
     }
-    ~FakeAutomationObject() override {
-        --m_automation.liveObjects;
-        m_automation.journal().add("release " + m_name);
-    }
-
-    void call(const QString& member, const QVariantList& args) override {
-        journalAndFail(QStringLiteral("call"), member, args);
+    ~FakeDocument() override {
+        --m_office.liveDocuments;
+        m_office.journal().add("release " + m_path);
     }
 
-    QVariant value(const QString& member) override {
-        m_automation.journal().add(QStringLiteral("value %1.%2").arg(m_name, member));
-        if (m_automation.onValue)
-            m_automation.onValue(m_name, member);
-        m_automation.failIfScripted(m_name + '.' + member);
-        DocumentScript& script = m_automation.documents[m_path];
-        if (member == QLatin1String("BackgroundPrintingStatus")) {
-            const QVariant status = script.backgroundStatus.front();
-            if (script.backgroundStatus.size() > 1)
-                script.backgroundStatus.pop_front();
-            return status;
-        }
-        return script.worksheetCountValue.isValid() ? script.worksheetCountValue
-                                                    : QVariant(script.worksheetCount);
+    void activate() override { m_office.journalAndFail("activate " + m_path); }
+    void print() override { m_office.journalAndFail("print " + m_path); }
+    bool backgroundPrintingPending() override {
+        m_office.journal().add("pending " + m_path);
+        if (m_office.onPending)
+            m_office.onPending(m_path);
+        m_office.failIfScripted("pending " + m_path);
+        std::deque<bool>& pending = m_office.documents[m_path].backgroundPending;
+        const bool answer = pending.front();
+        if (pending.size() > 1)
+            pending.pop_front();
+        return answer;
     }
-
-    std::unique_ptr<AutomationObject> object(const QString& member,
-                                             const QVariantList& args) override {
-        journalAndFail(QStringLiteral("object"), member, args);
-        // Index arguments are passed as 16-bit integers.
-        for (const QVariant& arg : args)
-            EXPECT_EQ(arg.metaType(), QMetaType::fromType<qint16>());
-        const QString index = args.isEmpty() ? QString() : '(' + args.front().toString() + ')';
-        return std::make_unique<FakeAutomationObject>(m_automation, m_path,
-                                                      m_path + '/' + member + index);
+    int sheetCount() override {
+        m_office.journalAndFail("sheet count " + m_path);
+        return m_office.documents[m_path].worksheetCount;
     }
+    void printSheet(int index) override {
+        m_office.journalAndFail(QStringLiteral("print %1 sheet %2").arg(m_path).arg(index));
+    }
+    void close() override { m_office.journalAndFail("close " + m_path); }
 
 private:
-    void journalAndFail(const QString& what, const QString& member, const QVariantList& args) {
-        QStringList texts;
-        for (const QVariant& arg : args)
-            texts.append(arg.toString());
-        m_automation.journal().add(
-            QStringLiteral("%1 %2.%3(%4)").arg(what, m_name, member, texts.join(',')));
-        m_automation.failIfScripted(m_name + '.' + member);
-    }
-
-    FakeAutomation& m_automation;
+    FakeOffice& m_office;
     QString m_path;
-    QString m_name;
 };
 
 } // namespace
@@ -86,16 +64,16 @@ long errorNumberOf(const std::function<void()>& action) {
     return 0;
 }
 
-std::unique_ptr<AutomationObject> FakeAutomation::bind(const QString& path) {
+std::unique_ptr<OfficeDocument> FakeOffice::open(const QString& path) {
     m_journal.add("bind " + path);
-    if (onBind)
-        onBind(path);
-    failIfScripted(path);
-    return std::make_unique<FakeAutomationObject>(*this, path, path);
+    if (onOpen)
+        onOpen(path);
+    failIfScripted("bind " + path);
+    return std::make_unique<FakeDocument>(*this, path);
 }
 
-void FakeAutomation::failIfScripted(const QString& key) {
-    const auto failure = failures.find(key);
+void FakeOffice::failIfScripted(const QString& line) {
+    const auto failure = failures.find(line);
     if (failure != failures.end())
         std::rethrow_exception(failure->second);
 }

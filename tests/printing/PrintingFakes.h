@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/AppError.h"
-#include "printing/Automation.h"
 #include "printing/BatchRunView.h"
+#include "printing/OfficeDocument.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "printing/WaitClock.h"
@@ -57,37 +57,40 @@ void expectBox(const FakePrompter& prompter, size_t index, const QString& text,
 // The number of the AppError that action throws; 0 when it throws none.
 long errorNumberOf(const std::function<void()>& action);
 
-// How a scripted document behaves. Objects are named after the path: "<path>" for the
-// document, "<path>/Parent", "<path>/Worksheets", "<path>/Worksheets(<i>)".
+// How a scripted document behaves.
 struct DocumentScript {
     int worksheetCount = 0;
-    QVariant worksheetCountValue; // when set, returned for Count instead of worksheetCount
-    // Successive values of BackgroundPrintingStatus; the last one repeats.
-    std::deque<QVariant> backgroundStatus{0};
+    // Successive answers to whether background printing is pending; the last one repeats.
+    std::deque<bool> backgroundPending{false};
 };
 
-// Journals "bind <path>", "call <object>.<member>(<args>)", "value <object>.<member>",
-// "object <object>.<member>(<args>)", "release <object>". An error set with fail() for a
-// path or for "<object>.<member>" is thrown by that bind or member.
-class FakeAutomation : public Automation {
+// Journals "bind <path>" for each open, and "<call> <path>" for each call on the document:
+// "activate", "print", "pending", "sheet count", "close", and "print <path> sheet <index>";
+// "release <path>" when the document is destroyed. An error set with fail() for one of these
+// lines is thrown by that call.
+class FakeOffice : public OfficeApplication {
 public:
-    explicit FakeAutomation(Journal& journal) : m_journal(journal) {}
-    std::unique_ptr<AutomationObject> bind(const QString& path) override;
+    explicit FakeOffice(Journal& journal) : m_journal(journal) {}
+    std::unique_ptr<OfficeDocument> open(const QString& path) override;
 
-    template <typename Error> void fail(const QString& key, const Error& error) {
-        failures[key] = std::make_exception_ptr(error);
+    template <typename Error> void fail(const QString& line, const Error& error) {
+        failures[line] = std::make_exception_ptr(error);
     }
 
     std::map<QString, DocumentScript> documents;
     std::map<QString, std::exception_ptr> failures;
-    int liveObjects = 0;
+    int liveDocuments = 0;
     // To look at the window, or to change the world, at that moment.
-    std::function<void(const QString& path)> onBind;
-    std::function<void(const QString& object, const QString& member)> onValue;
+    std::function<void(const QString& path)> onOpen;
+    std::function<void(const QString& path)> onPending;
 
-    // For the fake's objects.
+    // For the fake's documents.
     Journal& journal() { return m_journal; }
-    void failIfScripted(const QString& key);
+    void failIfScripted(const QString& line);
+    void journalAndFail(const QString& line) {
+        m_journal.add(line);
+        failIfScripted(line);
+    }
 
 private:
     Journal& m_journal;

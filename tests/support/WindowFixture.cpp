@@ -6,8 +6,8 @@
 
 namespace qp::test {
 
-std::unique_ptr<AutomationObject> UnusedAutomation::bind(const QString& path) {
-    ADD_FAILURE() << "unexpected bind of " << path.toStdString();
+std::unique_ptr<OfficeDocument> UnusedOffice::open(const QString& path) {
+    ADD_FAILURE() << "unexpected open of " << path.toStdString();
     throw AppError(ErrorNumber::CannotBind, QStringLiteral("not expected in this test"));
 }
 
@@ -29,9 +29,9 @@ WindowFixture::~WindowFixture() = default;
 
 MainWindow& WindowFixture::window() {
     if (!m_window) {
-        m_window = std::make_unique<MainWindow>(MainWindowServices{
-            prompter, *dialogBackend, settings, *automation, *starter, *conversation, help,
-            executableDir, [this] { ++endProgramCalls; }, batchFolder});
+        m_window = std::make_unique<MainWindow>(
+            MainWindowServices{prompter, *dialogBackend, settings, *office, *starter, *conversation,
+                               help, executableDir, [this] { ++endProgramCalls; }, batchFolder});
     }
     return *m_window;
 }

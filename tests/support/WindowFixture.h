@@ -1,7 +1,7 @@
 #pragma once
 
 #include "help/HelpViewer.h"
-#include "printing/Automation.h"
+#include "printing/OfficeDocument.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
@@ -14,9 +14,9 @@
 namespace qp::test {
 
 // Seams a window test does not exercise: any use fails the test.
-class UnusedAutomation : public Automation {
+class UnusedOffice : public OfficeApplication {
 public:
-    std::unique_ptr<AutomationObject> bind(const QString& path) override;
+    std::unique_ptr<OfficeDocument> open(const QString& path) override;
 };
 class UnusedProgramStarter : public ProgramStarter {
 public:
@@ -60,11 +60,11 @@ public:
     FakePrompter prompter;
     FakeFileDialogBackend dialogs;
     FakeSettingsStore settings;
-    UnusedAutomation unusedAutomation;
+    UnusedOffice unusedOffice;
     UnusedProgramStarter unusedStarter;
     UnusedPdfPrintServer unusedConversation;
     RecordingHelpViewer help;
-    Automation* automation = &unusedAutomation;
+    OfficeApplication* office = &unusedOffice;
     ProgramStarter* starter = &unusedStarter;
     PdfPrintServer* conversation = &unusedConversation;
     FileDialogBackend* dialogBackend = &dialogs;

@@ -228,7 +228,7 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
     if (m_up && !m_process->isRunning()) {
         const QString end = m_process->endDescription();
         abandonOffice();
-        // Its documents went with it; only binding a new one may start another office.
+        // Its documents went with it; only opening a new one may start another office.
         if (phase != Phase::Loading)
             throw AppError(ErrorNumber::AutomationError,
                            QStringLiteral("LibreOffice ended unexpectedly (%1) before %2. It "

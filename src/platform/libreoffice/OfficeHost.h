@@ -29,7 +29,7 @@ public:
 
     enum class Phase {
         Loading, // a failure or hang means the document cannot be bound
-        Working  // any other member call
+        Working  // any other call on a document
     };
     using Work = std::function<void(OfficeSession&)>;
     // Runs the work on the office thread, starting the office first when it is not up.

@@ -1,8 +1,8 @@
-#include "platform/libreoffice/LibreOfficeAutomation.h"
+#include "platform/libreoffice/LibreOfficeApplication.h"
 
 #include "core/AppError.h"
+#include "platform/libreoffice/LibreOfficeDocument.h"
 #include "platform/libreoffice/OfficeHost.h"
-#include "platform/libreoffice/OfficeObjects.h"
 #include "platform/libreoffice/OfficeSession.h"
 
 #include <QFileInfo>
@@ -11,37 +11,37 @@ namespace qp {
 
 namespace {
 
-QString cannotBindText(const QString& path, const QString& why) {
+QString cannotOpenText(const QString& path, const QString& why) {
     return QStringLiteral("%1 %2").arg(path, why);
 }
 
 } // namespace
 
-QString LibreOfficeAutomation::defaultProgramDir() {
+QString LibreOfficeApplication::defaultProgramDir() {
     return QStringLiteral(QP_LO_PROGRAM_DIR);
 }
 
-LibreOfficeAutomation::LibreOfficeAutomation(SettingsStore& settings)
-    : LibreOfficeAutomation(settings, CupsPrinters(), defaultProgramDir()) {}
+LibreOfficeApplication::LibreOfficeApplication(SettingsStore& settings)
+    : LibreOfficeApplication(settings, CupsPrinters(), defaultProgramDir()) {}
 
-LibreOfficeAutomation::LibreOfficeAutomation(SettingsStore& settings, CupsPrinters printers,
-                                             QString programDir)
+LibreOfficeApplication::LibreOfficeApplication(SettingsStore& settings, CupsPrinters printers,
+                                               QString programDir)
     : m_settings(settings), m_printers(printers),
       m_host(std::make_shared<OfficeHost>(std::move(programDir))) {}
 
-LibreOfficeAutomation::~LibreOfficeAutomation() {
+LibreOfficeApplication::~LibreOfficeApplication() {
     m_host->shutdown();
 }
 
-void LibreOfficeAutomation::prepare() noexcept {
+void LibreOfficeApplication::prepare() noexcept {
     m_host->startAhead();
 }
 
-qint64 LibreOfficeAutomation::officeProcessGroup() const {
+qint64 LibreOfficeApplication::officeProcessGroup() const {
     return m_host->processGroup();
 }
 
-int LibreOfficeAutomation::openDocumentCount() {
+int LibreOfficeApplication::openDocumentCount() {
     if (m_host->processGroup() == 0)
         return 0;
     auto count = std::make_shared<int>(0);
@@ -50,7 +50,7 @@ int LibreOfficeAutomation::openDocumentCount() {
     return *count;
 }
 
-std::chrono::milliseconds LibreOfficeAutomation::callBound(qint64 fileSize) {
+std::chrono::milliseconds LibreOfficeApplication::callBound(qint64 fileSize) {
     std::chrono::milliseconds base = DefaultTimeout;
     try {
         bool valid = false;
@@ -68,32 +68,27 @@ std::chrono::milliseconds LibreOfficeAutomation::callBound(qint64 fileSize) {
     return base * (1 + std::max<qint64>(fileSize, 0) / step);
 }
 
-std::unique_ptr<AutomationObject> LibreOfficeAutomation::bind(const QString& path) {
+std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path) {
     const QFileInfo info(path);
     if (path.trimmed().isEmpty() || !info.exists())
         throw AppError(ErrorNumber::CannotBind,
-                       cannotBindText(path, QStringLiteral("does not exist.")));
+                       cannotOpenText(path, QStringLiteral("does not exist.")));
     if (info.isDir())
         throw AppError(ErrorNumber::CannotBind,
-                       cannotBindText(path, QStringLiteral("is a folder.")));
+                       cannotOpenText(path, QStringLiteral("is a folder.")));
     if (!info.isReadable())
         throw AppError(ErrorNumber::CannotBind,
-                       cannotBindText(path, QStringLiteral("cannot be read.")));
+                       cannotOpenText(path, QStringLiteral("cannot be read.")));
     if (info.size() == 0)
-        throw AppError(ErrorNumber::CannotBind, cannotBindText(path, QStringLiteral("is empty.")));
+        throw AppError(ErrorNumber::CannotBind, cannotOpenText(path, QStringLiteral("is empty.")));
 
-    auto document = std::make_shared<LoadedDocument>();
-    document->host = m_host;
-    document->printers = m_printers;
-    document->path = info.absoluteFilePath();
-    document->bound = callBound(info.size());
+    const QString absolute = info.absoluteFilePath();
+    const std::chrono::milliseconds bound = callBound(info.size());
     auto id = std::make_shared<int>(0);
-    const QString absolute = document->path;
-    m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path), document->bound,
+    m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path), bound,
                 [absolute, id](OfficeSession& s) { *id = s.load(absolute); });
-    document->id = *id;
-    document->generation = m_host->generation();
-    return std::make_unique<OfficeDocumentObject>(document);
+    return std::make_unique<LibreOfficeDocument>(m_host, m_printers, absolute, *id,
+                                                 m_host->generation(), bound);
 }
 
 } // namespace qp

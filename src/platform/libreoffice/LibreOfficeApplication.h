@@ -3,7 +3,7 @@
 #include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
 #include "platform/CupsPrinters.h"
-#include "printing/Automation.h"
+#include "printing/OfficeDocument.h"
 
 #include <QString>
 #include <chrono>
@@ -13,19 +13,19 @@ namespace qp {
 
 class OfficeHost;
 
-// Binds Word, Excel and PowerPoint files to documents loaded in one headless LibreOffice,
-// which is started at the first bind, kept for later ones and ended with this object.
+// Opens Word, Excel and PowerPoint files as documents loaded in one headless LibreOffice,
+// which is started at the first open, kept for later ones and ended with this object.
 // Prints go to the CUPS default destination by name. Each office call is bounded by the
 // setting "OfficeTimeout" (seconds, application "Quirepress", section "Settings"; empty
 // for the default), scaled up for big files; an office that overruns it is killed.
-class LibreOfficeAutomation : public Automation {
+class LibreOfficeApplication : public OfficeApplication {
 public:
-    explicit LibreOfficeAutomation(SettingsStore& settings);
-    LibreOfficeAutomation(SettingsStore& settings, CupsPrinters printers, QString programDir);
-    ~LibreOfficeAutomation() override;
+    explicit LibreOfficeApplication(SettingsStore& settings);
+    LibreOfficeApplication(SettingsStore& settings, CupsPrinters printers, QString programDir);
+    ~LibreOfficeApplication() override;
 
-    std::unique_ptr<AutomationObject> bind(const QString& path) override;
-    // Starts the office ahead of the first bind.
+    std::unique_ptr<OfficeDocument> open(const QString& path) override;
+    // Starts the office ahead of the first open.
     void prepare() noexcept override;
 
     // The bound for one office call on a file of that size.

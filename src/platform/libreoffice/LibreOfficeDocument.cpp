@@ -1,0 +1,142 @@
+#include "platform/libreoffice/LibreOfficeDocument.h"
+
+#include "core/AppError.h"
+#include "platform/CupsJobWatch.h"
+#include "platform/CupsRefusal.h"
+#include "platform/libreoffice/OfficeHost.h"
+#include "platform/libreoffice/OfficeSession.h"
+
+namespace qp {
+
+namespace {
+
+// How long a job may take to show in CUPS after LibreOffice returned from printing it.
+constexpr std::chrono::milliseconds ConfirmationWindow{3000};
+
+QString fileName(const QString& path) {
+    return path.section(QLatin1Char('/'), -1);
+}
+
+} // namespace
+
+LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
+                                         QString path, int id, quint64 generation,
+                                         std::chrono::milliseconds bound)
+    : m_host(std::move(host)), m_printers(std::move(printers)), m_path(std::move(path)), m_id(id),
+      m_generation(generation), m_bound(bound) {}
+
+LibreOfficeDocument::~LibreOfficeDocument() {
+    if (m_closed || !m_host->isCurrent(m_generation))
+        return;
+    // Nothing may leave a destructor: a failing close has killed the office already, which
+    // drops the document too.
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+void LibreOfficeDocument::requireLoaded() const {
+    if (m_closed)
+        throw AppError(ErrorNumber::AutomationError,
+                       QStringLiteral("%1 has already been closed.").arg(fileName(m_path)));
+    if (!m_host->isCurrent(m_generation))
+        throw AppError(ErrorNumber::AutomationError,
+                       QStringLiteral("%1 is no longer loaded: LibreOffice ended since it was "
+                                      "opened.")
+                           .arg(fileName(m_path)));
+}
+
+void LibreOfficeDocument::activate() {
+    requireLoaded();
+    const int document = m_id;
+    m_host->run(OfficeHost::Phase::Working, QStringLiteral("activating %1").arg(fileName(m_path)),
+                m_bound, [document](OfficeSession& s) { s.activate(document); });
+}
+
+void LibreOfficeDocument::print() {
+    printJob(-1);
+}
+
+bool LibreOfficeDocument::backgroundPrintingPending() {
+    requireLoaded();
+    // Printing returns only when the job has been handed to CUPS: nothing is pending.
+    return false;
+}
+
+int LibreOfficeDocument::sheetCount() {
+    requireLoaded();
+    auto count = std::make_shared<int>(0);
+    const int id = m_id;
+    m_host->run(
+        OfficeHost::Phase::Working,
+        QStringLiteral("counting the worksheets of %1").arg(fileName(m_path)), m_bound,
+        [id, count](OfficeSession& s) { *count = s.isSpreadsheet(id) ? s.sheetCount(id) : -1; });
+    if (*count < 0)
+        throw AppError(
+            ErrorNumber::MemberNotSupported,
+            QStringLiteral("%1 is not a workbook: it has no worksheets.").arg(fileName(m_path)));
+    return *count;
+}
+
+void LibreOfficeDocument::printSheet(int index) {
+    // The office would print a document that is no workbook whole, and a sheet that is not
+    // there not at all.
+    const int count = sheetCount();
+    if (index < 1 || index > count)
+        throw AppError(ErrorNumber::SubscriptOutOfRange,
+                       QStringLiteral("Subscript out of range: %1 has %2 worksheets, not "
+                                      "one numbered %3.")
+                           .arg(fileName(m_path))
+                           .arg(count)
+                           .arg(index));
+    printJob(index - 1);
+}
+
+void LibreOfficeDocument::printJob(int sheetIndex) {
+    requireLoaded();
+    // Without a default destination LibreOffice would print to a printer of its own
+    // choosing, or nowhere: refuse before anything is sent.
+    const QString printer = m_printers.requireDefaultDestination();
+    // LibreOffice drops a job that CUPS refuses without a word: find out before it renders.
+    m_printers.requireAcceptingJobs(printer, m_path);
+    CupsJobWatch watch(printer, m_path, m_bound);
+    const int document = m_id;
+    const QString what = sheetIndex < 0 ? QStringLiteral("printing %1").arg(fileName(m_path))
+                                        : QStringLiteral("printing worksheet %1 of %2")
+                                              .arg(sheetIndex + 1)
+                                              .arg(fileName(m_path));
+    m_host->run(OfficeHost::Phase::Working, what, m_bound,
+                [document, printer, sheetIndex](OfficeSession& s) {
+                    s.print(document, printer, sheetIndex);
+                });
+    // LibreOffice has handed the job to CUPS when print returns; the wait only covers a
+    // server slow to answer.
+    if (watch.jobArrived(std::min(m_bound, ConfirmationWindow)))
+        return;
+    // A workbook render without a single page sends no job on purpose, and loses nothing.
+    // LibreOffice 7.4 renders a blank page for an empty worksheet rather than none; asked
+    // only when no job came, the count costs a printed document nothing.
+    auto pages = std::make_shared<int>(-1);
+    m_host->run(OfficeHost::Phase::Working,
+                QStringLiteral("counting the pages of %1").arg(fileName(m_path)), m_bound,
+                [document, sheetIndex, pages](OfficeSession& s) {
+                    *pages = s.sheetPageCount(document, sheetIndex);
+                });
+    if (*pages == 0)
+        return;
+    QString reason = m_printers.refusalReason(printer);
+    if (reason.isEmpty())
+        reason = QStringLiteral("LibreOffice printed it, but CUPS received no job.");
+    throw AppError(ErrorNumber::AutomationError, cups::cannotPrintText(m_path, printer, reason));
+}
+
+void LibreOfficeDocument::close() {
+    requireLoaded();
+    m_closed = true;
+    const int document = m_id;
+    m_host->run(OfficeHost::Phase::Working, QStringLiteral("closing %1").arg(fileName(m_path)),
+                m_bound, [document](OfficeSession& s) { s.close(document); });
+}
+
+} // namespace qp

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/CupsPrinters.h"
+#include "printing/OfficeDocument.h"
+
+#include <QString>
+#include <chrono>
+#include <memory>
+
+namespace qp {
+
+class OfficeHost;
+
+// A document loaded in the office, printed to the CUPS default destination. Destroying it
+// closes the document in the office if still open.
+class LibreOfficeDocument : public OfficeDocument {
+public:
+    // The document numbered id in the office of that generation; bound limits each call.
+    LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers, QString path,
+                        int id, quint64 generation, std::chrono::milliseconds bound);
+    ~LibreOfficeDocument() override;
+
+    void activate() override;
+    void print() override;
+    bool backgroundPrintingPending() override;
+    int sheetCount() override;
+    void printSheet(int index) override;
+    void close() override;
+
+private:
+    // Throws unless the document is still loaded in the office that loaded it.
+    void requireLoaded() const;
+    // Prints the whole document (sheetIndex -1) or one worksheet to the default destination
+    // and confirms that CUPS received the job; throws AppError when it did not.
+    void printJob(int sheetIndex);
+
+    std::shared_ptr<OfficeHost> m_host;
+    CupsPrinters m_printers;
+    QString m_path;
+    int m_id;
+    quint64 m_generation;
+    std::chrono::milliseconds m_bound;
+    bool m_closed = false;
+};
+
+} // namespace qp

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace qp {
+
+// A Word document, Excel workbook or PowerPoint presentation opened in an office
+// application. Every call throws AppError with the number the run tells failures apart by.
+// Destroying the object releases the document: nothing of it stays loaded in the office.
+class OfficeDocument {
+public:
+    virtual ~OfficeDocument() = default;
+
+    // Brings the document to the front of its application.
+    virtual void activate() = 0;
+    // Prints the whole document.
+    virtual void print() = 0;
+    // Whether the application is still printing in the background, so that closing the
+    // document now would cut a job short.
+    virtual bool backgroundPrintingPending() = 0;
+    // How many worksheets a workbook has; a document that is no workbook throws.
+    virtual int sheetCount() = 0;
+    // Prints one worksheet alone; index counts from 1.
+    virtual void printSheet(int index) = 0;
+    virtual void close() = 0;
+};
+
+// Opens the document of a file from its path. A path that cannot be opened throws AppError
+// ErrorNumber::CannotBind; every other failure throws with its own number.
+class OfficeApplication {
+public:
+    virtual ~OfficeApplication() = default;
+    virtual std::unique_ptr<OfficeDocument> open(const QString& path) = 0;
+    // A document may be opened soon: get the application ready in the background. Returns
+    // at once and never throws; whatever fails shows at the next open.
+    virtual void prepare() noexcept {}
+};
+
+} // namespace qp
