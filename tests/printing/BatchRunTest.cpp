@@ -42,7 +42,7 @@ struct Bench {
     QStringList bound() const { return journal.starting("bind "); }
     // The commands sent to the PDF print server.
     QStringList executed() const {
-        return journal.lines.filter(QRegularExpression(QStringLiteral("^(open|print) ")));
+        return journal.lines.filter(QRegularExpression(QStringLiteral("^(open|print) .* @\\S+$")));
     }
     // What was done with a document between its binding and its release.
     QStringList printed(const QString& path) const {
