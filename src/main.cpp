@@ -43,8 +43,8 @@ int printFromShell(const QStringList& files) {
     }
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
-    qp::DBusPdfPrintServer conversation;
-    return qp::printFromShell(*entries, err, settings, office, starter, conversation);
+    qp::DBusPdfPrintServer pdfServer;
+    return qp::printFromShell(*entries, err, settings, office, starter, pdfServer);
 }
 
 int runWindow(QApplication& app, const QStringList& files) {
@@ -53,7 +53,7 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::IniSettingsStore settings(qp::IniSettingsStore::defaultConfigDir());
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
-    qp::DBusPdfPrintServer conversation;
+    qp::DBusPdfPrintServer pdfServer;
     qp::DesktopHelpViewer help;
 
     qp::MainWindow* mainWindow = nullptr;
@@ -66,7 +66,7 @@ int runWindow(QApplication& app, const QStringList& files) {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     };
-    qp::MainWindow window({prompter, fileDialog, settings, office, starter, conversation, help,
+    qp::MainWindow window({prompter, fileDialog, settings, office, starter, pdfServer, help,
                            QApplication::applicationDirPath(), endProgram,
                            qp::BatchFiles::userBatchFolder()});
     mainWindow = &window;

@@ -142,10 +142,9 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
 }
 
 int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   OfficeApplication& office, ProgramStarter& starter,
-                   PdfPrintServer& conversation) {
+                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer) {
     ShellRunView view(entries, err);
-    BatchRun run(view, view, settings, office, starter, conversation);
+    BatchRun run(view, view, settings, office, starter, pdfServer);
     run.run();
     err << QStringLiteral("%1 printed, %2 not printed.")
                .arg(view.printedCount())

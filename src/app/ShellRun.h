@@ -90,7 +90,6 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
 // Prints the entries through the window's batch run and ends with a line of counts on
 // `err`. Returns the exit status.
 int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   OfficeApplication& office, ProgramStarter& starter,
-                   PdfPrintServer& conversation);
+                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer);
 
 } // namespace qp

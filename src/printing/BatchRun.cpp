@@ -48,7 +48,7 @@ BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settin
                    OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
                    WaitClock& clock)
     : m_view(view), m_prompter(prompter), m_settings(settings), m_office(office), m_clock(clock),
-      m_officePrinter(view), m_acrobatPrinter(view, prompter, starter, pdfServer, m_clock) {}
+      m_officePrinter(view), m_pdfPrinter(view, prompter, starter, pdfServer, m_clock) {}
 
 BatchRun::~BatchRun() = default;
 
@@ -142,7 +142,7 @@ bool BatchRun::printEntries(int lastPosition, const QString& acrobatPath) {
 
 void BatchRun::printEntry(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
     if (isPdfEntry(entry)) {
-        m_acrobatPrinter.print(entry, acrobatPath, acrobatStarted);
+        m_pdfPrinter.print(entry, acrobatPath, acrobatStarted);
         return;
     }
     m_document = m_office.open(entry);

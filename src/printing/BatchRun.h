@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printing/AcrobatPrinter.h"
+#include "printing/PdfPrinter.h"
 #include "printing/OfficePrinter.h"
 #include "printing/WaitClock.h"
 
@@ -65,7 +65,7 @@ private:
     SteadyWaitClock m_steadyClock;
     WaitClock& m_clock;
     OfficePrinter m_officePrinter;
-    AcrobatPrinter m_acrobatPrinter;
+    PdfPrinter m_pdfPrinter;
     std::unique_ptr<OfficeDocument> m_document;
     bool m_running = false;
 };

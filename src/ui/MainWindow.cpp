@@ -50,7 +50,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                 m_services.executableDir),
       m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_services.prompter,
                                             m_services.settings, m_services.office,
-                                            m_services.programStarter, m_services.conversation)) {
+                                            m_services.programStarter, m_services.pdfServer)) {
     initIconResources();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(messages::applicationTitle());

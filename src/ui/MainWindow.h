@@ -36,7 +36,7 @@ struct MainWindowServices {
     SettingsStore& settings;
     OfficeApplication& office;
     ProgramStarter& programStarter;
-    PdfPrintServer& conversation;
+    PdfPrintServer& pdfServer;
     HelpViewer& helpViewer;
     QString executableDir;            // the folder that holds the program
     std::function<void()> endProgram; // ends the program at once

@@ -37,7 +37,7 @@ TEST_F(WindowPrint, MixedBatchFromAFreshStartArrivesInListOrder) {
     DBusPdfPrintServer pdfServer;
     fixture.office = &office;
     fixture.starter = &starter;
-    fixture.conversation = &pdfServer;
+    fixture.pdfServer = &pdfServer;
     fixture.executableDir = qEnvironmentVariable("QP_RUNTIME_DIR");
 
     // First run: the user is sent to find the PDF program and picks the server.

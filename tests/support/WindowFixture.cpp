@@ -30,7 +30,7 @@ WindowFixture::~WindowFixture() = default;
 MainWindow& WindowFixture::window() {
     if (!m_window) {
         m_window = std::make_unique<MainWindow>(
-            MainWindowServices{prompter, *dialogBackend, settings, *office, *starter, *conversation,
+            MainWindowServices{prompter, *dialogBackend, settings, *office, *starter, *pdfServer,
                                help, executableDir, [this] { ++endProgramCalls; }, batchFolder});
     }
     return *m_window;

@@ -62,11 +62,11 @@ public:
     FakeSettingsStore settings;
     UnusedOffice unusedOffice;
     UnusedProgramStarter unusedStarter;
-    UnusedPdfPrintServer unusedConversation;
+    UnusedPdfPrintServer unusedPdfServer;
     RecordingHelpViewer help;
     OfficeApplication* office = &unusedOffice;
     ProgramStarter* starter = &unusedStarter;
-    PdfPrintServer* conversation = &unusedConversation;
+    PdfPrintServer* pdfServer = &unusedPdfServer;
     FileDialogBackend* dialogBackend = &dialogs;
     QString executableDir = QStringLiteral("/opt/quirepress");
     QTemporaryDir dataHome;

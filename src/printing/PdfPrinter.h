@@ -15,7 +15,7 @@ class WaitClock;
 // Prints one PDF entry through the PDF program: starts it once per run, then holds one
 // connection to it per entry, over which it opens the document and prints it silently.
 // Failures are left to the caller.
-class AcrobatPrinter {
+class PdfPrinter {
 public:
     // How long a program that was just started gets to begin answering, and how long to
     // sleep between two attempts to reach it.
@@ -24,7 +24,7 @@ public:
     // The time-out of every command after the first open command.
     static constexpr std::chrono::milliseconds CommandTimeout{std::chrono::seconds{2000}};
 
-    AcrobatPrinter(BatchRunView& view, Prompter& prompter, ProgramStarter& starter,
+    PdfPrinter(BatchRunView& view, Prompter& prompter, ProgramStarter& starter,
                    PdfPrintServer& server, WaitClock& clock)
         : m_view(view), m_prompter(prompter), m_starter(starter), m_server(server), m_clock(clock) {
     }

@@ -1,4 +1,4 @@
-#include "printing/AcrobatPrinter.h"
+#include "printing/PdfPrinter.h"
 
 #include "core/AppError.h"
 #include "core/Prompter.h"
@@ -23,7 +23,7 @@ QString notSetUpMessage(const QString& entry) {
 
 } // namespace
 
-void AcrobatPrinter::print(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
+void PdfPrinter::print(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
     if (acrobatPath.isEmpty()) {
         m_prompter.tell(notSetUpMessage(entry), QStringLiteral("Cannot print..."),
                         PromptIcon::Information);
@@ -67,7 +67,7 @@ void AcrobatPrinter::print(const QString& entry, const QString& acrobatPath, boo
     m_server.disconnect();
 }
 
-void AcrobatPrinter::connectToServer(bool programJustStarted) {
+void PdfPrinter::connectToServer(bool programJustStarted) {
     // A program that was just started needs a moment before it answers; without this wait
     // the first PDF after every start would fail and wipe the stored program path.
     const auto deadline = m_clock.now() + StartupAnswerWait;
