@@ -235,6 +235,7 @@ void MainWindow::setTabOrderAndNames() {
     m_printButton->setAccessibleName(QStringLiteral("Print Batch"));
     m_progressLabel->setAccessibleName(QStringLiteral("Progress:"));
     m_progressBar->setAccessibleName(QStringLiteral("Progress"));
+    // The status line has no fixed name: assistive tools read what it shows, as it changes.
     // The status label has no fixed name: assistive tools then read what the status line
     // shows, as it changes.
 
