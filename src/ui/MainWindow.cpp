@@ -236,8 +236,6 @@ void MainWindow::setTabOrderAndNames() {
     m_progressLabel->setAccessibleName(QStringLiteral("Progress:"));
     m_progressBar->setAccessibleName(QStringLiteral("Progress"));
     // The status line has no fixed name: assistive tools read what it shows, as it changes.
-    // The status label has no fixed name: assistive tools then read what the status line
-    // shows, as it changes.
 
     // The Tab key visits the list, the path box, Print Batch, Add, Browse, then Clear.
     QWidget* order[] = {m_batchList, m_pathEdit,     m_printButton,
