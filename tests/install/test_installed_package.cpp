@@ -15,8 +15,6 @@
 namespace qp {
 namespace {
 
-using namespace Qt::StringLiterals;
-
 struct Result {
     int exitCode = -1;
     QString out, err;
@@ -28,20 +26,16 @@ Result run(const QString& program, const QStringList& arguments, const QString& 
     process.setWorkingDirectory(workingDir);
     process.setProcessEnvironment(env);
     process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
-        process.kill();
-        process.waitForFinished();
-        return {-1, {}, u"did not finish"_s};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
+    const bool ended =
+        process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
 
 // Package names as dpkg writes them in Depends: alternatives and versions dropped.
 QSet<QString> packageNames(const QString& dependsField) {
     QSet<QString> names;
-    for (const QString& part : dependsField.split(QRegularExpression(u"[,|]"_s)))
+    for (const QString& part : dependsField.split(QRegularExpression("[,|]")))
         names.insert(part.trimmed().section(' ', 0, 0).section(':', 0, 0));
     names.remove(QString());
     return names;
@@ -50,8 +44,8 @@ QSet<QString> packageNames(const QString& dependsField) {
 // Everything the declared packages bring along on this machine, as apt would install it:
 // their dependencies, followed through every level, and the packages providing virtual ones.
 QSet<QString> dependencyClosure(const QSet<QString>& declared) {
-    const Result installed = run(
-        u"dpkg-query"_s, {u"-W"_s, u"-f=${Package}\t${Depends}, ${Pre-Depends}\t${Provides}\n"_s});
+    const Result installed =
+        run("dpkg-query", {"-W", "-f=${Package}\t${Depends}, ${Pre-Depends}\t${Provides}\n"});
     QHash<QString, QSet<QString>> next;
     for (const QString& line : installed.out.split('\n', Qt::SkipEmptyParts)) {
         const QStringList columns = line.split('\t');
@@ -71,36 +65,30 @@ QSet<QString> dependencyClosure(const QSet<QString>& declared) {
 
 // The installed package that holds a file, as ldd found it; /lib and /usr/lib are one.
 QString owningPackage(const QString& path) {
-    for (const QString& file : {path, QFileInfo(path).canonicalFilePath()}) {
-        for (const QString& candidate :
-             {file, file.startsWith(u"/usr/"_s) ? file.mid(4) : "/usr" + file}) {
-            const Result search = run(u"dpkg-query"_s, {u"-S"_s, candidate});
-            if (search.exitCode == 0)
-                return search.out.section(':', 0, 0).trimmed();
-        }
-    }
-    return {};
+    QStringList candidates;
+    for (const QString& file : {path, QFileInfo(path).canonicalFilePath()})
+        candidates << file << (file.startsWith("/usr/") ? file.mid(4) : "/usr" + file);
+    return run("dpkg-query", QStringList("-S") + candidates).out.section(':', 0, 0).trimmed();
 }
 
 const QString BuildDir = qEnvironmentVariable("QP_BUILD_DIR");
-const QStringList Programs = {u"/opt/quirepress/quirepress"_s,
-                              u"/opt/quirepress/quirepress-pdf-server"_s};
+const QStringList Programs = {"/opt/quirepress/quirepress",
+                              "/opt/quirepress/quirepress-pdf-server"};
 
 class InstalledPackage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_work = std::make_unique<QTemporaryDir>();
-        const QString packages = s_work->filePath(u"packages"_s);
-        const Result cpack = run(u"cpack"_s,
-                                 {u"--config"_s, BuildDir + u"/CPackConfig.cmake"_s, u"-G"_s,
-                                  u"DEB"_s, u"-B"_s, packages},
-                                 BuildDir);
+        const QString packages = s_work->filePath("packages");
+        const Result cpack =
+            run("cpack", {"--config", BuildDir + "/CPackConfig.cmake", "-G", "DEB", "-B", packages},
+                BuildDir);
         ASSERT_EQ(cpack.exitCode, 0) << cpack.out.toStdString() << cpack.err.toStdString();
-        const QStringList debs = QDir(packages).entryList({u"*.deb"_s}, QDir::Files);
+        const QStringList debs = QDir(packages).entryList({"*.deb"}, QDir::Files);
         ASSERT_EQ(debs.size(), 1) << cpack.out.toStdString();
         s_deb = packages + u'/' + debs.first();
-        ASSERT_EQ(run(u"dpkg-deb"_s, {u"-x"_s, s_deb, s_work->filePath(u"root"_s)}).exitCode, 0);
-        s_root = s_work->filePath(u"root"_s);
+        ASSERT_EQ(run("dpkg-deb", {"-x", s_deb, s_work->filePath("root")}).exitCode, 0);
+        s_root = s_work->filePath("root");
     }
     static void TearDownTestSuite() { s_work.reset(); }
     void SetUp() override { ASSERT_FALSE(s_root.isEmpty()) << "no package to check"; }
@@ -113,15 +101,15 @@ protected:
 TEST_F(InstalledPackage, PutsTheRuntimeFolderUnderOptWithALinkOnThePathAndNothingElse) {
     for (const QString& program : Programs)
         EXPECT_TRUE(QFileInfo(inRoot(program)).isExecutable()) << program.toStdString();
-    EXPECT_GT(QFileInfo(inRoot(u"/opt/quirepress/helpfiles/Quirepress.chm"_s)).size(), 1000);
-    const QFileInfo link(inRoot(u"/usr/bin/quirepress"_s));
+    EXPECT_GT(QFileInfo(inRoot("/opt/quirepress/helpfiles/Quirepress.chm")).size(), 1000);
+    const QFileInfo link(inRoot("/usr/bin/quirepress"));
     EXPECT_TRUE(link.isSymLink());
     EXPECT_EQ(link.canonicalFilePath(), QFileInfo(inRoot(Programs[0])).canonicalFilePath());
 
     const QRegularExpression allowed(
-        u"^(/opt/quirepress/|/usr/bin/quirepress$|/usr/share/applications/quirepress\\.desktop$|"
+        "^(/opt/quirepress/|/usr/bin/quirepress$|/usr/share/applications/quirepress\\.desktop$|"
         "/usr/share/icons/hicolor/|/usr/share/mime/packages/quirepress\\.xml$|"
-        "/usr/share/man/man1/quirepress\\.1\\.gz$)"_s);
+        "/usr/share/man/man1/quirepress\\.1\\.gz$)");
     int count = 0;
     for (QDirIterator files(s_root, QDir::Files | QDir::System, QDirIterator::Subdirectories);
          files.hasNext(); ++count) {
@@ -135,16 +123,16 @@ TEST_F(InstalledPackage, PutsTheRuntimeFolderUnderOptWithALinkOnThePathAndNothin
          dirs.hasNext();)
         EXPECT_FALSE(QFileInfo(dirs.next()).permissions() & QFile::WriteOther)
             << dirs.filePath().toStdString();
-    EXPECT_FALSE(run(u"dpkg-deb"_s, {u"-I"_s, s_deb, u"postinst"_s}).out.contains(u"777"_s));
+    EXPECT_FALSE(run("dpkg-deb", {"-I", s_deb, "postinst"}).out.contains("777"));
 }
 
 // The menu entry and batch files as a type of their own with an icon, so that a double click
 // opens them: the compiled MIME database of a scratch folder is asked, as the desktop would be.
 TEST_F(InstalledPackage, RegistersWithTheDesktopAndInstallsTheManualPage) {
-    QFile entry(inRoot(u"/usr/share/applications/quirepress.desktop"_s));
+    QFile entry(inRoot("/usr/share/applications/quirepress.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
-    EXPECT_EQ(lines.first(), u"[Desktop Entry]"_s);
+    EXPECT_EQ(lines.first(), "[Desktop Entry]");
     for (const char* line :
          {"Type=Application", "Name=Quirepress", "Exec=/opt/quirepress/quirepress %F",
           "Icon=quirepress", "Categories=Office;",
@@ -154,24 +142,23 @@ TEST_F(InstalledPackage, RegistersWithTheDesktopAndInstallsTheManualPage) {
     for (const char* icon : {"32x32/apps/quirepress", "256x256/apps/quirepress",
                              "32x32/mimetypes/application-x-quirepress-batch",
                              "256x256/mimetypes/application-x-quirepress-batch"})
-        EXPECT_GT(QFileInfo(inRoot(u"/usr/share/icons/hicolor/%1.png"_s.arg(icon))).size(), 0)
+        EXPECT_GT(QFileInfo(inRoot(QString("/usr/share/icons/hicolor/%1.png").arg(icon))).size(), 0)
             << icon;
 
-    const QString mime = s_work->filePath(u"mime"_s);
-    QDir().mkpath(mime + u"/packages"_s);
-    ASSERT_TRUE(QFile::copy(inRoot(u"/usr/share/mime/packages/quirepress.xml"_s),
-                            mime + u"/packages/quirepress.xml"_s));
-    ASSERT_EQ(run(u"update-mime-database"_s, {mime}).exitCode, 0);
-    QFile globs(mime + u"/globs2"_s), icons(mime + u"/icons"_s);
+    const QString mime = s_work->filePath("mime");
+    QDir().mkpath(mime + "/packages");
+    ASSERT_TRUE(QFile::copy(inRoot("/usr/share/mime/packages/quirepress.xml"),
+                            mime + "/packages/quirepress.xml"));
+    ASSERT_EQ(run("update-mime-database", {mime}).exitCode, 0);
+    QFile globs(mime + "/globs2"), icons(mime + "/icons");
     ASSERT_TRUE(globs.open(QIODevice::ReadOnly) && icons.open(QIODevice::ReadOnly));
     EXPECT_TRUE(globs.readAll().contains(":application/x-quirepress-batch:*.qpb"));
     EXPECT_TRUE(
         icons.readAll().contains("application/x-quirepress-batch:application-x-quirepress-batch"));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"MANWIDTH"_s, u"200"_s);
-    const Result page =
-        run(u"man"_s, {u"-l"_s, inRoot(u"/usr/share/man/man1/quirepress.1.gz"_s)}, {}, env);
+    env.insert("MANWIDTH", "200");
+    const Result page = run("man", {"-l", inRoot("/usr/share/man/man1/quirepress.1.gz")}, {}, env);
     EXPECT_EQ(page.exitCode, 0);
     EXPECT_EQ(page.err, QString());
     for (const char* words :
@@ -181,20 +168,19 @@ TEST_F(InstalledPackage, RegistersWithTheDesktopAndInstallsTheManualPage) {
 }
 
 TEST_F(InstalledPackage, DeclaresThePackagesUsersNeedAndEveryLibraryTheProgramsLoad) {
-    const QSet<QString> declared =
-        packageNames(run(u"dpkg-deb"_s, {u"-f"_s, s_deb, u"Depends"_s}).out);
+    const QSet<QString> declared = packageNames(run("dpkg-deb", {"-f", s_deb, "Depends"}).out);
     for (const char* needed : {"libreoffice-core", "libreoffice-writer", "libreoffice-calc",
                                "libreoffice-impress", "cups-client", "libcups2", "libqt6widgets6",
                                "libqt6dbus6", "qt6-qpa-plugins", "libpoppler-cpp0v5"})
         EXPECT_TRUE(declared.contains(QLatin1String(needed))) << needed;
 
     const QSet<QString> available = dependencyClosure(declared);
-    const QRegularExpression neededLine(u"\\(NEEDED\\)\\s+Shared library: \\[(.+)\\]"_s);
+    const QRegularExpression neededLine("\\(NEEDED\\)\\s+Shared library: \\[(.+)\\]");
     for (const QString& program : Programs) {
-        const Result ldd = run(u"ldd"_s, {inRoot(program)});
+        const Result ldd = run("ldd", {inRoot(program)});
         ASSERT_EQ(ldd.exitCode, 0) << ldd.err.toStdString();
-        EXPECT_FALSE(ldd.out.contains(u"not found"_s)) << ldd.out.toStdString();
-        const Result dynamic = run(u"readelf"_s, {u"-d"_s, inRoot(program)});
+        EXPECT_FALSE(ldd.out.contains("not found")) << ldd.out.toStdString();
+        const Result dynamic = run("readelf", {"-d", inRoot(program)});
         for (const auto& needed : neededLine.globalMatch(dynamic.out)) {
             const QString soname = needed.captured(1);
             const auto where = QRegularExpression(QRegularExpression::escape(soname) + " => (\\S+)")
@@ -216,46 +202,42 @@ TEST_F(InstalledPackage, DeclaresThePackagesUsersNeedAndEveryLibraryTheProgramsL
 // own that the offscreen one does not need.
 TEST_F(InstalledPackage, TheInstalledProgramStartsOffscreenAndOnAnXDisplay) {
     for (const QStringList& command :
-         {QStringList{u"offscreen"_s},
-          QStringList{u"xcb"_s, u"xvfb-run"_s, u"-a"_s, u"-s"_s, u"-nolisten tcp"_s}}) {
+         {QStringList{"offscreen"}, QStringList{"xcb", "xvfb-run", "-a", "-s", "-nolisten tcp"}}) {
         SCOPED_TRACE(command.first().toStdString());
         QTemporaryDir home;
-        QDir(home.path())
-            .mkdir(u"runtime"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir(home.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LD_LIBRARY_PATH"})
             env.remove(QLatin1String(name));
-        env.insert(u"QT_QPA_PLATFORM"_s, command.first());
-        env.insert(u"HOME"_s, home.path());
-        env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, home.filePath(u"runtime"_s));
-        const QStringList line =
-            command.mid(1) + QStringList{u"timeout"_s, u"--kill-after=5"_s, u"3"_s,
-                                         inRoot(u"/usr/bin/quirepress"_s)};
+        env.insert("QT_QPA_PLATFORM", command.first());
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
+        const QStringList line = command.mid(1) + QStringList{"timeout", "--kill-after=5", "3",
+                                                              inRoot("/usr/bin/quirepress")};
         const Result started = run(line.first(), line.mid(1), home.path(), env);
         // timeout's own exit codes for a program it had to end (124, or 137 after SIGKILL).
         EXPECT_TRUE(started.exitCode == 124 || started.exitCode == 137) << started.exitCode;
         QStringList errors = started.err.split('\n', Qt::SkipEmptyParts);
         // The offscreen platform's notice about window manager hints it has no use for.
-        errors.removeAll(u"This plugin does not support propagateSizeHints()"_s);
+        errors.removeAll("This plugin does not support propagateSizeHints()");
         EXPECT_EQ(errors, QStringList());
     }
 }
 
 TEST(PlainInstall, IntoAnyOtherFolderWritesTheRuntimeFolderAndNothingElse) {
     QTemporaryDir target;
-    const QString prefix = target.filePath(u"quirepress"_s);
-    ASSERT_EQ(run(u"cmake"_s, {u"--install"_s, BuildDir, u"--prefix"_s, prefix}).exitCode, 0);
+    const QString prefix = target.filePath("quirepress");
+    ASSERT_EQ(run("cmake", {"--install", BuildDir, "--prefix", prefix}).exitCode, 0);
     QStringList found;
     for (QDirIterator entries(target.path(), QDir::AllEntries | QDir::NoDotAndDotDot,
                               QDirIterator::Subdirectories);
          entries.hasNext();)
         found << entries.next().mid(target.path().size());
     found.sort();
-    EXPECT_EQ(found,
-              QStringList({u"/quirepress"_s, u"/quirepress/helpfiles"_s,
-                           u"/quirepress/helpfiles/Quirepress.chm"_s, u"/quirepress/quirepress"_s,
-                           u"/quirepress/quirepress-pdf-server"_s}));
+    EXPECT_EQ(found, QStringList({"/quirepress", "/quirepress/helpfiles",
+                                  "/quirepress/helpfiles/Quirepress.chm", "/quirepress/quirepress",
+                                  "/quirepress/quirepress-pdf-server"}));
 }
 
 } // namespace
