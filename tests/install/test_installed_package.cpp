@@ -20,11 +20,9 @@ struct Result {
     QString out, err;
 };
 
-Result run(const QString& program, const QStringList& arguments, const QString& workingDir = {},
-           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+Result run(const QString& program, const QStringList& arguments, const QString& workingDir = {}) {
     QProcess process;
     process.setWorkingDirectory(workingDir);
-    process.setProcessEnvironment(env);
     process.start(program, arguments);
     const bool ended =
         process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
@@ -71,6 +69,16 @@ QString owningPackage(const QString& path) {
     return run("dpkg-query", QStringList("-S") + candidates).out.section(':', 0, 0).trimmed();
 }
 
+// Every path under root that matches filters, relative to root, sorted.
+QStringList entriesUnder(const QString& root, QDir::Filters filters) {
+    QStringList found;
+    for (QDirIterator it(root, filters | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+         it.hasNext();)
+        found << it.next().mid(root.size());
+    found.sort();
+    return found;
+}
+
 const QString BuildDir = qEnvironmentVariable("QP_BUILD_DIR");
 const QStringList Programs = {"/opt/quirepress/quirepress",
                               "/opt/quirepress/quirepress-pdf-server"};
@@ -110,19 +118,15 @@ TEST_F(InstalledPackage, PutsTheRuntimeFolderUnderOptWithALinkOnThePathAndNothin
         "^(/opt/quirepress/|/usr/bin/quirepress$|/usr/share/applications/quirepress\\.desktop$|"
         "/usr/share/icons/hicolor/|/usr/share/mime/packages/quirepress\\.xml$|"
         "/usr/share/man/man1/quirepress\\.1\\.gz$)");
-    int count = 0;
-    for (QDirIterator files(s_root, QDir::Files | QDir::System, QDirIterator::Subdirectories);
-         files.hasNext(); ++count) {
-        const QString path = files.next().mid(s_root.size());
-        EXPECT_TRUE(allowed.match(path).hasMatch()) << "unexpected file: " << path.toStdString();
-    }
-    EXPECT_GE(count, 11);
+    const QStringList files = entriesUnder(s_root, QDir::Files | QDir::System);
+    EXPECT_GE(files.size(), 11);
+    for (const QString& file : files)
+        EXPECT_TRUE(allowed.match(file).hasMatch()) << "unexpected file: " << file.toStdString();
     // No folder every user may write to, nor a maintainer script that makes one: batches are
     // each user's own.
-    for (QDirIterator dirs(s_root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-         dirs.hasNext();)
-        EXPECT_FALSE(QFileInfo(dirs.next()).permissions() & QFile::WriteOther)
-            << dirs.filePath().toStdString();
+    for (const QString& folder : entriesUnder(s_root, QDir::Dirs))
+        EXPECT_FALSE(QFileInfo(s_root + folder).permissions() & QFile::WriteOther)
+            << folder.toStdString();
     EXPECT_FALSE(run("dpkg-deb", {"-I", s_deb, "postinst"}).out.contains("777"));
 }
 
@@ -156,9 +160,8 @@ TEST_F(InstalledPackage, RegistersWithTheDesktopAndInstallsTheManualPage) {
     EXPECT_TRUE(
         icons.readAll().contains("application/x-quirepress-batch:application-x-quirepress-batch"));
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MANWIDTH", "200");
-    const Result page = run("man", {"-l", inRoot("/usr/share/man/man1/quirepress.1.gz")}, {}, env);
+    const Result page =
+        run("env", {"MANWIDTH=200", "man", "-l", inRoot("/usr/share/man/man1/quirepress.1.gz")});
     EXPECT_EQ(page.exitCode, 0);
     EXPECT_EQ(page.err, QString());
     for (const char* words :
@@ -201,21 +204,19 @@ TEST_F(InstalledPackage, DeclaresThePackagesUsersNeedAndEveryLibraryTheProgramsL
 // first run, the question about the PDF server). The X platform plugin brings libraries of its
 // own that the offscreen one does not need.
 TEST_F(InstalledPackage, TheInstalledProgramStartsOffscreenAndOnAnXDisplay) {
-    for (const QStringList& command :
+    for (const QStringList& platform :
          {QStringList{"offscreen"}, QStringList{"xcb", "xvfb-run", "-a", "-s", "-nolisten tcp"}}) {
-        SCOPED_TRACE(command.first().toStdString());
+        SCOPED_TRACE(platform.first().toStdString());
         QTemporaryDir home;
         QDir(home.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LD_LIBRARY_PATH"})
-            env.remove(QLatin1String(name));
-        env.insert("QT_QPA_PLATFORM", command.first());
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
-        const QStringList line = command.mid(1) + QStringList{"timeout", "--kill-after=5", "3",
-                                                              inRoot("/usr/bin/quirepress")};
-        const Result started = run(line.first(), line.mid(1), home.path(), env);
+        const QStringList command =
+            QString("-u DISPLAY -u WAYLAND_DISPLAY -u LD_LIBRARY_PATH QT_QPA_PLATFORM=%1 HOME=%2 "
+                    "XDG_CONFIG_HOME=%2/config XDG_RUNTIME_DIR=%2/runtime")
+                .arg(platform.first(), home.path())
+                .split(' ') +
+            platform.mid(1) +
+            QStringList{"timeout", "--kill-after=5", "3", inRoot("/usr/bin/quirepress")};
+        const Result started = run("env", command, home.path());
         // timeout's own exit codes for a program it had to end (124, or 137 after SIGKILL).
         EXPECT_TRUE(started.exitCode == 124 || started.exitCode == 137) << started.exitCode;
         QStringList errors = started.err.split('\n', Qt::SkipEmptyParts);
@@ -229,15 +230,10 @@ TEST(PlainInstall, IntoAnyOtherFolderWritesTheRuntimeFolderAndNothingElse) {
     QTemporaryDir target;
     const QString prefix = target.filePath("quirepress");
     ASSERT_EQ(run("cmake", {"--install", BuildDir, "--prefix", prefix}).exitCode, 0);
-    QStringList found;
-    for (QDirIterator entries(target.path(), QDir::AllEntries | QDir::NoDotAndDotDot,
-                              QDirIterator::Subdirectories);
-         entries.hasNext();)
-        found << entries.next().mid(target.path().size());
-    found.sort();
-    EXPECT_EQ(found, QStringList({"/quirepress", "/quirepress/helpfiles",
-                                  "/quirepress/helpfiles/Quirepress.chm", "/quirepress/quirepress",
-                                  "/quirepress/quirepress-pdf-server"}));
+    EXPECT_EQ(
+        entriesUnder(target.path(), QDir::AllEntries),
+        QStringList({"/quirepress", "/quirepress/helpfiles", "/quirepress/helpfiles/Quirepress.chm",
+                     "/quirepress/quirepress", "/quirepress/quirepress-pdf-server"}));
 }
 
 } // namespace
