@@ -39,26 +39,19 @@ QSet<QString> packageNames(const QString& dependsField) {
     return names;
 }
 
-// Everything the declared packages bring along on this machine, as apt would install it:
-// their dependencies, followed through every level, and the packages providing virtual ones.
+// Everything the declared packages bring along on this machine, as apt would install them:
+// their dependencies through every level, virtual ones by the packages that provide them.
 QSet<QString> dependencyClosure(const QSet<QString>& declared) {
-    const Result installed =
-        run("dpkg-query", {"-W", "-f=${Package}\t${Depends}, ${Pre-Depends}\t${Provides}\n"});
-    QHash<QString, QSet<QString>> next;
-    for (const QString& line : installed.out.split('\n', Qt::SkipEmptyParts)) {
-        const QStringList columns = line.split('\t');
-        next[columns[0]] += packageNames(columns.value(1));
-        for (const QString& provided : packageNames(columns.value(2)))
-            next[provided].insert(columns[0]);
+    QSet<QString> names;
+    const QString options = "depends --recurse --installed --no-recommends --no-suggests "
+                            "--no-conflicts --no-breaks --no-replaces --no-enhances";
+    const Result tree =
+        run("apt-cache", options.split(' ') + QStringList(declared.begin(), declared.end()));
+    for (const QString& line : tree.out.split('\n', Qt::SkipEmptyParts)) {
+        if (!line.startsWith(' '))
+            names.insert(line.section(':', 0, 0));
     }
-    QSet<QString> seen;
-    for (QStringList pending(declared.begin(), declared.end()); !pending.isEmpty();) {
-        const QString name = pending.takeLast();
-        if (!seen.contains(name))
-            pending += next.value(name).values();
-        seen.insert(name);
-    }
-    return seen;
+    return names;
 }
 
 // The installed package that holds a file, as ldd found it; /lib and /usr/lib are one.
