@@ -1,98 +1,73 @@
 #include "platform/IniSettingsStore.h"
 #include "core/AppError.h"
+#include "support/QStringPrinting.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-using namespace qp;
-
+namespace qp {
 namespace {
 
 class IniSettingsStoreTest : public ::testing::Test {
 protected:
+    QString read(const QString& key, const QString& section = "Settings") {
+        return IniSettingsStore(dir.path()).read("Quirepress", section, key);
+    }
+    QByteArray fileText() {
+        QFile file(dir.filePath("Quirepress.conf"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QTemporaryDir dir;
     IniSettingsStore store{dir.path()};
-
-    QByteArray fileText(const QString& name = QStringLiteral("Quirepress.conf")) {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void writeFile(const QByteArray& text,
-                   const QString& name = QStringLiteral("Quirepress.conf")) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
 };
 
-TEST_F(IniSettingsStoreTest, MissingKeysReadAsEmptyTextAndWritesPersistAcrossInstances) {
-    EXPECT_EQ(store.read("Quirepress", "Settings", "Acrobat"), QString());
-    store.write("Quirepress", "Settings", "Acrobat", "/opt/quirepress/quirepress-pdf-server");
-    store.write("Quirepress", "Settings", "AcroCancelled", "0");
-
-    IniSettingsStore reopened(dir.path());
-    EXPECT_EQ(reopened.read("Quirepress", "Settings", "Acrobat"),
-              "/opt/quirepress/quirepress-pdf-server");
-    EXPECT_EQ(reopened.read("Quirepress", "Settings", "AcroCancelled"), "0");
-    EXPECT_EQ(reopened.read("Quirepress", "Other", "Acrobat"), QString());
-}
-
-TEST_F(IniSettingsStoreTest, NamesMatchWithoutRegardToCaseAndKeepTheirFirstSpelling) {
+TEST_F(IniSettingsStoreTest, MatchesNamesWithoutRegardToCaseAndKeepsTheirFirstSpelling) {
+    EXPECT_EQ(read("Acrobat"), QString());
     store.write("Quirepress", "Settings", "AcroCancelled", "1");
     EXPECT_EQ(store.read("QUIREPRESS", "settings", "acrocancelled"), "1");
-
     store.write("quirepress", "SETTINGS", "ACROCANCELLED", "0");
-    EXPECT_EQ(store.read("Quirepress", "Settings", "AcroCancelled"), "0");
-    // One file, one section, one key: the later writes replaced the value in place.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
-    EXPECT_EQ(fileText(), QByteArray("[Settings]\nAcroCancelled=0\n"));
+    EXPECT_EQ(read("AcroCancelled"), "0");
+    EXPECT_EQ(read("AcroCancelled", "Other"), QString());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"Quirepress.conf"}));
+    EXPECT_EQ(fileText(), "[Settings]\nAcroCancelled=0\n");
 }
 
-TEST_F(IniSettingsStoreTest, HandEditedValuesReadExactlyAsWritten) {
-    writeFile("; edited by hand\r\n"
-              "[settings]\r\n"
-              "acrobat=C:\\Temp\\Acro Rd32.exe\r\n"
-              "List = a, b, \"c\"\r\n"
-              "Formula=x=1;y=2\r\n"
-              "this line is not a setting\r\n");
-    EXPECT_EQ(store.read("Quirepress", "Settings", "Acrobat"), "C:\\Temp\\Acro Rd32.exe");
-    EXPECT_EQ(store.read("Quirepress", "Settings", "List"), " a, b, \"c\"");
-    EXPECT_EQ(store.read("Quirepress", "Settings", "Formula"), "x=1;y=2");
-
+TEST_F(IniSettingsStoreTest, KeepsEveryValueAsTheLiteralTextAfterTheFirstEqualsSign) {
+    QFile file(dir.filePath("Quirepress.conf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("; edited by hand\r\n[settings]\r\nacrobat=C:\\Temp\\Acro Rd32.exe\r\n"
+               "List = a, b, \"c\"\r\nFormula=x=1;y=2\r\nthis line is not a setting\r\n");
+    file.close();
+    EXPECT_EQ(read("Formula"), "x=1;y=2");
     // Writing another key keeps the edited values and their spelling.
     store.write("Quirepress", "Settings", "AcroCancelled", "0");
-    IniSettingsStore reopened(dir.path());
-    EXPECT_EQ(reopened.read("Quirepress", "Settings", "Acrobat"), "C:\\Temp\\Acro Rd32.exe");
-    EXPECT_EQ(reopened.read("Quirepress", "Settings", "List"), " a, b, \"c\"");
+    EXPECT_EQ(read("List"), " a, b, \"c\"");
+    EXPECT_EQ(read("Acrobat"), "C:\\Temp\\Acro Rd32.exe");
     EXPECT_TRUE(fileText().startsWith("[settings]\n"));
-}
 
-TEST_F(IniSettingsStoreTest, ValuesWithBackslashesCommasAndNonAsciiRoundTrip) {
     const QString path = QStringLiteral("/home/zoë/Programme, alt/\\x [1].exe");
     store.write("Quirepress", "Settings", "Acrobat", path);
-    EXPECT_EQ(IniSettingsStore(dir.path()).read("Quirepress", "Settings", "Acrobat"), path);
-    EXPECT_TRUE(fileText().contains(path.toUtf8()));
+    EXPECT_EQ(read("Acrobat"), path);
+    EXPECT_TRUE(fileText().contains("acrobat=" + path.toUtf8() + "\n"));
 }
 
-TEST_F(IniSettingsStoreTest, FailuresAreReportedWithNumberAndDescription) {
-    // A regular file where the settings folder should be: nothing can be written there.
-    const QString blocked = dir.filePath("blocked");
-    QFile f(blocked);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    IniSettingsStore broken(blocked);
+TEST_F(IniSettingsStoreTest, RefusesWhatItCannotStoreWithNumberAndDescription) {
+    QFile blocked(dir.filePath("blocked")); // a file where the settings folder should be
+    ASSERT_TRUE(blocked.open(QIODevice::WriteOnly));
     try {
-        broken.write("Quirepress", "Settings", "Acrobat", "x");
-        FAIL() << "write into a file succeeded";
+        IniSettingsStore(blocked.fileName()).write("Quirepress", "Settings", "Acrobat", "x");
+        ADD_FAILURE() << "a write into a file succeeded";
     } catch (const AppError& error) {
         EXPECT_NE(error.number(), 0);
         EXPECT_TRUE(error.description().contains("blocked")) << error.description().toStdString();
     }
     // A value that would break the file's lines is refused instead of being cut short.
     EXPECT_THROW(store.write("Quirepress", "Settings", "Acrobat", "a\nb"), AppError);
-    EXPECT_EQ(store.read("Quirepress", "Settings", "Acrobat"), QString());
+    EXPECT_EQ(read("Acrobat"), QString());
 }
 
 } // namespace
+} // namespace qp
