@@ -91,9 +91,6 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
     const auto silentServer = [](int connects) {
         return [=](Bench& b) { b.pdf.unansweredConnects = connects; };
     };
-    const auto refuse = [](const char* command, long number) {
-        return [=](Bench& b) { b.pdf.refusals.emplace(command, AppError(number, "No.")); };
-    };
     const auto serverLeaves = [](int connects) { // when the next Office entry is opened
         return [=](Bench& b) {
             b.office.onOpen = [&b, connects] { b.pdf.unansweredConnects = connects; };
@@ -204,12 +201,6 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
              b.pdf.startFailure = AppError(ErrorNumber::ProgramNotStarted, "Not found");
          },
          "start /acro | " + error("53\r\nNot found") + " | ready"},
-        {"a refused command", "/1.pdf /2.pdf", "O",
-         refuse("open", ErrorNumber::ConversationRefused),
-         pdf.left(pdf.indexOf(" | print")) + " | " + error("285\r\nNo.") + " | ready"},
-        {"a command that timed out", "/1.pdf /2.pdf", "O",
-         refuse("print", ErrorNumber::ConversationTimeout),
-         pdf.left(pdf.indexOf(" | disconnect")) + " | " + error("286\r\nNo.") + " | ready"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -97,15 +97,12 @@ public:
 
     std::optional<AppError> startFailure;
     int unansweredConnects = 0; // the next n connects throw 282; negative: nobody ever answers
-    std::map<QString, AppError> refusals; // "open" or "print" throws the error
 
 private:
     void command(const char* name, const QString& path, Timeout timeout) {
         EXPECT_TRUE(m_connected) << "a command was sent without a connection";
         const QString time = timeout ? QString::number(timeout->count() / 1000) + 's' : "default";
         m_journal.append(QStringLiteral("%1 %2 @%3").arg(name, path, time));
-        if (const auto refusal = refusals.find(name); refusal != refusals.end())
-            throw refusal->second;
     }
 
     QStringList& m_journal;

@@ -38,49 +38,35 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         return file.fileName();
     }
-    void open(const QString& path) {
+    void open(const std::optional<QString>& path) {
         dialogs.script(path);
         window().openBatchFile();
     }
     QStringList boxes;
 };
 
-TEST_F(ListEditingTest, AddAppendsAnyNonEmptyTextUnchangedAndBrowseFillsTheBox) {
-    for (const char* typed : {"", "   ", "/no/such.txt", "/d/a.doc", "/d/a.doc"})
+TEST_F(ListEditingTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThem) {
+    for (const char* typed : {"", "   ", "/d/a.doc", "/d/a.doc"})
         add(typed);
-    EXPECT_EQ(listEntries(), (QStringList{"   ", "/no/such.txt", "/d/a.doc", "/d/a.doc"}));
     EXPECT_TRUE(text()->text().isEmpty());
-
-    dialogs.script(QStringLiteral("/home/ann/Report 2024.doc"));
-    window().browseForFile();
-    EXPECT_EQ(text()->text(), "/home/ann/Report 2024.doc");
-    EXPECT_EQ(dialogs.requests[0].title + dialogs.requests[0].filter,
-              "Open Office FileWord Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
-              "Presentation Files (*.ppt)|*.ppt|Pdf Files (*.pdf)|*.pdf");
-    dialogs.script(std::nullopt); // a cancel, while cancels are no errors, empties the box
-    window().browseForFile();
-    EXPECT_TRUE(text()->text().isEmpty());
-    open(batchFile("")); // from then on a cancel is an error, and the box keeps its text
-    text()->setText("kept");
-    dialogs.script(std::nullopt);
-    window().browseForFile();
-    EXPECT_EQ(text()->text(), "kept");
-    EXPECT_EQ(dialogs.requests.back().initDir, batchFolder);
-    EXPECT_TRUE(boxes.isEmpty());
-}
-
-TEST_F(ListEditingTest, DropsTakeFilesByTheirLastThreeLettersAndOnlyFiles) {
-    prompter.script(PromptAnswer::Ok);
-    drop({"/d/Letter.doc", "/d/notes.txt", "/d/SCAN.PDF", "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt"});
-    EXPECT_EQ(listEntries(), (QStringList{"/d/Letter.doc", "/d/SCAN.PDF", "/d/thisisadoc",
-                                          "/d/b.Xls", "/d/c.ppt"}));
+    for (int refusal = 0; refusal < 3; ++refusal)
+        prompter.script(PromptAnswer::Ok);
+    drop({"/d/L.doc", "/d/notes.txt", "/d/S.PDF", "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt"});
     QMimeData dragged;
-    dragged.setText("/d/Letter.doc");
-    prompter.script(PromptAnswer::Ok);
+    dragged.setText("/d/x.doc");
     window().addDroppedFiles(&dragged);
-    EXPECT_EQ(boxes, (QStringList{"box Improper file format...: File /d/notes.txt is not a "
-                                  "supported file.",
-                                  "box Not supported...: The selected file is not a supported."}));
+    window().openFiles(CommandLine::parse({"quirepress", batchFile("\"/d/b.pdf\"\r\n", "M.QPB"),
+                                           dataHome.filePath("none.qpb"), "rel.ppt"})
+                           .files);
+    EXPECT_EQ(listEntries(), (QStringList{"   ", "/d/a.doc", "/d/a.doc", "/d/L.doc", "/d/S.PDF",
+                                          "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt", "/d/b.pdf",
+                                          QDir().absoluteFilePath("rel.ppt")}));
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_EQ(
+        boxes.mid(0, 2),
+        (QStringList{"box Improper file format...: File /d/notes.txt is not a supported file.",
+                     "box Not supported...: The selected file is not a supported."}));
+    EXPECT_TRUE(boxes[2].startsWith("box Error...") && boxes[2].contains("none.qpb"));
 
     // A real drop on the list reaches the window.
     window().show();
@@ -95,6 +81,25 @@ TEST_F(ListEditingTest, DropsTakeFilesByTheirLastThreeLettersAndOnlyFiles) {
     EXPECT_EQ(listEntries().last(), "/d/dragged.pdf");
 }
 
+TEST_F(ListEditingTest, BrowseFillsTheBoxAndACancelEmptiesItOnlyUntilABatchWasOpened) {
+    dialogs.script(QStringLiteral("/home/ann/Report 2024.doc"));
+    window().browseForFile();
+    EXPECT_EQ(text()->text(), "/home/ann/Report 2024.doc");
+    EXPECT_EQ(dialogs.requests[0].title + dialogs.requests[0].filter,
+              "Open Office FileWord Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
+              "Presentation Files (*.ppt)|*.ppt|Pdf Files (*.pdf)|*.pdf");
+    dialogs.script(std::nullopt);
+    window().browseForFile();
+    EXPECT_TRUE(text()->text().isEmpty());
+    open(std::nullopt); // from then on a cancel is an error: the box keeps its text, silently
+    text()->setText("kept");
+    dialogs.script(std::nullopt);
+    window().browseForFile();
+    EXPECT_EQ(text()->text(), "kept");
+    EXPECT_EQ(dialogs.requests.back().initDir, batchFolder);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
 TEST_F(ListEditingTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
     QTest::keyRelease(list(), Qt::Key_Delete); // an empty list: nothing happens
     for (const char* path : {"/1.doc", "/2.doc", "/3.doc"})
@@ -107,25 +112,23 @@ TEST_F(ListEditingTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
     QTest::keyRelease(list(), Qt::Key_Backspace);
     EXPECT_EQ(listEntries(), (QStringList{"/1.doc", "/3.doc"}));
 
-    prompter.script(PromptAnswer::No);
+    for (const PromptAnswer answer : {PromptAnswer::No, PromptAnswer::No, PromptAnswer::Yes})
+        prompter.script(answer);
     text()->setText("typed");
     window().clearList();
-    prompter.script(PromptAnswer::No);
     window().exitProgram();
     EXPECT_EQ(listEntries().size(), 2);
-    EXPECT_EQ(text()->text(), "typed");
-    EXPECT_EQ(endProgramCalls, 0);
-    prompter.script(PromptAnswer::Yes);
+    EXPECT_EQ(text()->text() + QString::number(endProgramCalls), "typed0");
     QTest::mouseClick(find<QWidget>("clearButton"), Qt::LeftButton);
     EXPECT_TRUE(listEntries().isEmpty() && text()->text().isEmpty());
     window().clearList(); // nothing to lose: no questions
     window().exitProgram();
     EXPECT_EQ(endProgramCalls, 1);
-    EXPECT_EQ(boxes, (QStringList{"box Clear List...: This will clear your current job. Are you "
-                                  "sure you want to do this?",
-                                  "box : You haven't run the job. Are you sure you want to exit?",
-                                  "box Clear List...: This will clear your current job. Are you "
-                                  "sure you want to do this?"}));
+    const QString clear = "box Clear List...: This will clear your current job. Are you sure "
+                          "you want to do this?";
+    EXPECT_EQ(boxes,
+              (QStringList{clear, "box : You haven't run the job. Are you sure you want to exit?",
+                           clear}));
 }
 
 TEST_F(ListEditingTest, EveryEditClearsTheMarkThatAnOpenedBatchLeaves) {
@@ -144,14 +147,14 @@ TEST_F(ListEditingTest, EveryEditClearsTheMarkThatAnOpenedBatchLeaves) {
         edit();
         EXPECT_FALSE(window().skipSaveOffer());
     }
-    // Saving, clearing an empty box and a cancelled open change nothing.
-    open(batch);
+    // Saving, clearing an empty box and a cancelled open change nothing; a file given on the
+    // command line is opened like one chosen.
+    window().openFiles({batch});
     dialogs.script(dataHome.filePath("copy.qpb"));
     window().saveBatchFile();
     prompter.script(PromptAnswer::Yes);
     window().clearList();
-    dialogs.script(std::nullopt);
-    window().openBatchFile();
+    open(std::nullopt);
     EXPECT_TRUE(window().skipSaveOffer());
 }
 
@@ -169,23 +172,8 @@ TEST_F(ListEditingTest, AFullListRefusesMoreAndKeepsWhatItHas) {
     EXPECT_TRUE(boxes[0].startsWith("box Batch list full...") && boxes[0].contains("32767"));
     EXPECT_TRUE(boxes[2].startsWith("box Error...") && boxes[2].contains("32767"));
     EXPECT_FALSE(window().skipSaveOffer());
-    EXPECT_EQ(list()->count(), MainWindow::MaxEntries);
+    EXPECT_EQ(listEntries().size(), MainWindow::MaxEntries);
     EXPECT_EQ(listEntries().last(), "/d/last.doc");
-}
-
-TEST_F(ListEditingTest, FilesGivenOnTheCommandLineAreAddedAndBatchFilesOpened) {
-    const QString batch = batchFile("\"/d/b.pdf\"\r\n", "Monday.QPB");
-    window().openFiles(CommandLine::parse({"quirepress", batch}).files);
-    EXPECT_TRUE(window().skipSaveOffer()) << "an opened batch is not offered for saving";
-    prompter.script(PromptAnswer::Ok);
-    window().openFiles(
-        CommandLine::parse({"quirepress", "/d/a.doc", dataHome.filePath("none.qpb"), "rel.ppt"})
-            .files);
-    EXPECT_EQ(listEntries(),
-              (QStringList{"/d/b.pdf", "/d/a.doc", QDir::current().absoluteFilePath("rel.ppt")}));
-    EXPECT_FALSE(window().skipSaveOffer());
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes[0].startsWith("box Error...") && boxes[0].contains("none.qpb"));
 }
 
 } // namespace
