@@ -1,408 +1,216 @@
 #include "printing/BatchRun.h"
 #include "PrintingFakes.h"
+#include "printing/EntryKind.h"
+#include "support/ListRunView.h"
+#include "support/QStringPrinting.h"
 
-#include <gtest/gtest.h>
+#include <QRegularExpression>
 #include <new>
 #include <stdexcept>
-#include <vector>
 
 namespace qp::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Answers = std::vector<PromptAnswer>;
-using Script = DocumentScript;
-constexpr PromptAnswer Yes = PromptAnswer::Yes;
-constexpr PromptAnswer No = PromptAnswer::No;
-constexpr PromptAnswer Ok = PromptAnswer::Ok;
+const QString Save =
+    "box Save batch...: Would you like to save this batch for printing at a later date?";
+const QString Locate = "show locate | box Problem with acrobat...: There was a problem with "
+                       "finding Acrobat. Please select Locate Acrobat from the File menu.";
+const QString Forgotten = "Acrobat= | AcroCancelled=0 | " + Locate;
+const QString NoPrinter = "box No default printer...: There is no default printer set up.  You "
+                          "must have a default printer to use this utility";
 
-const QString Acrobat = QStringLiteral("/opt/pdf/bin/acroread");
-const QString AcrobatKey = QStringLiteral("Quirepress/Settings/Acrobat");
-const QString Terminated = QStringLiteral("\r\nAs a result the batch will be terminated.");
+QString notValid(const QString& entry) {
+    return "box File does not exist...: " + entry +
+           " is not a valid file.  Do you wish to continue?";
+}
+QString error(const QString& numberAndText) {
+    return "box Error...: Error: " + numberAndText +
+           "\r\nAs a result the batch will be terminated.";
+}
 
-// A batch run with fakes behind every seam and the window.
+// A batch run with fakes behind every seam, all writing into one journal.
 struct Bench {
-    Bench() { settings.set(AcrobatKey, Acrobat); }
-
-    // Runs entries with the scripted answers, then checks what every run leaves behind,
-    // however it ended: one ready state as the last thing done, nothing left bound.
-    void run(const QStringList& entries, const Answers& answers) {
-        view.entries = entries;
-        for (const PromptAnswer answer : answers)
-            prompter.script(answer);
-        const qsizetype readyBefore = journal.starting("ready").size();
+    Bench() {
+        view.journal = prompter.journal = settings.journal = &journal;
+        settings.set("Quirepress/Settings/Acrobat", "/acro");
+    }
+    // Runs entries (split at blanks) answering each box in turn (Y, N or O for OK), and returns
+    // the journal without the lines that announce each entry, a line repeated in a row once.
+    QString run(const QString& entries, const char* answers) {
+        if (!entries.isEmpty())
+            view.entries = entries.split(' ');
+        for (; *answers; ++answers)
+            prompter.script(*answers == 'Y'   ? PromptAnswer::Yes
+                            : *answers == 'N' ? PromptAnswer::No
+                                              : PromptAnswer::Ok);
+        journal.clear();
         batch.run();
-        EXPECT_EQ(office.liveDocuments, 0) << "a document was not released";
+        EXPECT_EQ(office.liveDocuments, 0) << "a document was not let go";
         EXPECT_TRUE(prompter.allAnswersUsed()) << "a scripted answer was never asked for";
-        if (entries.isEmpty())
-            return;
-        EXPECT_EQ(journal.starting("ready").size(), readyBefore + 1);
-        EXPECT_EQ(journal.lines.last(), "ready");
-    }
-    QStringList bound() const { return journal.starting("bind "); }
-    // The commands sent to the PDF print server.
-    QStringList executed() const {
-        return journal.lines.filter(QRegularExpression(QStringLiteral("^(open|print) .* @\\S+$")));
-    }
-    // What was done with a document between its binding and its release.
-    QStringList printed(const QString& path) const {
-        const int bind = journal.indexOf("bind " + path);
-        return journal.lines.mid(bind + 1, journal.indexOf("release " + path) - bind - 1);
-    }
-    QStringList afterBox(const QString& title, int before = 0) const {
-        return journal.lines.mid(journal.indexOf("box " + title) - before);
+        QStringList kept;
+        for (const QString& line : journal)
+            if (!line.contains(QRegularExpression("^(progress|status|repaint)")) &&
+                (kept.isEmpty() || kept.last() != line))
+                kept << line;
+        return kept.join(" | ");
     }
 
-    Journal journal;
-    FakeBatchRunView view{journal};
-    JournalPrompter prompter{journal};
+    QStringList journal;
+    ListRunView view;
+    FakePrompter prompter;
     FakeSettingsStore settings;
     FakeOffice office{journal};
-    FakeProgramStarter starter{journal};
-    FakePdfPrintServer pdfServer{journal};
+    FakePdfProgram pdf{journal};
     FakeWaitClock clock;
-    BatchRun batch{view, prompter, settings, office, starter, pdfServer, clock};
+    BatchRun batch{view, prompter, settings, office, pdf, pdf, clock};
 };
 
-class BatchRunTest : public ::testing::Test, protected Bench {};
-
-// --- start, progress and the ways of printing ----------------------------------------------
-
-TEST_F(BatchRunTest, AnEmptyListDoesNothingEvenWithATypedPath) {
-    view.pathBox = QStringLiteral("/d/typed.doc");
-    view.skipSave = true;
-    run({}, {});
-    EXPECT_TRUE(journal.lines.isEmpty()) << journal.lines.join('\n').toStdString();
-    EXPECT_EQ(view.pathBox, "/d/typed.doc");
-    EXPECT_TRUE(view.skipSave);
-}
-
-TEST_F(BatchRunTest, EachEntryIsAnnouncedAndCountedBeforeItIsPrinted) {
-    run({"/d/1.ppt", "/d/2.ppt", "/d/3.ppt"}, {No});
-    EXPECT_EQ(view.total, 3);
-    const int busy = journal.indexOf("busy pointer");
-    EXPECT_LT(journal.indexOf("show progress"), busy);
-    for (int n = 1; n <= 3; ++n) {
-        const QString path = QStringLiteral("/d/%1.ppt").arg(n);
-        const int bind = journal.indexOf("bind " + path);
-        EXPECT_LT(busy, bind);
-        EXPECT_EQ(journal.lines.mid(bind - 3, 3),
-                  (QStringList{QStringLiteral("progress %1").arg(n),
-                               "status Preparing " + path + " for printing.", "repaint"}))
-            << "the status must be seen before the entry is opened";
-    }
-    run({"/d/alone.ppt"}, {No});
-    EXPECT_EQ(view.total, 1);
-}
-
-TEST_F(BatchRunTest, EachKindOfEntryIsPrintedItsOwnWayAndLetGoBeforeTheNext) {
-    office.documents[QStringLiteral("/d/a.DOC")].backgroundPending = {true, true, false};
-    office.documents[QStringLiteral("/d/f.xls")].worksheetCount = 2;
-    run({"/d/a.DOC", "/d/b.PDF", "/d/c.XLS", "/d/d.ppt", "/d/e.txt", "/d/f.xls", "/d/g.xls", "ab"},
-        {No});
-
-    EXPECT_EQ(bound(), (QStringList{"bind /d/a.DOC", "bind /d/c.XLS", "bind /d/d.ppt",
-                                    "bind /d/e.txt", "bind /d/f.xls", "bind /d/g.xls", "bind ab"}))
-        << "a PDF is never bound";
-    const QString look = "pending /d/a.DOC";
-    EXPECT_EQ(printed("/d/a.DOC"), (QStringList{"activate /d/a.DOC", "print /d/a.DOC", look,
-                                                "yield", look, "yield", look, "close /d/a.DOC"}));
-    EXPECT_EQ(executed(), (QStringList{"open /d/b.PDF @default", "print /d/b.PDF @2000s"}));
-    for (const QString plain : {"/d/c.XLS", "/d/d.ppt", "/d/e.txt", "ab"})
-        EXPECT_EQ(printed(plain), (QStringList{"print " + plain, "close " + plain}));
-    EXPECT_EQ(printed("/d/f.xls"), (QStringList{"sheet count /d/f.xls", "print /d/f.xls sheet 1",
-                                                "print /d/f.xls sheet 2", "close /d/f.xls"}));
-    EXPECT_EQ(printed("/d/g.xls"), (QStringList{"sheet count /d/g.xls", "close /d/g.xls"}));
-}
-
-// --- the wait for background printing ------------------------------------------------------
-
-TEST_F(BatchRunTest, EntriesAddedDuringTheWordWaitAreSavedButNotPrinted) {
-    office.documents[QStringLiteral("/d/long.doc")].backgroundPending = {true, true, true, true,
-                                                                         false};
-    view.onYield = [&](int yieldNumber) {
-        if (yieldNumber == 2)
-            view.entries.append(QStringLiteral("/d/late.ppt"));
-    };
-    run({"/d/long.doc", "/d/next.ppt"}, {Yes});
-    EXPECT_EQ(bound(), (QStringList{"bind /d/long.doc", "bind /d/next.ppt"}));
-    EXPECT_EQ(view.savedBatches,
-              (QList<QStringList>{{"/d/long.doc", "/d/next.ppt", "/d/late.ppt"}}));
-}
-
-TEST_F(BatchRunTest, EntriesRemovedDuringTheWordWaitAreNotPrinted) {
-    office.documents[QStringLiteral("/d/long.doc")].backgroundPending = {true, false};
-    view.onYield = [&](int) { view.entries = {QStringLiteral("/d/long.doc")}; };
-    run({"/d/long.doc", "/d/b.ppt", "/d/c.ppt"}, {No});
-    EXPECT_EQ(bound(), QStringList{"bind /d/long.doc"});
-}
-
-// --- the pending path and the save offer ---------------------------------------------------
-
-TEST_F(BatchRunTest, APendingPathIsOfferedFirstAndSavedButNotPrintedWhenAdded) {
-    for (const PromptAnswer addIt : {Yes, No}) {
-        SCOPED_TRACE(addIt == Yes ? "added" : "declined");
-        Bench bench;
-        bench.view.pathBox = QStringLiteral("/d/typed.doc");
-        bench.view.skipSave = true; // as after opening a batch file: the path changes the batch
-        bench.run({"/d/a.ppt"}, {addIt, Yes});
-
-        expectBox(bench.prompter, 0,
-                  "The file /d/typed.doc has not been added to the list.\r\n"
-                  "Would you like to add it?",
-                  "Add File...", PromptButtons::YesNo, PromptIcon::Question);
-        EXPECT_EQ(bench.prompter.titles(), (QStringList{"Add File...", "Save batch..."}));
-        EXPECT_LT(bench.journal.indexOf("box Add File..."), bench.journal.indexOf("show progress"));
-        EXPECT_EQ(bench.bound(), QStringList{"bind /d/a.ppt"});
-        EXPECT_EQ(bench.view.total, 1) << "the total was fixed before the path was added";
-        EXPECT_EQ(
-            bench.view.savedBatches.value(0),
-            (addIt == Yes ? QStringList{"/d/a.ppt", "/d/typed.doc"} : QStringList{"/d/a.ppt"}));
+TEST(EntryKind, IsTheLastThreeCharactersPdfInAnyCaseDocLowerCasedAndXlsAsItStands) {
+    const std::pair<const char*, EntryKind> cases[] = {{"/d/a.PdF", EntryKind::Pdf},
+                                                       {"reportpdf", EntryKind::Pdf},
+                                                       {"/d/a.pdf ", EntryKind::OtherOffice},
+                                                       {"df", EntryKind::OtherOffice},
+                                                       {"/d/a.Doc", EntryKind::Word},
+                                                       {"/d/a.docx", EntryKind::OtherOffice},
+                                                       {"xls", EntryKind::Excel},
+                                                       {"/d/a.xLs", EntryKind::OtherOffice}};
+    for (const auto& [entry, kind] : cases) {
+        SCOPED_TRACE(entry);
+        EXPECT_EQ(isPdfEntry(entry), kind == EntryKind::Pdf);
+        if (kind != EntryKind::Pdf)
+            EXPECT_EQ(officeEntryKind(entry), kind);
     }
 }
 
-TEST_F(BatchRunTest, TheSaveOfferFollowsSkipSaveOffer) {
-    run({"/d/a.ppt", "/d/b.doc"}, {Yes});
-    expectBox(prompter, 0, "Would you like to save this batch for printing at a later date?",
-              "Save batch...", PromptButtons::YesNo, PromptIcon::Question);
-    EXPECT_EQ(afterBox("Save batch..."), (QStringList{"box Save batch...", "save batch", "ready"}));
-    EXPECT_EQ(view.savedBatches, (QList<QStringList>{{"/d/a.ppt", "/d/b.doc"}}));
-
-    view.skipSave = true; // an opened batch printed as it stands is not offered again
-    run({"/d/a.ppt", "/d/b.doc"}, {});
-    run({"/d/a.ppt"}, {No});
-    EXPECT_EQ(view.savedBatches.size(), 1);
-}
-
-// --- entries that cannot be used -----------------------------------------------------------
-
-TEST_F(BatchRunTest, AnEntryThatCannotBeUsedAsksWhetherToGoOn) {
-    // Put into a command, this path would end the quoted argument and add a command.
-    const QString quoted = QStringLiteral("/d/x\")][FileExit()][DocOpen(\"y.pdf");
-    struct Case {
-        QString entry;
-        long bindFailure; // 0: a PDF entry
-        bool goOn;
+// Every way through a run: how it prints each kind of entry, what it asks and how it ends.
+TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
+    const auto failAt = [](const QString& line, auto error) {
+        return [=](Bench& b) { b.office.fail(line, error); };
     };
-    for (const Case& c : {Case{"/d/gone.doc", ErrorNumber::CannotBind, true},
-                          Case{"/d/gone.xls", ErrorNumber::ObjectNotFound, false},
-                          Case{quoted, 0, true}, Case{quoted, 0, false}}) {
-        SCOPED_TRACE(c.entry.toStdString() + (c.goOn ? " go on" : " stop"));
-        Bench bench;
-        if (c.bindFailure != 0)
-            bench.office.fail("bind " + c.entry, AppError(c.bindFailure, "unavailable"));
-        bench.run({"/d/a.ppt", c.entry, "/d/ok.pdf"}, c.goOn ? Answers{Yes, Yes} : Answers{No});
-
-        const QString message = c.entry + " is not a valid file. ";
-        expectBox(bench.prompter, 0, message + " Do you wish to continue?",
-                  "File does not exist...", PromptButtons::YesNo, PromptIcon::Question);
-        EXPECT_EQ(bench.afterBox("File does not exist...", 2).mid(0, 2),
-                  (QStringList{"status " + message, "repaint"}));
-        EXPECT_EQ(bench.journal.starting("start ").size(), c.goOn ? 1 : 0);
-        EXPECT_EQ(bench.executed(),
-                  (c.goOn ? QStringList{"open /d/ok.pdf @default", "print /d/ok.pdf @2000s"}
-                          : QStringList{}));
-        EXPECT_EQ(bench.view.savedBatches.size(), c.goOn ? 1 : 0);
-    }
-}
-
-// --- failures that end the run -------------------------------------------------------------
-
-TEST_F(BatchRunTest, NoDefaultPrinterClosesTheDocumentAndEndsTheRun) {
-    struct Case {
-        const char* failing;
-        bool closeFails;
-        QStringList afterBox;
+    const auto silentServer = [](int connects) {
+        return [=](Bench& b) { b.pdf.unansweredConnects = connects; };
     };
-    const QStringList closed{"close /d/b.doc", "release /d/b.doc"};
-    for (const Case& c : {Case{"print /d/b.doc", false, closed},
-                          Case{"print /d/b.doc", true, closed}, Case{"bind /d/b.doc", false, {}}}) {
-        SCOPED_TRACE(c.failing + std::string(c.closeFails ? ", and Close" : ""));
-        Bench bench;
-        bench.office.fail(c.failing, AppError(ErrorNumber::NoDefaultPrinter, "no printer"));
-        if (c.closeFails)
-            bench.office.fail("close /d/b.doc", AppError(ErrorNumber::AutomationError, "no"));
-        bench.run({"/d/a.ppt", "/d/b.doc", "/d/c.ppt"}, {Ok});
-        EXPECT_EQ(bench.prompter.boxes.size(), 1u);
-        expectBox(bench.prompter, 0,
-                  "There is no default printer set up.  You must have a default printer to use "
-                  "this utility",
-                  "No default printer...", PromptButtons::Ok, PromptIcon::Exclamation);
-        EXPECT_EQ(bench.afterBox("No default printer...").mid(1), QStringList(c.afterBox)
-                                                                      << "ready");
-    }
-}
-
-TEST_F(BatchRunTest, AnyOtherFailureIsReportedWithItsNumberAndEndsTheRunWhereItHappened) {
-    const auto error = [](auto e) { return std::make_exception_ptr(e); };
-    const QString printOut = QStringLiteral("print /d/2.doc");
-    const QStringList afterPrintOut{"print /d/2.doc", "box Error...", "release /d/2.doc"};
-    struct Case {
-        QString entry;
-        Script script;
-        QString failing;
-        std::exception_ptr error;
-        QString shown; // the start of the text
-        QStringList aroundBox;
+    const auto serverLeaves = [](int connects) { // when the next Office entry is opened
+        return [=](Bench& b) {
+            b.office.onOpen = [&b, connects] { b.pdf.unansweredConnects = connects; };
+        };
     };
-    const Case cases[] = {
-        {"/d/2.doc", Script{}, printOut, error(AppError(440, "Jammed.")), "Error: 440\r\nJammed.",
-         afterPrintOut},
-        {"/d/2.doc", Script{}, printOut, error(AppError(-2147417848, "Gone.")),
-         "Error: -2147417848\r\nGone.", afterPrintOut},
-        {"/d/2.doc", Script{}, "bind /d/2.doc", error(std::runtime_error("The bridge went away.")),
-         "Error: 51\r\nThe bridge went away.", QStringList{"bind /d/2.doc", "box Error..."}},
-        {"/d/2.doc", Script{}, "bind /d/2.doc", error(std::bad_alloc()),
-         "Error: 7\r\nOut of memory", QStringList{"bind /d/2.doc", "box Error..."}},
-        {"/d/2.doc", Script{}, "pending /d/2.doc", error(AppError(440, "Gone.")),
-         "Error: 440\r\nGone.",
-         QStringList{"pending /d/2.doc", "box Error...", "release /d/2.doc"}},
-        {"/d/2.xls", Script{40000}, QString(), nullptr, "Error: 6\r\n",
-         QStringList{"sheet count /d/2.xls", "box Error...", "release /d/2.xls"}},
-        {"/d/2.xls", Script{3}, "print /d/2.xls sheet 2", error(AppError(440, "Sheet 2.")),
-         "Error: 440\r\nSheet 2.",
-         QStringList{"print /d/2.xls sheet 2", "box Error...", "release /d/2.xls"}},
+    const auto typed = [](Bench& b) {
+        b.view.skip = true; // as after opening a batch file
+        b.view.pathBox = "/t.doc";
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.shown.toStdString());
-        Bench bench;
-        bench.office.documents[c.entry] = c.script;
-        if (c.error)
-            bench.office.failures[c.failing] = c.error;
-        bench.run({"/d/1.ppt", c.entry, "/d/3.ppt"}, {Ok});
-        EXPECT_EQ(bench.prompter.titles(), QStringList{"Error..."}) << "and no save offer";
-        const QString& text = bench.prompter.boxes[0].text;
-        EXPECT_TRUE(text.startsWith(c.shown) && text.endsWith(Terminated)) << text.toStdString();
-        EXPECT_EQ(bench.afterBox("Error...", 1), QStringList(c.aroundBox) << "ready");
-    }
-}
-
-TEST_F(BatchRunTest, AListBeyondSixteenBitsOverflowsBeforeAnythingPrints) {
-    QStringList entries;
-    for (int i = 0; i < 32768; ++i)
-        entries.append(QStringLiteral("/d/%1.ppt").arg(i));
-    run(entries, {Ok});
-    EXPECT_EQ(prompter.titles(), QStringList{"Error..."});
-    EXPECT_TRUE(prompter.boxes[0].text.startsWith("Error: 6\r\n"));
-    EXPECT_TRUE(bound().isEmpty());
-}
-
-// --- PDF entries ---------------------------------------------------------------------------
-
-TEST_F(BatchRunTest, PdfsWithoutAProgramPathAreReportedOneByOneAndOfficeEntriesStillPrint) {
-    settings.set(AcrobatKey, QString());
-    run({"/d/1.pdf", "/d/a.ppt", "/d/2.pdf", "/d/3.PDF"}, {Ok, Ok, Ok});
-    EXPECT_EQ(prompter.titles(), QStringList(3, "Cannot print...")) << "and no save offer";
-    expectBox(prompter, 2,
-              "Cannot print /d/3.PDF\r\nAcrobat has not been properly set up.\r\n"
-              "Please use \"File -> Locate Acrobat\" before trying to print .pdf files",
-              "Cannot print...", PromptButtons::Ok, PromptIcon::Information);
-    EXPECT_TRUE(journal.starting("start ").isEmpty());
-    EXPECT_TRUE(journal.starting("connect").isEmpty());
-    EXPECT_EQ(bound(), QStringList{"bind /d/a.ppt"});
-}
-
-TEST_F(BatchRunTest, EachPdfIsOpenedAndPrintedOverItsOwnConnectionAfterOneStartPerRun) {
-    const QString spaced = QStringLiteral("/home/a b/My File.PDF");
-    run({spaced, "/d/a.ppt", "/d/2.pdf"}, {No});
-    EXPECT_EQ(journal.lines.mid(journal.indexOf("start " + Acrobat), 5),
-              (QStringList{"start " + Acrobat, "connect", "open " + spaced + " @default",
-                           "print " + spaced + " @2000s", "disconnect"}));
-
-    run({"/d/3.pdf", "/d/4.pdf"}, {No});
-    EXPECT_EQ(journal.starting("start ").size(), 2) << "once in each run";
-    EXPECT_EQ(journal.starting("connect").size(), 4);
-    EXPECT_FALSE(pdfServer.connected);
-    EXPECT_EQ(clock.sleeps, 0) << "a program that answers at once is not waited for";
-    // The long time-out, once set by the first print command, stays set, also across runs.
-    EXPECT_EQ(executed().filter(" @2000s").size(), 7);
-}
-
-TEST_F(BatchRunTest, AJustStartedProgramIsWaitedForWhileTheWindowStaysPainted) {
-    pdfServer.unansweredConnects = 6;
-    run({"/d/1.pdf"}, {No});
-    EXPECT_EQ(prompter.titles(), QStringList{"Save batch..."});
-    EXPECT_EQ(executed().size(), 2);
-    EXPECT_EQ(settings.get(AcrobatKey), Acrobat);
-    EXPECT_EQ(clock.sleeps, 6);
-    EXPECT_EQ(journal.lines.mid(journal.indexOf("start " + Acrobat)).count("repaint"), 6);
-}
-
-TEST_F(BatchRunTest, AProgramThatDoesNotAnswerIsForgottenAndLocateIsOffered) {
-    for (const bool silentFromTheStart : {true, false}) {
-        SCOPED_TRACE(silentFromTheStart ? "after its start" : "later in the run: one restart");
-        Bench bench;
-        bench.settings.set(QStringLiteral("Quirepress/Settings/AcroCancelled"), "1");
-        if (silentFromTheStart)
-            bench.pdfServer.unansweredConnects = -1;
-        else // the server goes away between the first PDF and the second
-            bench.office.onOpen = [&](const QString&) { bench.pdfServer.unansweredConnects = -1; };
-        bench.run({"/d/1.pdf", "/d/a.ppt", "/d/2.pdf", "/d/b.ppt"}, {Ok});
-
-        // Either way it had its start-up wait once before it was taken for missing.
-        EXPECT_GE(bench.clock.slept, 30s);
-        EXPECT_LE(bench.clock.slept, 31s);
-        expectBox(bench.prompter, 0,
-                  "There was a problem with finding Acrobat. Please select Locate Acrobat "
-                  "from the File menu.",
-                  "Problem with acrobat...", PromptButtons::Ok, PromptIcon::Exclamation);
-        EXPECT_EQ(bench.afterBox("Problem with acrobat...", 1).first(), "show locate acrobat");
-        EXPECT_EQ(bench.prompter.boxes.size(), 1u);
-        EXPECT_EQ(bench.settings.get(AcrobatKey), QString());
-        EXPECT_EQ(bench.settings.get(QStringLiteral("Quirepress/Settings/AcroCancelled")), "0");
-        EXPECT_EQ(bench.journal.starting("start ").size(), silentFromTheStart ? 1 : 2);
-        EXPECT_FALSE(bench.journal.lines.contains("bind /d/b.ppt"));
-    }
-}
-
-TEST_F(BatchRunTest, ForgettingTheProgramThatCannotBeWrittenIsReportedToo) {
-    pdfServer.unansweredConnects = -1;
-    settings.failWrites = true;
-    run({"/d/1.pdf"}, {Ok, Ok});
-    EXPECT_EQ(prompter.titles(), (QStringList{"Problem with acrobat...", "Error..."}));
-    EXPECT_TRUE(prompter.boxes[1].text.startsWith("Error: 70\r\nSettings cannot be written."));
-    EXPECT_TRUE(journal.lines.contains("show locate acrobat"));
-}
-
-TEST_F(BatchRunTest, AProgramThatCannotBeStartedEndsTheRunAndIsTriedAgainNextRun) {
-    starter.failure = AppError(ErrorNumber::ProgramNotStarted, "File not found");
-    run({"/d/1.pdf", "/d/2.pdf"}, {Ok});
-    expectBox(prompter, 0, "Error: 53\r\nFile not found" + Terminated, "Error...",
-              PromptButtons::Ok, PromptIcon::Critical);
-    EXPECT_EQ(settings.get(AcrobatKey), Acrobat) << "only a server that does not answer forgets it";
-
-    starter.failure.reset();
-    run({"/d/1.pdf"}, {No});
-    EXPECT_EQ(journal.starting("start ").size(), 2);
-    EXPECT_EQ(executed().size(), 2);
-}
-
-TEST_F(BatchRunTest, ARefusedOrTimedOutCommandEndsTheRunAndTheNextPdfEndsTheLink) {
-    struct Case {
-        QString command;
-        AppError error;
-        QString shown;
-        int sent;
+    const QString addOffer = "box Add File...: The file /t.doc has not been added to the "
+                             "list.\r\nWould you like to add it?";
+    const QString pdf =
+        "start /acro | connect | open /1.pdf @default | print /1.pdf @2000s | disconnect";
+    const QString word = "bind /w.doc | activate /w.doc | print /w.doc | pending /w.doc | yield | "
+                         "pending /w.doc | close /w.doc";
+    const QString noPrinter =
+        "bind /a.doc | activate /a.doc | print /a.doc | " + NoPrinter + " | close /a.doc | ready";
+    const QString a = "bind /a.ppt | print /a.ppt | close /a.ppt";
+    const std::function<void(Bench&)> nothing = [](Bench&) {};
+    const struct {
+        const char* what;
+        QString entries;
+        const char* answers;
+        std::function<void(Bench&)> arrange;
+        QString journal;
+    } rows[] = {
+        {"an empty list, even with a typed path", "", "", typed, ""},
+        {"each kind", "/w.DOC /1.PDF /c.XLS /d.ppt /e.xls", "N", nothing,
+         "bind /w.DOC | activate /w.DOC | print /w.DOC | pending /w.DOC | yield | pending /w.DOC | "
+         "close /w.DOC | start /acro | connect | open /1.PDF @default | print /1.PDF @2000s | "
+         "disconnect | bind /c.XLS | print /c.XLS | close /c.XLS | bind /d.ppt | print /d.ppt | "
+         "close /d.ppt | bind /e.xls | sheets /e.xls | sheet 1 | sheet 2 | close /e.xls | " +
+             Save + " | ready"},
+        {"entries added in the Word wait are saved, not printed; no second run starts", "/w.doc",
+         "Y",
+         [](Bench& b) {
+             b.view.onYield = [&b] {
+                 b.view.entries << "/late.ppt";
+                 b.batch.run();
+             };
+         },
+         word + " | " + Save + " | save /w.doc, /late.ppt | ready"},
+        {"entries removed in the Word wait are not printed", "/w.doc /b.ppt", "N",
+         [](Bench& b) { b.view.onYield = [&b] { b.view.entries.removeLast(); }; },
+         word + " | " + Save + " | ready"},
+        {"a typed path added", "/a.ppt", "YY", typed,
+         addOffer + " | " + a + " | " + Save + " | save /a.ppt, /t.doc | ready"},
+        {"a typed path declined, which changes the batch too", "/a.ppt", "NY", typed,
+         addOffer + " | " + a + " | " + Save + " | save /a.ppt | ready"},
+        {"an opened batch", "/a.ppt", "", [](Bench& b) { b.view.skip = true; }, a + " | ready"},
+        {"unusable entries, going on", "/gone.doc /q\".pdf /b.ppt", "YYN",
+         failAt("bind /gone.doc", AppError(ErrorNumber::CannotBind, "unavailable")),
+         "bind /gone.doc | " + notValid("/gone.doc") + " | " + notValid("/q\".pdf") +
+             " | bind /b.ppt | print /b.ppt | close /b.ppt | " + Save + " | ready"},
+        {"an unusable entry, stopping", "/gone.xls /b.ppt", "N",
+         failAt("bind /gone.xls", AppError(ErrorNumber::ObjectNotFound, "unavailable")),
+         "bind /gone.xls | " + notValid("/gone.xls") + " | ready"},
+        {"no default printer", "/a.doc /b.ppt", "O",
+         failAt("print /a.doc", AppError(ErrorNumber::NoDefaultPrinter, "none")), noPrinter},
+        {"no default printer, and closing fails", "/a.doc /b.ppt", "O",
+         [](Bench& b) {
+             b.office.fail("print /a.doc", AppError(ErrorNumber::NoDefaultPrinter, "none"));
+             b.office.fail("close /a.doc", AppError(ErrorNumber::AutomationError, "gone"));
+         },
+         noPrinter},
+        {"a failing call", "/a.ppt /b.ppt", "O",
+         failAt("print /a.ppt", AppError(ErrorNumber::AutomationError, "Jammed.")),
+         "bind /a.ppt | print /a.ppt | " + error("440\r\nJammed.") + " | ready"},
+        {"a library's own exception", "/a.ppt", "O",
+         failAt("bind /a.ppt", std::runtime_error("The bridge went away.")),
+         "bind /a.ppt | " + error("51\r\nThe bridge went away.") + " | ready"},
+        {"out of memory", "/a.ppt", "O", failAt("bind /a.ppt", std::bad_alloc()),
+         "bind /a.ppt | " + error("7\r\nOut of memory") + " | ready"},
+        {"too many worksheets", "/a.xls", "O", [](Bench& b) { b.office.sheets = 40000; },
+         "bind /a.xls | sheets /a.xls | " + error("6\r\nOverflow") + " | ready"},
+        {"a list beyond 16 bits", "", "O",
+         [](Bench& b) {
+             for (int i = 0; i < 32768; ++i)
+                 b.view.entries << QStringLiteral("/%1.ppt").arg(i);
+         },
+         error("6\r\nOverflow") + " | ready"},
+        {"PDFs without a program", "/1.pdf /a.ppt", "O",
+         [](Bench& b) { b.settings.set("Quirepress/Settings/Acrobat", QString()); },
+         "box Cannot print...: Cannot print /1.pdf\r\nAcrobat has not been properly set "
+         "up.\r\nPlease use \"File -> Locate Acrobat\" before trying to print .pdf files | " +
+             a + " | ready"},
+        {"a just started program answers late", "/1.pdf", "N", silentServer(6),
+         QString(pdf).replace(" | connect", " | no answer | connect") + " | " + Save + " | ready"},
+        {"a program that never answers", "/1.pdf /a.ppt", "O", silentServer(-1),
+         "start /acro | no answer | " + Forgotten + " | ready"},
+        {"a program that left is started again", "/1.pdf /a.ppt /2.pdf", "N", serverLeaves(1),
+         pdf + " | " + a +
+             " | no answer | start /acro | connect | open /2.pdf @2000s | print /2.pdf @2000s | "
+             "disconnect | " +
+             Save + " | ready"},
+        {"a program that left and does not come back", "/1.pdf /a.ppt /2.pdf", "O",
+         serverLeaves(-1),
+         pdf + " | " + a + " | no answer | start /acro | no answer | " + Forgotten + " | ready"},
+        {"forgetting the program fails", "/1.pdf", "OO",
+         [](Bench& b) {
+             b.pdf.unansweredConnects = -1;
+             b.settings.failWrites = true;
+         },
+         "start /acro | no answer | " + Locate + " | " +
+             error("70\r\nSettings cannot be written.") + " | ready"},
+        {"a program that cannot be started", "/1.pdf", "O",
+         [](Bench& b) {
+             b.pdf.startFailure = AppError(ErrorNumber::ProgramNotStarted, "Not found");
+         },
+         "start /acro | " + error("53\r\nNot found") + " | ready"},
     };
-    for (const Case& c : {Case{"open", AppError(ErrorNumber::ConversationRefused, "Refused."),
-                               "Error: 285\r\nRefused.", 1},
-                          Case{"print", AppError(ErrorNumber::ConversationTimeout, "Too slow."),
-                               "Error: 286\r\nToo slow.", 2}}) {
-        SCOPED_TRACE(c.command.toStdString());
-        Bench bench;
-        bench.pdfServer.refusals.emplace(c.command, c.error);
-        bench.run({"/d/1.pdf", "/d/2.pdf"}, {Ok});
-        expectBox(bench.prompter, 0, c.shown + Terminated, "Error...", PromptButtons::Ok,
-                  PromptIcon::Critical);
-        EXPECT_EQ(bench.executed().size(), c.sent);
-        EXPECT_TRUE(bench.pdfServer.connected) << "left open until the next PDF entry";
-
-        bench.pdfServer.refusals.clear();
-        bench.journal.lines.clear();
-        bench.run({"/d/3.pdf"}, {No}); // the fake fails a connect while connected
-        EXPECT_EQ(bench.journal.starting("disconnect").size(), 2)
-            << "the old connection, then the new one";
-        EXPECT_EQ(bench.executed().size(), 2);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Bench b;
+        row.arrange(b);
+        EXPECT_EQ(b.run(row.entries, row.answers), row.journal);
+        // A just started program is waited for, 30 s at most, while the window stays painted.
+        EXPECT_LE(b.clock.time.time_since_epoch(), 30s + PdfPrinter::AnswerRetryPause);
+        if (row.journal.contains(Locate))
+            EXPECT_GE(b.clock.time.time_since_epoch(), 30s);
     }
 }
 

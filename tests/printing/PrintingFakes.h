@@ -1,206 +1,119 @@
 #pragma once
 
-#include "core/AppError.h"
-#include "printing/BatchRunView.h"
-#include "printing/OfficeDocument.h"
-#include "printing/PdfPrintServer.h"
-#include "printing/ProgramStarter.h"
 #include "printing/WaitClock.h"
 #include "support/Fakes.h"
 
-#include <QRegularExpression>
-#include <QStringList>
-#include <deque>
 #include <exception>
 #include <functional>
-#include <gtest/gtest.h>
 #include <map>
-#include <memory>
-#include <optional>
 
 namespace qp::test {
 
-// Everything the fakes were asked to do, in order, so that a test can check the order
-// across the window, the message boxes and the seams.
-struct Journal {
-    QStringList lines;
-    void add(const QString& line) { lines.append(line); }
-    QStringList starting(const QString& prefix) const {
-        return lines.filter(QRegularExpression('^' + QRegularExpression::escape(prefix)));
-    }
-    int indexOf(const QString& line) const { return static_cast<int>(lines.indexOf(line)); }
-};
-
-// Also journals each box as "box <title>".
-class JournalPrompter : public FakePrompter {
-public:
-    explicit JournalPrompter(Journal& journal) : m_journal(journal) {}
-    PromptAnswer ask(const QString& text, const QString& title, PromptButtons buttons,
-                     PromptIcon icon) override {
-        m_journal.add("box " + title);
-        return FakePrompter::ask(text, title, buttons, icon);
-    }
-    QStringList titles() const {
-        QStringList titles;
-        for (const Box& box : boxes)
-            titles.append(box.title);
-        return titles;
-    }
-
-private:
-    Journal& m_journal;
-};
-
-// Checks box number index in full.
-void expectBox(const FakePrompter& prompter, size_t index, const QString& text,
-               const QString& title, PromptButtons buttons, PromptIcon icon);
-// The number of the AppError that action throws; 0 when it throws none.
-long errorNumberOf(const std::function<void()>& action);
-
-// How a scripted document behaves.
-struct DocumentScript {
-    int worksheetCount = 0;
-    // Successive answers to whether background printing is pending; the last one repeats.
-    std::deque<bool> backgroundPending{false};
-};
-
-// Journals "bind <path>" for each open, and "<call> <path>" for each call on the document:
-// "activate", "print", "pending", "sheet count", "close", and "print <path> sheet <index>";
-// "release <path>" when the document is destroyed. An error set with fail() for one of these
-// lines is thrown by that call.
+// Journals "bind <path>" and each call on a document: "activate", "print", "pending",
+// "sheets" and "close", each with the path, and "sheet <n>". A failure set for a line is
+// thrown by that call.
 class FakeOffice : public OfficeApplication {
 public:
-    explicit FakeOffice(Journal& journal) : m_journal(journal) {}
-    std::unique_ptr<OfficeDocument> open(const QString& path) override;
-
+    explicit FakeOffice(QStringList& journal) : m_journal(journal) {}
+    std::unique_ptr<OfficeDocument> open(const QString& path) override {
+        EXPECT_EQ(liveDocuments, 0) << "the last document was not let go";
+        call("bind " + path);
+        return std::make_unique<Document>(*this, path);
+    }
     template <typename Error> void fail(const QString& line, const Error& error) {
         failures[line] = std::make_exception_ptr(error);
     }
 
-    std::map<QString, DocumentScript> documents;
-    std::map<QString, std::exception_ptr> failures;
+    int pendingLooks = 1; // a Word document is still printing at the first look
+    int sheets = 2;
     int liveDocuments = 0;
-    // To look at the window, or to change the world, at that moment.
-    std::function<void(const QString& path)> onOpen;
-    std::function<void(const QString& path)> onPending;
-
-    // For the fake's documents.
-    Journal& journal() { return m_journal; }
-    void failIfScripted(const QString& line);
-    void journalAndFail(const QString& line) {
-        m_journal.add(line);
-        failIfScripted(line);
-    }
+    std::map<QString, std::exception_ptr> failures;
+    std::function<void()> onOpen; // to look or act at that moment
 
 private:
-    Journal& m_journal;
+    void call(const QString& line) {
+        m_journal.append(line);
+        if (onOpen && line.startsWith("bind "))
+            onOpen();
+        if (const auto failure = failures.find(line); failure != failures.end())
+            std::rethrow_exception(failure->second);
+    }
+
+    struct Document : OfficeDocument {
+        Document(FakeOffice& office, const QString& path) : office(office), path(path) {
+            ++office.liveDocuments;
+        }
+        ~Document() override { --office.liveDocuments; }
+        void activate() override { office.call("activate " + path); }
+        void print() override { office.call("print " + path); }
+        bool backgroundPrintingPending() override {
+            office.call("pending " + path);
+            return looks++ < office.pendingLooks;
+        }
+        int sheetCount() override {
+            office.call("sheets " + path);
+            return office.sheets;
+        }
+        void printSheet(int n) override { office.call(QStringLiteral("sheet %1").arg(n)); }
+        void close() override { office.call("close " + path); }
+
+        FakeOffice& office;
+        QString path;
+        int looks = 0;
+    };
+
+    QStringList& m_journal;
 };
 
-// Journals "start <program>", throwing failure when one is set.
-class FakeProgramStarter : public ProgramStarter {
+// The PDF program and its server. Journals "start <program>", "connect" or "no answer",
+// "open <path> @<time-out>" and "print <path> @<time-out>" (in seconds, or "default") and
+// "disconnect" when it ends a connection.
+class FakePdfProgram : public ProgramStarter, public PdfPrintServer {
 public:
-    explicit FakeProgramStarter(Journal& journal) : m_journal(journal) {}
+    explicit FakePdfProgram(QStringList& journal) : m_journal(journal) {}
     void start(const QString& program) override {
-        m_journal.add("start " + program);
-        if (failure)
-            throw *failure;
+        m_journal.append("start " + program);
+        if (startFailure)
+            throw *startFailure;
     }
-    std::optional<AppError> failure;
-
-private:
-    Journal& m_journal;
-};
-
-// Journals "connect", "open <path> @<timeout>", "print <path> @<timeout>" (the time-out in
-// seconds, or "default") and "disconnect" when it ends a connection.
-class FakePdfPrintServer : public PdfPrintServer {
-public:
-    explicit FakePdfPrintServer(Journal& journal) : m_journal(journal) {}
-    void connect() override;
-    void openDocument(const QString& absolutePath, Timeout timeout) override {
-        command(QStringLiteral("open"), absolutePath, timeout);
+    void connect() override {
+        EXPECT_FALSE(m_connected) << "connected while a connection was still open";
+        m_journal.append(unansweredConnects ? "no answer" : "connect");
+        if (unansweredConnects-- != 0)
+            throw AppError(ErrorNumber::ConversationNoAnswer, "Nobody answered.");
+        m_connected = true;
     }
-    void printDocument(const QString& absolutePath, Timeout timeout) override {
-        command(QStringLiteral("print"), absolutePath, timeout);
+    void openDocument(const QString& path, Timeout timeout) override {
+        command("open", path, timeout);
     }
-    void disconnect() override;
+    void printDocument(const QString& path, Timeout timeout) override {
+        command("print", path, timeout);
+    }
+    void disconnect() override {
+        if (m_connected)
+            m_journal.append("disconnect");
+        m_connected = false;
+    }
 
-    bool connected = false;
+    std::optional<AppError> startFailure;
     int unansweredConnects = 0; // the next n connects throw 282; negative: nobody ever answers
-    std::map<QString, AppError> refusals; // "open" or "print" throws the error
 
 private:
-    void command(const QString& name, const QString& path, Timeout timeout);
+    void command(const char* name, const QString& path, Timeout timeout) {
+        EXPECT_TRUE(m_connected) << "a command was sent without a connection";
+        const QString time = timeout ? QString::number(timeout->count() / 1000) + 's' : "default";
+        m_journal.append(QStringLiteral("%1 %2 @%3").arg(name, path, time));
+    }
 
-    Journal& m_journal;
+    QStringList& m_journal;
+    bool m_connected = false;
 };
 
 // A clock that only moves when someone sleeps on it.
-class FakeWaitClock : public WaitClock {
-public:
-    std::chrono::steady_clock::time_point now() const override { return m_now; }
-    void sleepFor(std::chrono::milliseconds duration) override {
-        m_now += duration;
-        slept += duration;
-        ++sleeps;
-    }
-
-    std::chrono::milliseconds slept{0};
-    int sleeps = 0;
-
-private:
-    std::chrono::steady_clock::time_point m_now{};
-};
-
-// The window as the run sees it, with the real one's rules for the list, the path box and
-// the save offer. Fails the test on progress outside the run's entries.
-class FakeBatchRunView : public BatchRunView {
-public:
-    explicit FakeBatchRunView(Journal& journal) : m_journal(journal) {}
-
-    int entryCount() const override { return static_cast<int>(entries.size()); }
-    QString entry(int index) const override;
-    QString typedPath() const override { return pathBox; }
-    void addTypedPath() override;
-    void clearTypedPath() override;
-
-    void startProgress(int runTotal) override {
-        m_journal.add(QStringLiteral("show progress"));
-        total = runTotal;
-    }
-    void setProgress(int done, int runTotal) override;
-
-    void setStatus(const QString& text) override { m_journal.add("status " + text); }
-    void showBusyPointer() override { m_journal.add(QStringLiteral("busy pointer")); }
-    void restoreDefaultPointer() override {}
-    void showLocatePdfServer() override { m_journal.add(QStringLiteral("show locate acrobat")); }
-
-    bool skipSaveOffer() const override { return skipSave; }
-    void setSkipSaveOffer(bool skip) override { skipSave = skip; }
-    void saveBatch() override {
-        m_journal.add(QStringLiteral("save batch"));
-        savedBatches.append(entries);
-    }
-    void setReadyState() override;
-
-    void repaintNow() override { m_journal.add(QStringLiteral("repaint")); }
-    void yieldToEvents() override {
-        m_journal.add(QStringLiteral("yield"));
-        if (onYield)
-            onYield(++yields);
-    }
-
-    QStringList entries;
-    QString pathBox;
-    int total = 0; // of the run's progress
-    bool skipSave = false;
-    QList<QStringList> savedBatches;
-    int yields = 0;
-    // Runs inside each yield, as the events a user causes during the wait would.
-    std::function<void(int yieldNumber)> onYield;
-
-private:
-    Journal& m_journal;
+struct FakeWaitClock : WaitClock {
+    std::chrono::steady_clock::time_point now() const override { return time; }
+    void sleepFor(std::chrono::milliseconds duration) override { time += duration; }
+    std::chrono::steady_clock::time_point time{};
 };
 
 } // namespace qp::test

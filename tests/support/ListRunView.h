@@ -4,34 +4,67 @@
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <functional>
 
 namespace qp::test {
 
-// A list for the batch run to print, without a window: it keeps what the run decides
-// (the save-offer flag, the Locate Acrobat entry) and paints nothing.
-class ListRunView : public BatchRunView {
-public:
-    QStringList entries;
-    int locatePdfServerShown = 0;
-    bool skip = false;
-
-    int entryCount() const override { return entries.size(); }
+// The window as the batch run sees it, with the real one's rules for the list, the path box
+// and the save offer, and no widgets. A journal gets, in order, what the run showed and did.
+struct ListRunView : BatchRunView {
+    int entryCount() const override { return static_cast<int>(entries.size()); }
     QString entry(int index) const override { return entries.value(index); }
-    QString typedPath() const override { return {}; }
-    void addTypedPath() override {}
-    void clearTypedPath() override {}
+    QString typedPath() const override { return pathBox; }
+    void addTypedPath() override {
+        if (!pathBox.isEmpty())
+            entries.append(pathBox);
+        clearTypedPath();
+    }
+    void clearTypedPath() override {
+        skip = skip && pathBox.isEmpty(); // emptying a box that held text changes the batch
+        pathBox.clear();
+    }
     void startProgress(int) override {}
-    void setProgress(int, int) override {}
-    void setStatus(const QString&) override {}
+    void setProgress(int done, int total) override {
+        note(QStringLiteral("progress %1 of %2").arg(done).arg(total));
+    }
+    void setStatus(const QString& text) override { note("status " + text); }
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
-    void showLocatePdfServer() override { ++locatePdfServerShown; }
+    void showLocatePdfServer() override {
+        note("show locate");
+        ++locatePdfServerShown;
+    }
     bool skipSaveOffer() const override { return skip; }
     void setSkipSaveOffer(bool value) override { skip = value; }
-    void saveBatch() override {}
-    void setReadyState() override { entries.clear(); }
-    void repaintNow() override { QCoreApplication::processEvents(); }
-    void yieldToEvents() override { QCoreApplication::processEvents(); }
+    void saveBatch() override { note("save " + entries.join(", ")); }
+    void setReadyState() override {
+        entries.clear();
+        pathBox.clear();
+        skip = false;
+        note("ready");
+    }
+    void repaintNow() override {
+        note("repaint");
+        QCoreApplication::processEvents();
+    }
+    void yieldToEvents() override {
+        note("yield");
+        if (onYield)
+            onYield();
+        else
+            QCoreApplication::processEvents();
+    }
+    void note(const QString& line) {
+        if (journal)
+            journal->append(line);
+    }
+
+    QStringList entries;
+    QString pathBox;
+    bool skip = false;
+    int locatePdfServerShown = 0;
+    QStringList* journal = nullptr;
+    std::function<void()> onYield; // runs in each yield, as a user's events would
 };
 
 } // namespace qp::test

@@ -1,300 +1,180 @@
 #include "app/CommandLine.h"
+#include "support/QStringPrinting.h"
 #include "support/WindowFixture.h"
 
 #include <QDir>
-
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
 
-using namespace qp;
-using namespace qp::test;
-
+namespace qp::test {
 namespace {
 
-class ListEditingTest : public ::testing::Test {
+class ListEditingTest : public ::testing::Test, protected WindowFixture {
 protected:
-    WindowFixture f;
     void SetUp() override {
-        f.settings.set("Quirepress/Settings/Acrobat", "/opt/quirepress/quirepress-pdf-server");
-        f.window().runStartupChecks();
+        prompter.journal = &boxes;
+        settings.set("Quirepress/Settings/Acrobat", "/pdf");
+        window().runStartupChecks();
     }
-    QLineEdit* text() { return f.find<QLineEdit>("pathEdit"); }
-    QListWidget* list() { return f.find<QListWidget>("batchList"); }
+    QLineEdit* text() { return find<QLineEdit>("pathEdit"); }
+    QListWidget* list() { return find<QListWidget>("batchList"); }
     void add(const QString& path) {
         text()->setText(path);
-        f.window().addTypedPath();
+        window().addTypedPath();
     }
-    void dropFiles(const QStringList& paths) {
+    void drop(const QStringList& paths) {
         QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths)
-            urls << QUrl::fromLocalFile(p);
-        data.setUrls(urls);
-        f.window().addDroppedFiles(&data);
+        for (const QString& path : paths)
+            data.setUrls(data.urls() << QUrl::fromLocalFile(path));
+        window().addDroppedFiles(&data);
     }
-    // Opens a batch file through the menu, answering the dialog with `path`.
-    void openBatch(const QString& path) {
-        f.dialogs.script(path);
-        f.window().openBatchFile();
+    QString batchFile(const QByteArray& bytes, const QString& name = "week.qpb") {
+        QFile file(dataHome.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return file.fileName();
     }
+    void open(const std::optional<QString>& path) {
+        dialogs.script(path);
+        window().openBatchFile();
+    }
+    QStringList boxes;
 };
 
-TEST_F(ListEditingTest, AddAppendsAnyNonEmptyTextUnchanged) {
-    f.window().addTypedPath();
-    EXPECT_TRUE(f.listEntries().isEmpty());
-    add("   ");
-    add("/no/such/file.txt");
-    add("/data/a.doc");
-    add("/data/a.doc");
-    EXPECT_EQ(f.listEntries(),
-              (QStringList{"   ", "/no/such/file.txt", "/data/a.doc", "/data/a.doc"}));
+TEST_F(ListEditingTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThem) {
+    for (const char* typed : {"", "   ", "/d/a.doc", "/d/a.doc"})
+        add(typed);
     EXPECT_TRUE(text()->text().isEmpty());
+    for (int refusal = 0; refusal < 3; ++refusal)
+        prompter.script(PromptAnswer::Ok);
+    drop({"/d/L.doc", "/d/notes.txt", "/d/S.PDF", "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt"});
+    QMimeData dragged;
+    dragged.setText("/d/x.doc");
+    window().addDroppedFiles(&dragged);
+    window().openFiles(CommandLine::parse({"quirepress", batchFile("\"/d/b.pdf\"\r\n", "M.QPB"),
+                                           dataHome.filePath("none.qpb"), "rel.ppt"})
+                           .files);
+    EXPECT_EQ(listEntries(), (QStringList{"   ", "/d/a.doc", "/d/a.doc", "/d/L.doc", "/d/S.PDF",
+                                          "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt", "/d/b.pdf",
+                                          QDir().absoluteFilePath("rel.ppt")}));
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_EQ(
+        boxes.mid(0, 2),
+        (QStringList{"box Improper file format...: File /d/notes.txt is not a supported file.",
+                     "box Not supported...: The selected file is not a supported."}));
+    EXPECT_TRUE(boxes[2].startsWith("box Error...") && boxes[2].contains("none.qpb"));
+
+    // A real drop on the list reaches the window.
+    window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+    dragged.setUrls({QUrl::fromLocalFile("/d/dragged.pdf")});
+    const QPoint at = list()->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    QDragMoveEvent move(at, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    QDropEvent drop(at, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &drop})
+        QApplication::sendEvent(list()->viewport(), event);
+    EXPECT_EQ(listEntries().last(), "/d/dragged.pdf");
 }
 
-TEST_F(ListEditingTest, BrowseFillsThePathBoxAndACancelFollowsTheDialogsCancelSetting) {
-    text()->setText("kept");
-    f.dialogs.script(QStringLiteral("/home/user/Report 2024.doc"));
-    f.window().browseForFile();
-    const FileDialogRequest& request = f.dialogs.requests.back();
-    EXPECT_EQ(request.title, "Open Office File");
-    EXPECT_EQ(request.filter, "Word Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
-                              "Presentation Files (*.ppt)|*.ppt|Pdf Files (*.pdf)|*.pdf");
-    EXPECT_EQ(request.fileName, QString());
-    EXPECT_EQ(request.initDir, QString()) << "a first use opens where the platform chooses";
-    EXPECT_EQ(text()->text(), "/home/user/Report 2024.doc");
-    EXPECT_TRUE(f.listEntries().isEmpty());
-
-    // A cancel while cancels are not errors empties the box.
-    f.dialogs.script(std::nullopt);
-    f.window().browseForFile();
+TEST_F(ListEditingTest, BrowseFillsTheBoxAndACancelEmptiesItOnlyUntilABatchWasOpened) {
+    dialogs.script(QStringLiteral("/home/ann/Report 2024.doc"));
+    window().browseForFile();
+    EXPECT_EQ(text()->text(), "/home/ann/Report 2024.doc");
+    EXPECT_EQ(dialogs.requests[0].title + dialogs.requests[0].filter,
+              "Open Office FileWord Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
+              "Presentation Files (*.ppt)|*.ppt|Pdf Files (*.pdf)|*.pdf");
+    dialogs.script(std::nullopt);
+    window().browseForFile();
     EXPECT_TRUE(text()->text().isEmpty());
-
-    // Once a batch was opened, a cancel is an error: the box keeps its text, silently.
-    f.dialogs.script(std::nullopt);
-    f.window().openBatchFile();
+    open(std::nullopt); // from then on a cancel is an error: the box keeps its text, silently
     text()->setText("kept");
-    f.dialogs.script(std::nullopt);
-    f.window().browseForFile();
+    dialogs.script(std::nullopt);
+    window().browseForFile();
     EXPECT_EQ(text()->text(), "kept");
-    EXPECT_EQ(f.dialogs.requests.back().initDir, f.batchFolder);
-    EXPECT_TRUE(f.prompter.boxes.empty());
+    EXPECT_EQ(dialogs.requests.back().initDir, batchFolder);
+    EXPECT_TRUE(boxes.isEmpty());
 }
 
-TEST_F(ListEditingTest, DroppedFilesAreCheckedByTheirLastThreeLetters) {
-    f.prompter.script(PromptAnswer::Ok);
-    dropFiles({"/d/Letter.doc", "/d/notes.txt", "/d/SCAN.PDF"});
-    EXPECT_EQ(f.listEntries(), (QStringList{"/d/Letter.doc", "/d/SCAN.PDF"}));
-    ASSERT_EQ(f.prompter.boxes.size(), 1u);
-    EXPECT_EQ(f.prompter.boxes[0].text, "File /d/notes.txt is not a supported file.");
-    EXPECT_EQ(f.prompter.boxes[0].title, "Improper file format...");
-    EXPECT_EQ(f.prompter.boxes[0].icon, PromptIcon::Information);
-
-    dropFiles({"/d/OLD.DOC", "/d/thisisadoc", "/d/sheet.Xls", "/d/deck.ppt"});
-    EXPECT_EQ(f.listEntries().mid(2),
-              (QStringList{"/d/OLD.DOC", "/d/thisisadoc", "/d/sheet.Xls", "/d/deck.ppt"}));
-}
-
-TEST_F(ListEditingTest, DroppedTextIsNotAFileList) {
-    QMimeData data;
-    data.setText("/d/Letter.doc");
-    f.prompter.script(PromptAnswer::Ok);
-    f.window().addDroppedFiles(&data);
-    ASSERT_EQ(f.prompter.boxes.size(), 1u);
-    EXPECT_EQ(f.prompter.boxes[0].text, "The selected file is not a supported.");
-    EXPECT_EQ(f.prompter.boxes[0].title, "Not supported...");
-    EXPECT_EQ(f.prompter.boxes[0].icon, PromptIcon::Exclamation);
-    EXPECT_TRUE(f.listEntries().isEmpty());
-}
-
-TEST_F(ListEditingTest, ARealDropOnTheListReachesTheHandler) {
-    f.window().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.window()));
-    auto* viewport = list()->viewport();
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile("/d/dragged.pdf")});
-    const QPoint at = viewport->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &move);
-    EXPECT_TRUE(move.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &drop);
-    EXPECT_EQ(f.listEntries(), QStringList{"/d/dragged.pdf"});
-}
-
-TEST_F(ListEditingTest, DeleteRemovesTheSelectedEntryOnly) {
-    QTest::keyRelease(list(), Qt::Key_Delete); // empty list: nothing happens
-    for (const char* p : {"/1.doc", "/2.doc", "/3.doc", "/4.doc", "/5.doc"})
-        add(p);
+TEST_F(ListEditingTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
+    QTest::keyRelease(list(), Qt::Key_Delete); // an empty list: nothing happens
+    for (const char* path : {"/1.doc", "/2.doc", "/3.doc"})
+        add(path);
     QTest::keyRelease(list(), Qt::Key_Delete); // nothing selected yet
-    EXPECT_EQ(f.listEntries().size(), 5);
-
-    list()->setCurrentRow(2);
+    list()->setCurrentRow(1);
     QTest::keyRelease(list(), Qt::Key_Delete, Qt::ShiftModifier);
-    EXPECT_EQ(f.listEntries(), (QStringList{"/1.doc", "/2.doc", "/4.doc", "/5.doc"}));
     QTest::keyRelease(list(), Qt::Key_Delete); // nothing is selected after a removal
-    EXPECT_EQ(f.listEntries().size(), 4);
-    list()->setCurrentRow(3);
-    QTest::keyRelease(list(), Qt::Key_Backspace);
-    EXPECT_EQ(f.listEntries().size(), 4);
-}
-
-TEST_F(ListEditingTest, ClearAsksOnlyWhenThereIsSomethingToLose) {
-    text()->setText("typed");
-    f.window().clearList();
-    EXPECT_TRUE(f.prompter.boxes.empty());
-    EXPECT_TRUE(text()->text().isEmpty());
-
-    add("/a.doc");
-    text()->setText("typed");
-    f.prompter.script(PromptAnswer::No);
-    f.window().clearList();
-    ASSERT_EQ(f.prompter.boxes.size(), 1u);
-    EXPECT_EQ(f.prompter.boxes[0].text,
-              "This will clear your current job. Are you sure you want to do this?");
-    EXPECT_EQ(f.prompter.boxes[0].title, "Clear List...");
-    EXPECT_EQ(f.prompter.boxes[0].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(f.prompter.boxes[0].icon, PromptIcon::Exclamation);
-    EXPECT_EQ(f.listEntries(), QStringList{"/a.doc"});
-    EXPECT_EQ(text()->text(), "typed");
-
-    f.prompter.script(PromptAnswer::Yes);
-    f.find<QWidget>("clearButton")->metaObject(); // the picture button goes the same way
-    QTest::mouseClick(f.find<QWidget>("clearButton"), Qt::LeftButton);
-    EXPECT_TRUE(f.listEntries().isEmpty());
-    EXPECT_TRUE(text()->text().isEmpty());
-}
-
-TEST_F(ListEditingTest, ExitAsksBeforeLeavingAListThatWasNotRun) {
-    f.window().exitProgram();
-    EXPECT_EQ(f.endProgramCalls, 1);
-    EXPECT_TRUE(f.prompter.boxes.empty());
-
-    add("/a.doc");
-    f.prompter.script(PromptAnswer::No);
-    f.window().exitProgram();
-    EXPECT_EQ(f.endProgramCalls, 1);
-    ASSERT_EQ(f.prompter.boxes.size(), 1u);
-    EXPECT_EQ(f.prompter.boxes[0].text, "You haven't run the job. Are you sure you want to exit?");
-    EXPECT_EQ(f.prompter.boxes[0].title, QString()); // the application's own title
-    EXPECT_EQ(f.prompter.boxes[0].icon, PromptIcon::Critical);
-    EXPECT_EQ(f.listEntries(), QStringList{"/a.doc"});
-
-    f.prompter.script(PromptAnswer::Yes);
-    f.window().exitProgram();
-    EXPECT_EQ(f.endProgramCalls, 2);
-}
-
-TEST_F(ListEditingTest, EveryEditClearsTheFlagThatAnOpenedBatchSets) {
-    QTemporaryDir dir;
-    const QString batch = dir.filePath("week.qpb");
-    QFile file(batch);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\"/d/a.doc\"\r\n\"/d/b.xls\"\r\n");
-    file.close();
-
-    const auto reopen = [&] {
-        openBatch(batch);
-        ASSERT_TRUE(f.window().skipSaveOffer());
-    };
-    reopen();
-    EXPECT_EQ(f.listEntries(), (QStringList{"/d/a.doc", "/d/b.xls"}));
-    QTest::keyClicks(text(), "x");
-    EXPECT_FALSE(f.window().skipSaveOffer());
-
-    reopen();
-    f.window().addTypedPath(); // adding empties the box: that change clears it too
-    EXPECT_FALSE(f.window().skipSaveOffer());
-
-    reopen();
-    dropFiles({"/d/c.ppt"});
-    EXPECT_FALSE(f.window().skipSaveOffer());
-
-    reopen();
     list()->setCurrentRow(0);
-    QTest::keyRelease(list(), Qt::Key_Delete);
-    EXPECT_FALSE(f.window().skipSaveOffer());
+    QTest::keyRelease(list(), Qt::Key_Backspace);
+    EXPECT_EQ(listEntries(), (QStringList{"/1.doc", "/3.doc"}));
 
-    // Saving and clearing an empty text box leave it as it is; a failed open too.
-    reopen();
-    f.dialogs.script(dir.filePath("copy.qpb"));
-    f.window().saveBatchFile();
-    EXPECT_TRUE(f.window().skipSaveOffer());
-    f.prompter.script(PromptAnswer::Yes);
-    f.window().clearList();
-    EXPECT_TRUE(f.window().skipSaveOffer());
-    f.dialogs.script(std::nullopt);
-    f.window().openBatchFile();
-    EXPECT_TRUE(f.window().skipSaveOffer());
+    for (const PromptAnswer answer : {PromptAnswer::No, PromptAnswer::No, PromptAnswer::Yes})
+        prompter.script(answer);
+    text()->setText("typed");
+    window().clearList();
+    window().exitProgram();
+    EXPECT_EQ(listEntries().size(), 2);
+    EXPECT_EQ(text()->text() + QString::number(endProgramCalls), "typed0");
+    QTest::mouseClick(find<QWidget>("clearButton"), Qt::LeftButton);
+    EXPECT_TRUE(listEntries().isEmpty() && text()->text().isEmpty());
+    window().clearList(); // nothing to lose: no questions
+    window().exitProgram();
+    EXPECT_EQ(endProgramCalls, 1);
+    const QString clear = "box Clear List...: This will clear your current job. Are you sure "
+                          "you want to do this?";
+    EXPECT_EQ(boxes,
+              (QStringList{clear, "box : You haven't run the job. Are you sure you want to exit?",
+                           clear}));
 }
 
-TEST_F(ListEditingTest, AFullListRefusesMoreEntriesAndKeepsWhatItHas) {
-    QStringList many;
+TEST_F(ListEditingTest, EveryEditClearsTheMarkThatAnOpenedBatchLeaves) {
+    const QString batch = batchFile("\"/d/a.doc\"\r\n\"/d/b.xls\"\r\n");
+    const std::function<void()> edits[] = {
+        [&] { QTest::keyClicks(text(), "x"); },
+        [&] { window().addTypedPath(); }, // adding empties the box, a change too
+        [&] { drop({"/d/c.ppt"}); },
+        [&] {
+            list()->setCurrentRow(0);
+            QTest::keyRelease(list(), Qt::Key_Delete);
+        }};
+    for (const auto& edit : edits) {
+        open(batch);
+        ASSERT_TRUE(window().skipSaveOffer());
+        edit();
+        EXPECT_FALSE(window().skipSaveOffer());
+    }
+    // Saving, clearing an empty box and a cancelled open change nothing; a file given on the
+    // command line is opened like one chosen.
+    window().openFiles({batch});
+    dialogs.script(dataHome.filePath("copy.qpb"));
+    window().saveBatchFile();
+    prompter.script(PromptAnswer::Yes);
+    window().clearList();
+    open(std::nullopt);
+    EXPECT_TRUE(window().skipSaveOffer());
+}
+
+TEST_F(ListEditingTest, AFullListRefusesMoreAndKeepsWhatItHas) {
     for (int i = 0; i < MainWindow::MaxEntries - 1; ++i)
-        many << QStringLiteral("/d/%1.doc").arg(i);
-    list()->addItems(many);
-
+        list()->addItem(QStringLiteral("/d/%1.doc").arg(i));
     add("/d/last.doc");
-    EXPECT_EQ(list()->count(), MainWindow::MaxEntries);
-
-    f.prompter.script(PromptAnswer::Ok);
+    for (int refusal = 0; refusal < 3; ++refusal)
+        prompter.script(PromptAnswer::Ok);
     add("/d/one-too-many.doc");
-    ASSERT_EQ(f.prompter.boxes.size(), 1u);
-    EXPECT_EQ(f.prompter.boxes[0].title, "Batch list full...");
-    EXPECT_TRUE(f.prompter.boxes[0].text.contains("32767"));
     EXPECT_EQ(text()->text(), "/d/one-too-many.doc") << "the typed path is not lost";
-
-    f.prompter.script(PromptAnswer::Ok);
-    dropFiles({"/d/x.doc", "/d/y.doc"});
-    EXPECT_EQ(f.prompter.boxes.size(), 2u) << "one message, and the drop stops";
-
-    QTemporaryDir dir;
-    QFile file(dir.filePath("more.qpb"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\"/d/p.doc\"\r\n");
-    file.close();
-    f.prompter.script(PromptAnswer::Ok);
-    openBatch(file.fileName());
-    ASSERT_EQ(f.prompter.boxes.size(), 3u);
-    EXPECT_EQ(f.prompter.boxes[2].title, "Error...");
-    EXPECT_TRUE(f.prompter.boxes[2].text.contains("32767"));
-    EXPECT_FALSE(f.window().skipSaveOffer());
-    EXPECT_EQ(list()->count(), MainWindow::MaxEntries);
-    EXPECT_EQ(f.listEntries().last(), "/d/last.doc");
+    drop({"/d/x.doc", "/d/y.doc"}); // one message, and the drop stops
+    open(batchFile("\"/d/p.doc\"\r\n"));
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_TRUE(boxes[0].startsWith("box Batch list full...") && boxes[0].contains("32767"));
+    EXPECT_TRUE(boxes[2].startsWith("box Error...") && boxes[2].contains("32767"));
+    EXPECT_FALSE(window().skipSaveOffer());
+    EXPECT_EQ(listEntries().size(), MainWindow::MaxEntries);
+    EXPECT_EQ(listEntries().last(), "/d/last.doc");
 }
 
 } // namespace
-
-TEST_F(ListEditingTest, FilesGivenOnTheCommandLineAreAddedAndBatchFilesOpened) {
-    QTemporaryDir dir;
-    const QString batch = dir.filePath("Monday.QPB");
-    QFile file(batch);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\"/d/b.pdf\"\r\n\"/d/c.xls\"\r\n");
-    file.close();
-
-    const CommandLine fromDesktop = CommandLine::parse({"quirepress", batch});
-    ASSERT_EQ(fromDesktop.mode, CommandLine::Mode::Window);
-    f.window().openFiles(fromDesktop.files);
-    EXPECT_EQ(f.listEntries(), (QStringList{"/d/b.pdf", "/d/c.xls"}));
-    EXPECT_TRUE(f.window().skipSaveOffer()) << "an opened batch is not offered for saving";
-
-    f.prompter.script(PromptAnswer::Ok);
-    const CommandLine typed =
-        CommandLine::parse({"quirepress", "/d/a.doc", dir.filePath("none.qpb"), "rel.ppt"});
-    f.window().openFiles(typed.files);
-    EXPECT_EQ(f.listEntries(), (QStringList{"/d/b.pdf", "/d/c.xls", "/d/a.doc",
-                                            QDir::current().absoluteFilePath("rel.ppt")}));
-    EXPECT_FALSE(f.window().skipSaveOffer());
-    ASSERT_EQ(f.prompter.boxes.size(), 1u);
-    EXPECT_EQ(f.prompter.boxes[0].title, "Error...");
-    EXPECT_TRUE(f.prompter.boxes[0].text.contains("none.qpb"));
-}
+} // namespace qp::test
