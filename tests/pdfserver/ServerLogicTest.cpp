@@ -1,13 +1,13 @@
 // How the PDF print server names its conversation on the bus and reads the commands it gets.
 
 #include "CommandRefused.h"
-#include "PdfServerHarness.h"
 #include "ServerCommand.h"
 #include "platform/dbus/ConversationAddress.h"
 
 #include <QRegularExpression>
 #include <QSet>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace qp::pdfserver {
 namespace {
@@ -22,17 +22,11 @@ QString refusalOf(const std::function<void()>& action) {
     return {};
 }
 
-using test::openCommand;
-using test::printCommand;
-
-TEST(ConversationAddress, AcrobatsConversationHasItsDocumentedAddress) {
-    const auto address = dbus::conversationAddress("AcroView", "Control");
-    EXPECT_EQ(address.service, "org.quirepress.dde.AcroView");
-    EXPECT_EQ(address.path, "/Control");
-    EXPECT_EQ(address.interface, "org.quirepress.dde.Conversation");
-}
-
-TEST(ConversationAddress, AnyApplicationAndTopicGiveValidDistinctNames) {
+TEST(ConversationAddress, AcrobatsIsDocumentedAndAnyOtherValidAndDistinct) {
+    const auto acrobat = dbus::conversationAddress("AcroView", "Control");
+    EXPECT_EQ(acrobat.service, "org.quirepress.dde.AcroView");
+    EXPECT_EQ(acrobat.path, "/Control");
+    EXPECT_EQ(acrobat.interface, "org.quirepress.dde.Conversation");
     // What D-Bus accepts as a well-known bus name and as an object path.
     static const QRegularExpression busName(
         "^[A-Za-z_-][A-Za-z0-9_-]*(\\.[A-Za-z_-][A-Za-z0-9_-]*)+$");
@@ -40,15 +34,14 @@ TEST(ConversationAddress, AnyApplicationAndTopicGiveValidDistinctNames) {
     const QStringList texts = {"AcroView",  "acroview",    "Acro View", "Acro_View", "Acro.View",
                                "Acro-View", "Acro_2eView", "2View",     "Ärger/Ü",   "中文",
                                QString(),   "_",           "a|b"};
-    QSet<QString> services;
-    QSet<QString> paths;
+    QSet<QString> services, paths;
     for (const QString& text : texts) {
         const auto address = dbus::conversationAddress(text, text);
         EXPECT_TRUE(busName.match(address.service).hasMatch() && address.service.size() <= 255)
             << address.service.toStdString();
         EXPECT_TRUE(objectPath.match(address.path).hasMatch()) << address.path.toStdString();
-        services.insert(address.service);
-        paths.insert(address.path);
+        services << address.service;
+        paths << address.path;
     }
     EXPECT_EQ(services.size(), texts.size()) << "two applications share one bus name";
     EXPECT_EQ(paths.size(), texts.size()) << "two topics share one object path";
@@ -60,8 +53,8 @@ TEST(ServerCommand, PathComesThroughUnchangedWhateverItHolds) {
           "/tmp/Ärger über Straße/中文 ファイル.pdf", "/tmp/quote\"inside\")]and ending.pdf",
           "/tmp/tab\tand\nnewline.pdf", " /leading blank.pdf "}) {
         const QString path = QString::fromUtf8(text);
-        const ServerCommand opening = parseCommand(openCommand(path));
-        const ServerCommand printing = parseCommand(printCommand(path));
+        const ServerCommand opening = parseCommand("[DocOpen(\"" + path + "\")]");
+        const ServerCommand printing = parseCommand("[FilePrintSilent(\"" + path + "\")]");
         EXPECT_EQ(opening.kind, CommandKind::DocOpen);
         EXPECT_EQ(printing.kind, CommandKind::FilePrintSilent);
         EXPECT_EQ(opening.path, path);
@@ -79,10 +72,9 @@ TEST(ServerCommand, RefusesAnythingElseNamingWhatCame) {
         ASSERT_FALSE(message.isEmpty()) << "accepted: " << text;
         EXPECT_TRUE(message.contains(text)) << message.toStdString();
     }
-    EXPECT_TRUE(refusalOf([] { parseCommand(openCommand(QString())); }).contains("no file"));
+    EXPECT_TRUE(refusalOf([] { parseCommand("[DocOpen(\"\")]"); }).contains("no file"));
     // A huge text is cut in the refusal, which the user reads.
-    const QString huge = "[Nonsense(" + QString(100000, QLatin1Char('x'));
-    const QString message = refusalOf([&] { parseCommand(huge); });
+    const QString message = refusalOf([] { parseCommand("[Nonsense(" + QString(100000, 'x')); });
     EXPECT_LT(message.size(), 500);
     EXPECT_TRUE(message.contains("[Nonsense(xxx"));
 }
