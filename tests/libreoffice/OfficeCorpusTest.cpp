@@ -25,7 +25,7 @@ TEST_F(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
             EXPECT_EQ(failureOf([&] { office->open(expected.path); }).number(),
                       ErrorNumber::CannotBind);
             EXPECT_EQ(office->openDocumentCount(), 0);
-            EXPECT_FALSE(cups->waitForJobs(Queue, m_jobsBefore + 1, 1000)) << "it was printed";
+            EXPECT_FALSE(cups->waitForJobs(queue, jobsBefore + 1, 1000)) << "it was printed";
             continue;
         }
         {
@@ -40,10 +40,10 @@ TEST_F(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
         // LibreOffice sends a document whose pages change size or orientation as one job per
         // run of equal pages; all of them were handed to CUPS when the print returned.
         const QDeadlineTimer drained(120000);
-        while (cups->pendingJobs(Queue) > 0 && !drained.hasExpired())
+        while (cups->pendingJobs(queue) > 0 && !drained.hasExpired())
             QThread::msleep(50);
-        const QStringList jobs = cups->jobFiles(Queue).mid(m_jobsBefore);
-        m_jobsBefore += jobs.size();
+        const QStringList jobs = cups->jobFiles(queue).mid(jobsBefore);
+        jobsBefore += jobs.size();
         EXPECT_GE(jobs.size(), 1) << cups->log().toStdString();
         int pages = 0;
         for (const QString& job : jobs)

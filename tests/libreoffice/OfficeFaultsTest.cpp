@@ -24,27 +24,6 @@ void signalGroup(qint64 group, int signal) {
     ::kill(-static_cast<pid_t>(group), signal);
 }
 
-TEST(OfficeCallBound, ComesFromTheSettingsAndGrowsWithTheFile) {
-    FakeSettingsStore settings;
-    LibreOfficeApplication office(settings);
-    const struct {
-        const char* setting;
-        qint64 fileSize;
-        std::chrono::milliseconds bound;
-    } cases[] = {{nullptr, 1000, 180s}, {" 5 ", 1000, 5s}, {"5", 25 * 1024 * 1024, 15s},
-                 {"0.5", 0, 500ms},     {"", 0, 180s},     {"soon", 0, 180s},
-                 {"-3", 0, 180s},       {"0", 0, 180s}};
-    for (const auto& c : cases) {
-        if (c.setting)
-            settings.set(TimeoutSetting, c.setting);
-        EXPECT_EQ(office.callBound(c.fileSize), c.bound) << (c.setting ? c.setting : "unset");
-    }
-    settings.set(TimeoutSetting, "5");
-    settings.failReads = true;
-    EXPECT_EQ(office.callBound(0), 180s);
-    EXPECT_EQ(office.officeProcessGroup(), 0) << "started an office for none of this";
-}
-
 // Each test starts an office of its own, as it kills or stops it.
 class OfficeFaults : public OfficeSuite {
 protected:
@@ -60,6 +39,24 @@ protected:
     std::unique_ptr<LibreOfficeApplication> own =
         std::make_unique<LibreOfficeApplication>(ownSettings);
 };
+
+TEST_F(OfficeFaults, CallBoundComesFromTheSettingsAndGrowsWithTheFile) {
+    const struct {
+        const char* setting;
+        qint64 fileSize;
+        std::chrono::milliseconds bound;
+    } cases[] = {{"", 1000, 180s},  {" 5 ", 1000, 5s}, {"5", 25 * 1024 * 1024, 15s},
+                 {"0.5", 0, 500ms}, {"soon", 0, 180s}, {"-3", 0, 180s},
+                 {"0", 0, 180s}};
+    for (const auto& c : cases) {
+        ownSettings.set(TimeoutSetting, c.setting);
+        EXPECT_EQ(own->callBound(c.fileSize), c.bound) << c.setting;
+    }
+    ownSettings.set(TimeoutSetting, "5");
+    ownSettings.failReads = true;
+    EXPECT_EQ(own->callBound(0), 180s);
+    EXPECT_EQ(own->officeProcessGroup(), 0) << "started an office for none of this";
+}
 
 TEST_F(OfficeFaults, KilledOfficeFailsItsEntryAndTheNextEntryStartsAnother) {
     auto document = own->open(fixtures->doc());

@@ -3,12 +3,12 @@
 #include "platform/libreoffice/OfficeProfile.h"
 
 #include <QFileInfo>
-#include <QProcess>
 
 namespace qp::test {
 namespace {
 
-QByteArray flatOdf(const char* mimetype, const QByteArray& body) {
+// A flat ODF document of that kind whose paragraphs of style "Break" begin a page.
+QByteArray flatOdf(const char* kind, const QByteArray& body) {
     return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document") +
            " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
            " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\""
@@ -18,28 +18,23 @@ QByteArray flatOdf(const char* mimetype, const QByteArray& body) {
            " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
            " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
            " office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument." +
-           mimetype +
-           "\"><office:automatic-styles><style:style style:name=\"Break\" "
-           "style:family=\"paragraph\"><style:paragraph-properties fo:break-before=\"page\"/>"
-           "</style:style></office:automatic-styles><office:body>" +
-           body + "</office:body></office:document>\n";
+           kind +
+           "\"><office:automatic-styles><style:style style:name=\"Break\" style:family="
+           "\"paragraph\"><style:paragraph-properties fo:break-before=\"page\"/></style:style>"
+           "</office:automatic-styles><office:body><office:" +
+           kind + ">" + body + "</office:" + kind + "></office:body></office:document>\n";
 }
 
-// One paragraph a page.
+// A Word document with one page for each text.
 QByteArray pages(const QStringList& texts) {
-    QByteArray body = "<office:text>";
-    for (const QString& text : texts)
-        body += "<text:p text:style-name=\"Break\">" + text.toUtf8() + "</text:p>";
-    return flatOdf("text", body + "</office:text>");
+    return "<text:p text:style-name=\"Break\">" +
+           texts.join("</text:p><text:p text:style-name=\"Break\">").toUtf8() + "</text:p>";
 }
 
 } // namespace
 
-OfficeFixtures::~OfficeFixtures() = default;
-
-OfficeFixtures::OfficeFixtures() {
-    // A seeded profile of its own: quick to start, and never shared with the office under test.
-    m_profile = std::make_unique<OfficeProfile>(LibreOfficeApplication::defaultProgramDir());
+OfficeFixtures::OfficeFixtures()
+    : m_profile(std::make_unique<OfficeProfile>(LibreOfficeApplication::defaultProgramDir())) {
     QByteArray sheets, slides;
     for (const QString& mark : sheetMarks)
         sheets += "<table:table table:name=\"" + mark.section(' ', 1).toUtf8() +
@@ -47,36 +42,35 @@ OfficeFixtures::OfficeFixtures() {
                   mark.toUtf8() + "</text:p></table:table-cell></table:table-row></table:table>";
     for (const char* mark : {"QPSLIDE ONE", "QPSLIDE TWO"})
         slides += QByteArray("<draw:page draw:name=\"") + mark +
-                  "\"><draw:frame svg:x=\"2cm\" svg:y=\"2cm\" svg:width=\"20cm\" "
-                  "svg:height=\"4cm\"><draw:text-box><text:p>" +
+                  "\"><draw:frame svg:x=\"2cm\" "
+                  "svg:y=\"2cm\" svg:width=\"20cm\" svg:height=\"4cm\"><draw:text-box><text:p>" +
                   mark + "</text:p></draw:text-box></draw:frame></draw:page>";
-    convert(file("letter.fodt", pages({"QPWORD FIRST PAGE", "QPWORD SECOND PAGE"})),
-            "doc:MS Word 97");
-    convert(file("book.fods",
-                 flatOdf("spreadsheet", "<office:spreadsheet>" + sheets + "</office:spreadsheet>")),
-            "xls:MS Excel 97");
-    convert(file("slides.fodp", flatOdf("presentation", "<office:presentation>" + slides +
-                                                            "</office:presentation>")),
-            "ppt:MS PowerPoint 97");
-    for (const QString& made : {doc(), xls(), ppt()})
-        if (!QFile::exists(made))
-            throw std::runtime_error("LibreOffice did not make " + made.toStdString());
+    convert(
+        file("letter.fodt", flatOdf("text", pages({"QPWORD FIRST PAGE", "QPWORD SECOND PAGE"}))),
+        "doc:MS Word 97");
+    convert(file("book.fods", flatOdf("spreadsheet", sheets)), "xls:MS Excel 97");
+    convert(file("slides.fodp", flatOdf("presentation", slides)), "ppt:MS PowerPoint 97");
 }
+
+OfficeFixtures::~OfficeFixtures() = default;
 
 QString OfficeFixtures::convert(const QString& source, const QString& format) const {
     QProcess soffice;
     soffice.start("soffice", {"-env:UserInstallation=" + m_profile->url(), "--headless",
                               "--convert-to", format, "--outdir", m_dir.path(), source});
-    if (!soffice.waitForFinished(300000) || soffice.exitCode() != 0)
-        throw std::runtime_error("cannot convert " + source.toStdString());
-    return m_dir.filePath(QFileInfo(source).completeBaseName() + '.' + format.section(':', 0, 0));
+    const QString made =
+        m_dir.filePath(QFileInfo(source).completeBaseName() + '.' + format.section(':', 0, 0));
+    if (!soffice.waitForFinished(300000) || !QFile::exists(made))
+        throw std::runtime_error("LibreOffice did not make " + made.toStdString());
+    return made;
 }
 
 QString OfficeFixtures::longDoc(int count) const {
     QStringList texts;
     for (int page = 1; page <= count; ++page)
         texts << "QPLONG PAGE " + QString::number(page);
-    return convert(file(QString("long%1.fodt").arg(count), pages(texts)), "doc:MS Word 97");
+    return convert(file(QString("long%1.fodt").arg(count), flatOdf("text", pages(texts))),
+                   "doc:MS Word 97");
 }
 
 QString OfficeFixtures::copy(const QString& source, const QString& name) const {
@@ -94,18 +88,8 @@ QString OfficeFixtures::file(const QString& name, const QByteArray& content) con
     return out.fileName();
 }
 
-QList<int> sheetsIn(const QString& job) {
-    const QString text = pdfText(job);
-    QList<int> sheets;
-    for (int i = 0; i < OfficeFixtures::sheetMarks.size(); ++i)
-        if (text.contains(OfficeFixtures::sheetMarks[i]))
-            sheets << i;
-    return sheets;
-}
-
 void OfficeSuite::SetUpTestSuite() {
-    cups = new PrivateCups;
-    cups->addKeepingQueue(Queue, true);
+    KeptJobsTest::SetUpTestSuite();
     fixtures = new OfficeFixtures;
     office = new LibreOfficeApplication(settings);
 }
@@ -113,16 +97,7 @@ void OfficeSuite::SetUpTestSuite() {
 void OfficeSuite::TearDownTestSuite() {
     delete office;
     delete fixtures;
-    delete cups;
-}
-
-QStringList OfficeSuite::newJobs(int expected) {
-    EXPECT_TRUE(cups->waitForJobs(Queue, m_jobsBefore + expected, 60000))
-        << cups->log().toStdString();
-    const QStringList added = cups->jobFiles(Queue).mid(m_jobsBefore);
-    EXPECT_EQ(added.size(), expected);
-    m_jobsBefore += added.size();
-    return added;
+    KeptJobsTest::TearDownTestSuite();
 }
 
 } // namespace qp::test

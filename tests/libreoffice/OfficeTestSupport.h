@@ -9,7 +9,7 @@
 
 namespace qp {
 class OfficeProfile;
-} // namespace qp
+}
 
 namespace qp::test {
 
@@ -32,30 +32,20 @@ public:
     static inline const QStringList sheetMarks{"QPSHEET ALPHA", "QPSHEET BETA", "QPSHEET GAMMA"};
 
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<OfficeProfile> m_profile;
+    QTemporaryDir m_dir;
 };
 
-// Which of the fixture workbook's sheets (0-based) a printed job shows.
-QList<int> sheetsIn(const QString& job);
-
-// For one suite: a private CUPS server whose default queue keeps every job, the fixtures, and
-// one office, started at its first use and kept from test to test as from entry to entry.
-class OfficeSuite : public ::testing::Test {
+// For one suite: the private CUPS server, the fixtures, and one office, started at its first
+// use and kept from test to test as from entry to entry.
+class OfficeSuite : public KeptJobsTest {
 protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
-    void SetUp() override { m_jobsBefore = cups->jobFiles(Queue).size(); }
-    // The jobs added since SetUp or the last call, once there are that many; fails on too
-    // few or too many.
-    QStringList newJobs(int expected);
 
-    static inline const QString Queue = "office";
-    static inline PrivateCups* cups = nullptr;
     static inline OfficeFixtures* fixtures = nullptr;
     static inline FakeSettingsStore settings;
     static inline LibreOfficeApplication* office = nullptr;
-    int m_jobsBefore = 0;
 };
 
 } // namespace qp::test

@@ -1,22 +1,17 @@
 // PDF entries printed by the batch run with everything real below it: the program starter,
-// the session-bus client, the PDF print server and a private CUPS server; and a mixed batch
-// through the real main window on a fresh machine.
+// the session-bus client, the PDF print server and a private CUPS server.
 
 #include "PdfServerHarness.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
-#include "platform/libreoffice/LibreOfficeApplication.h"
 #include "printing/BatchRun.h"
-#include "printing/WaitClock.h"
+#include "printing/OfficeDocument.h"
+#include "support/Fakes.h"
 #include "support/ListRunView.h"
-#include "support/WindowFixture.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -38,19 +33,7 @@ public:
     int pauseMilliseconds = 0;
 };
 
-// Real time, but the wait for a program that never answers passes twenty times faster.
-class HurriedClock : public WaitClock {
-public:
-    std::chrono::steady_clock::time_point now() const override {
-        return begun + (std::chrono::steady_clock::now() - begun) * 20;
-    }
-    void sleepFor(std::chrono::milliseconds duration) override {
-        QThread::msleep(static_cast<unsigned long>(duration.count()));
-    }
-    std::chrono::steady_clock::time_point begun = std::chrono::steady_clock::now();
-};
-
-class BatchRunPdf : public KeptJobsTest {
+class BatchRunPdf : public ServingTest {
 protected:
     void SetUp() override {
         KeptJobsTest::SetUp();
@@ -72,18 +55,22 @@ protected:
                 return count;
         }
     }
-    // The message boxes of a run of these entries, answered as given.
-    std::vector<FakePrompter::Box> run(const QStringList& entries,
-                                       const std::vector<PromptAnswer>& answers,
-                                       const QString& acrobat) {
+    // The titles of the message boxes a run of these entries shows, answered as given.
+    QStringList run(const QStringList& entries, const std::vector<PromptAnswer>& answers) {
         view.entries = entries;
         FakePrompter prompter;
         for (const PromptAnswer answer : answers)
             prompter.script(answer);
-        settings.set("Quirepress/Settings/Acrobat", acrobat);
-        BatchRun(view, prompter, settings, office, starter, pdfServer, clock).run();
+        settings.set("Quirepress/Settings/Acrobat", launcher);
+        BatchRun(view, prompter, settings, office, starter, pdfServer).run();
         EXPECT_TRUE(view.entries.isEmpty());
-        return prompter.boxes;
+        texts.clear();
+        QStringList titles;
+        for (const FakePrompter::Box& box : prompter.boxes) {
+            titles << box.title;
+            texts << box.text;
+        }
+        return titles;
     }
 
     QTemporaryDir dir;
@@ -94,47 +81,32 @@ protected:
     SlowUnopenableOffice office;
     QProcessProgramStarter starter;
     DBusPdfPrintServer pdfServer;
-    HurriedClock clock;
+    QStringList texts; // of the last run's boxes
 };
 
 // The server does not share the program's working folder: a relative entry is sent whole.
 TEST_F(BatchRunPdf, TwoPdfsStartTheServerOnceAndPrintTwoJobsInOrder) {
-    const QString first = "Rechnung Nr. 1, [Kopie] – Müller.pdf";
-    const QString second = corpusFile("pdf/tracemonkey.pdf");
-    ASSERT_TRUE(QFile::copy(corpusFile("pdf/rotation.pdf"), dir.filePath(first)));
+    const QStringList entries{"Rechnung Nr. 1, [Kopie] – Müller.pdf",
+                              corpusFile("pdf/tracemonkey.pdf")};
+    ASSERT_TRUE(QFile::copy(corpusFile("pdf/rotation.pdf"), dir.filePath(entries[0])));
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    auto boxes = run({first, second}, {PromptAnswer::No}, launcher);
+    EXPECT_EQ(run(entries, {PromptAnswer::No}), QStringList{"Save batch..."})
+        << texts.join('\n').toStdString();
     QDir::setCurrent(before);
-    ASSERT_EQ(boxes.size(), 1u) << boxes.front().text.toStdString();
-    EXPECT_EQ(boxes[0].title, "Save batch...");
     EXPECT_EQ(logged("started"), 1);
     const QStringList jobs = newJobs(2);
     ASSERT_EQ(jobs.size(), 2);
-    EXPECT_EQ(fileBytes(jobs[0]), fileBytes(dir.filePath(first)));
-    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(second));
-
+    EXPECT_EQ(fileBytes(jobs[0]), fileBytes(dir.filePath(entries[0])));
+    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(entries[1]));
     // The next run starts the program again; the new start leaves the serving server alone,
     // and once it has ended, a late second server cannot take the name of the first.
     const QString owner = conversationOwner();
-    EXPECT_EQ(run({second}, {PromptAnswer::No}, launcher).size(), 1u);
+    EXPECT_EQ(run({entries[1]}, {PromptAnswer::No}), QStringList{"Save batch..."});
     EXPECT_EQ(logged("started"), 2);
-    EXPECT_EQ(newJobs(3).size(), 3);
+    newJobs(1);
     EXPECT_GE(logged("ended", 1), 1) << "the second server did not end by itself";
     EXPECT_EQ(conversationOwner(), owner);
-}
-
-TEST_F(BatchRunPdf, ProgramThatNeverAnswersIsForgottenWithTheAcrobatProblem) {
-    settings.set("Quirepress/Settings/AcroCancelled", "1");
-    const auto boxes = run({corpusFile("pdf/rotation.pdf")}, {PromptAnswer::Ok}, "/bin/true");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Problem with acrobat...");
-    EXPECT_EQ(boxes[0].text, "There was a problem with finding Acrobat. Please select Locate "
-                             "Acrobat from the File menu.");
-    EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), QString());
-    EXPECT_EQ(settings.get("Quirepress/Settings/AcroCancelled"), "0");
-    EXPECT_EQ(view.locatePdfServerShown, 1);
-    EXPECT_EQ(cups->jobFiles(queue).size(), jobsBefore);
 }
 
 // What lies in the document itself (here refused at printing and at opening) lets the user
@@ -142,23 +114,17 @@ TEST_F(BatchRunPdf, ProgramThatNeverAnswersIsForgottenWithTheAcrobatProblem) {
 TEST_F(BatchRunPdf, PdfTheServerRefusesAsksWhetherToGoOn) {
     const QStringList refused{corpusFile("pdf/encryption_noprinting.pdf"),
                               dir.filePath("gone.pdf")};
-    for (const bool goOn : {true, false}) {
-        SCOPED_TRACE(goOn ? "Yes" : "No");
-        const auto boxes =
-            run(refused + QStringList{corpusFile("pdf/rotation.pdf")},
-                goOn ? std::vector{PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::No}
-                     : std::vector{PromptAnswer::No},
-                launcher);
-        const size_t asked = goOn ? refused.size() : 1;
-        ASSERT_EQ(boxes.size(), goOn ? asked + 1 : asked);
-        for (size_t i = 0; i < asked; ++i) {
-            EXPECT_EQ(boxes[i].title, "File does not exist...");
-            EXPECT_EQ(boxes[i].text,
-                      refused[i] + " is not a valid file.  Do you wish to continue?");
-        }
-        EXPECT_EQ(newJobs(1).size(), 1) << "only the good PDF of the first batch prints";
-        EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), launcher);
-    }
+    const QString title = "File does not exist...",
+                  asks = " is not a valid file.  Do you wish to continue?";
+    EXPECT_EQ(run(refused + QStringList{corpusFile("pdf/rotation.pdf")},
+                  {PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::No}),
+              (QStringList{title, title, "Save batch..."}));
+    EXPECT_EQ(texts.mid(0, 2), (QStringList{refused[0] + asks, refused[1] + asks}));
+    newJobs(1);
+    EXPECT_EQ(run(refused + QStringList{corpusFile("pdf/rotation.pdf")}, {PromptAnswer::No}),
+              QStringList{title});
+    newJobs(0); // No ended the batch
+    EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), launcher);
     logged("ended", 1); // the second run's server finds the first one serving and ends
 }
 
@@ -167,58 +133,16 @@ TEST_F(BatchRunPdf, PdfTheServerRefusesAsksWhetherToGoOn) {
 TEST_F(BatchRunPdf, ServerThatLeftDuringTheRunIsStartedAgain) {
     qputenv("QP_PDF_SERVER_IDLE_SECONDS", "1");
     office.pauseMilliseconds = 3000;
-    const QString second = corpusFile("pdf/sizes.pdf");
-    const auto boxes =
-        run({corpusFile("pdf/rotation.pdf"), dir.filePath("long report.doc"), second},
-            {PromptAnswer::Yes, PromptAnswer::No}, launcher);
+    const QStringList entries{corpusFile("pdf/rotation.pdf"), dir.filePath("long report.doc"),
+                              corpusFile("pdf/sizes.pdf")};
+    EXPECT_EQ(run(entries, {PromptAnswer::Yes, PromptAnswer::No}),
+              (QStringList{"File does not exist...", "Save batch..."}));
     qunsetenv("QP_PDF_SERVER_IDLE_SECONDS");
-    ASSERT_EQ(boxes.size(), 2u) << boxes.back().text.toStdString();
-    EXPECT_EQ(boxes[1].title, "Save batch...");
     const QStringList jobs = newJobs(2);
     ASSERT_EQ(jobs.size(), 2);
-    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(second));
+    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(entries[2]));
     EXPECT_EQ(logged("started"), 2);
     EXPECT_EQ(settings.get("Quirepress/Settings/Acrobat"), launcher);
-}
-
-// The first-run dialog chooses the PDF print server; Office entries go to a real LibreOffice
-// and PDF entries to the real server, and everything arrives in list order.
-TEST_F(BatchRunPdf, MixedBatchThroughTheWindowFromAFreshStartArrivesInListOrder) {
-    const QString firstPdf = corpusFile("pdf/sizes.pdf");
-    const QString word = corpusFile("doc/TestChineseProperties.doc");
-    const QString secondPdf = dir.filePath("Angebot (Entwurf), [v2] – Größe.PDF");
-    ASSERT_TRUE(QFile::copy(corpusFile("pdf/XiaoBiaoSong.pdf"), secondPdf));
-    WindowFixture fixture;
-    LibreOfficeApplication realOffice(fixture.settings);
-    fixture.office = &realOffice;
-    fixture.starter = &starter;
-    fixture.pdfServer = &pdfServer;
-    fixture.executableDir = qEnvironmentVariable("QP_RUNTIME_DIR");
-
-    fixture.prompter.script(PromptAnswer::Ok); // "Find Acrobat..."
-    fixture.dialogs.script(pdfServerProgram());
-    fixture.window().runStartupChecks();
-    ASSERT_EQ(fixture.dialogs.requests.size(), 1u);
-    EXPECT_EQ(QDir(fixture.dialogs.requests[0].initDir),
-              QFileInfo(pdfServerProgram()).absoluteDir())
-        << "the dialog does not open where the server lies";
-    EXPECT_EQ(fixture.settings.get("Quirepress/Settings/Acrobat"), pdfServerProgram());
-    for (const QString& path : {firstPdf, word, secondPdf}) {
-        fixture.find<QLineEdit>("pathEdit")->setText(path);
-        QTest::mouseClick(fixture.find<QPushButton>("addButton"), Qt::LeftButton);
-    }
-    ASSERT_EQ(fixture.listEntries(), (QStringList{firstPdf, word, secondPdf}));
-    fixture.prompter.script(PromptAnswer::No); // "Save batch..."
-    QTest::mouseClick(fixture.find<QPushButton>("printButton"), Qt::LeftButton);
-    ASSERT_EQ(fixture.prompter.boxes.size(), 2u)
-        << fixture.prompter.boxes.back().text.toStdString();
-    EXPECT_EQ(fixture.prompter.boxes[1].title, "Save batch...");
-    EXPECT_TRUE(fixture.listEntries().isEmpty());
-    const QStringList jobs = newJobs(3, 120000);
-    ASSERT_EQ(jobs.size(), 3);
-    EXPECT_EQ(fileBytes(jobs[0]), fileBytes(firstPdf));
-    EXPECT_EQ(pdfPages(jobs[1]), 1); // rendered by LibreOffice
-    EXPECT_EQ(fileBytes(jobs[2]), fileBytes(secondPdf));
 }
 
 } // namespace

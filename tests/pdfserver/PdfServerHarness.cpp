@@ -65,20 +65,4 @@ void PdfServerProcess::startServing(bool waitForName) {
         ASSERT_TRUE(waitForConversationOwner(true, 10000)) << "the server did not take its name";
 }
 
-void KeptJobsTest::SetUpTestSuite() {
-    cups = new PrivateCups;
-    cups->addKeepingQueue(queue, true);
-}
-
-void KeptJobsTest::SetUp() {
-    cups->setDefault(queue);
-    jobsBefore = cups->jobFiles(queue).size();
-}
-
-QStringList KeptJobsTest::newJobs(int expected, int timeoutMs) {
-    EXPECT_TRUE(cups->waitForJobs(queue, jobsBefore + expected, timeoutMs))
-        << cups->log().toStdString();
-    return cups->jobFiles(queue).mid(jobsBefore);
-}
-
 } // namespace qp::test

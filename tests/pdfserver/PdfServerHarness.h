@@ -29,19 +29,10 @@ public:
     void signal(int signalNumber) { ::kill(static_cast<pid_t>(processId()), signalNumber); }
 };
 
-// A private CUPS server for the suite, whose default queue keeps every job as a file.
-class KeptJobsTest : public ::testing::Test {
+// Kept jobs of a private CUPS server; no server outlives a test.
+class ServingTest : public KeptJobsTest {
 protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite() { delete cups; }
-    void SetUp() override;
     void TearDown() override { endServingProcess(); }
-    // The jobs kept since the test began, once there are expected of them.
-    QStringList newJobs(int expected, int timeoutMs = 30000);
-
-    static inline const QString queue = "keeper";
-    static inline PrivateCups* cups = nullptr;
-    int jobsBefore = 0;
 };
 
 } // namespace qp::test

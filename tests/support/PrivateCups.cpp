@@ -2,14 +2,10 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QThread>
-
 #include <cups/cups.h>
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <stdexcept>
 #include <sys/prctl.h>
 
 namespace qp::test {
@@ -18,13 +14,6 @@ namespace {
 void fail(const QString& message) {
     ADD_FAILURE() << message.toStdString();
     throw std::runtime_error(message.toStdString());
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail("cannot read " + path);
-    return file.readAll();
 }
 
 void writeFile(const QString& path, const QByteArray& content) {
@@ -51,12 +40,11 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
     const QString templates = qEnvironmentVariable("QP_SOURCE_DIR") + "/tests/support/cups/";
     const QString socket = m_root.filePath("cups.sock"), conf = m_root.filePath("conf/");
     writeFile(conf + "cupsd.conf",
-              readFile(templates + "cupsd.conf.in").replace("@SOCKET@", socket.toLocal8Bit()));
+              fileBytes(templates + "cupsd.conf.in").replace("@SOCKET@", socket.toLocal8Bit()));
     writeFile(
         conf + "cups-files.conf",
-        readFile(templates + "cups-files.conf.in").replace("@ROOT@", m_root.path().toLocal8Bit()));
-    // An empty client.conf keeps the system's one (and its ServerName) out.
-    writeFile(conf + "client.conf", {});
+        fileBytes(templates + "cups-files.conf.in").replace("@ROOT@", m_root.path().toLocal8Bit()));
+    writeFile(conf + "client.conf", {}); // keeps the system's one (and its ServerName) out
     // The system's filters and helpers, with a backend folder of our own whose mode 0700
     // makes cupsd run it as root, so it can write anywhere we point it.
     const QString bin = m_root.filePath("serverbin/");
@@ -65,20 +53,15 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
          QDir("/usr/lib/cups").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
         if (entry != "backend")
             QFile::link("/usr/lib/cups/" + entry, bin + entry);
-    writeFile(bin + "backend/qpkeep", readFile(templates + "qpkeep"));
+    writeFile(bin + "backend/qpkeep", fileBytes(templates + "qpkeep"));
     QFile::setPermissions(bin + "backend/qpkeep", QFileDevice::Permissions::fromInt(0x7000));
-
-    // Destinations named in the environment would win over the server's default.
-    const std::pair<const char*, QString> environment[] = {{"CUPS_SERVER", socket},
-                                                           {"CUPS_SERVERROOT", conf},
-                                                           {"HOME", m_root.filePath("home")},
-                                                           {"LPDEST", {}},
-                                                           {"PRINTER", {}}};
-    for (const auto& [name, value] : environment) {
-        m_savedEnvironment.emplace_back(
-            name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-        value.isEmpty() ? qunsetenv(name) : qputenv(name, value.toLocal8Bit());
-    }
+    // Destinations named in the environment would win over the server's default. None of it
+    // is restored: a private server that is gone is safer than the user's printers.
+    qputenv("CUPS_SERVER", socket.toLocal8Bit());
+    qputenv("CUPS_SERVERROOT", conf.toLocal8Bit());
+    qputenv("HOME", m_root.filePath("home").toLocal8Bit());
+    qunsetenv("LPDEST");
+    qunsetenv("PRINTER");
     cupsSetServer(nullptr); // libcups keeps the server it found first; make it look again
 
     m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
@@ -104,15 +87,9 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
 }
 
 PrivateCups::~PrivateCups() {
-    if (m_cupsd.state() == QProcess::Running) {
-        ::kill(-static_cast<pid_t>(m_cupsd.processId()), SIGTERM);
-        if (!m_cupsd.waitForFinished(5000))
-            ::kill(-static_cast<pid_t>(m_cupsd.processId()), SIGKILL);
-        m_cupsd.waitForFinished(5000);
-    }
-    for (const auto& [name, value] : m_savedEnvironment)
-        value ? qputenv(name, *value) : qunsetenv(name);
-    cupsSetServer(nullptr);
+    if (m_cupsd.state() == QProcess::Running)
+        ::kill(-static_cast<pid_t>(m_cupsd.processId()), SIGKILL);
+    m_cupsd.waitForFinished(5000);
 }
 
 QString PrivateCups::log() const {
@@ -160,10 +137,30 @@ QStringList PrivateCups::jobFiles(const QString& queue) const {
 }
 
 bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (jobFiles(queue).size() < count && !deadline.hasExpired())
-        QThread::msleep(50);
-    return jobFiles(queue).size() >= count;
+    for (const QDeadlineTimer deadline(timeoutMs); jobFiles(queue).size() < count;
+         QThread::msleep(50))
+        if (deadline.hasExpired())
+            return false;
+    return true;
+}
+
+void KeptJobsTest::SetUpTestSuite() {
+    cups = new PrivateCups;
+    cups->addKeepingQueue(queue, true);
+}
+
+void KeptJobsTest::SetUp() {
+    cups->setDefault(queue);
+    jobsBefore = cups->jobFiles(queue).size();
+}
+
+QStringList KeptJobsTest::newJobs(int expected, int timeoutMs) {
+    EXPECT_TRUE(cups->waitForJobs(queue, jobsBefore + expected, timeoutMs))
+        << cups->log().toStdString();
+    const QStringList added = cups->jobFiles(queue).mid(jobsBefore);
+    EXPECT_EQ(added.size(), expected);
+    jobsBefore += added.size();
+    return added;
 }
 
 const std::vector<CorpusDocument>& corpus() {

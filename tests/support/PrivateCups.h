@@ -6,9 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
+#include <gtest/gtest.h>
 
 namespace qp::test {
 
@@ -19,14 +17,10 @@ class PrivateCups {
 public:
     PrivateCups();
     ~PrivateCups();
-    PrivateCups(const PrivateCups&) = delete;
-    PrivateCups& operator=(const PrivateCups&) = delete;
-
     // A raw queue whose backend keeps each job exactly as sent.
     void addKeepingQueue(const QString& name, bool makeDefault);
     void setDefault(const QString& name) { administer("lpadmin", {"-d", name}); }
-    // Leaves the server without any default destination.
-    void clearDefault();
+    void clearDefault(); // leaves the server without any default destination
     void removeQueue(const QString& name) { administer("lpadmin", {"-x", name}); }
     void setAccepting(const QString& queue, bool on) {
         administer(on ? "cupsaccept" : "cupsreject", {queue});
@@ -34,40 +28,47 @@ public:
     void setEnabled(const QString& queue, bool on) {
         administer(on ? "cupsenable" : "cupsdisable", {queue});
     }
-    // Jobs CUPS holds for the queue and has not finished.
-    int pendingJobs(const QString& queue) const;
-    // Complete kept jobs of a queue, in the order received.
-    QStringList jobFiles(const QString& queue) const;
+    int pendingJobs(const QString& queue) const;      // held by CUPS and not finished
+    QStringList jobFiles(const QString& queue) const; // complete kept jobs, in the order received
     bool waitForJobs(const QString& queue, int count, int timeoutMs);
-    // cupsd's error log, for failure messages.
-    QString log() const;
+    QString log() const; // cupsd's error log, for failure messages
 
 private:
     void administer(const QString& program, const QStringList& args);
 
     QTemporaryDir m_root;
     QProcess m_cupsd;
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> m_savedEnvironment;
+};
+
+// For one suite: a private CUPS server whose default queue keeps every job as a file.
+class KeptJobsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite() { delete cups; }
+    void SetUp() override;
+    // The jobs added since SetUp or the last call, once there are that many; fails on too
+    // few or too many.
+    QStringList newJobs(int expected, int timeoutMs = 60000);
+
+    static inline const QString queue = "keeper";
+    static inline PrivateCups* cups = nullptr;
+    int jobsBefore = 0;
 };
 
 // One document of the corpus of real-world files, as QP_CORPUS_DIR/MANIFEST.tsv has it.
 struct CorpusDocument {
-    QString kind;
-    QString path;
+    QString kind, path;
     int pages = 0;         // 0 when it does not open without its password
     int worksheets = -1;   // as LibreOffice counts them
     bool locked = false;   // needs a password
     bool textOnly = false; // LibreOffice takes it for plain text
     bool printable = true; // its permissions allow printing
 };
-// The manifest, read once; empty when the corpus is missing.
-const std::vector<CorpusDocument>& corpus();
-// A corpus file by its path below the corpus, absolute and without "..".
-QString corpusFile(const QString& relative);
+const std::vector<CorpusDocument>& corpus(); // read once; empty when the corpus is missing
+QString corpusFile(const QString& relative); // absolute and without ".."
 
 QByteArray fileBytes(const QString& path);
-// What pdfinfo and pdftotext read from a kept job or any PDF; -1 pages when it cannot.
-int pdfPages(const QString& path);
+int pdfPages(const QString& path); // as pdfinfo reads a kept job or any PDF
 QString pdfText(const QString& path);
 // The error the action raises; number 0 (and a failure) when it raises none.
 AppError failureOf(const std::function<void()>& action);
