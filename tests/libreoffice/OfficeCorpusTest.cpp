@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
-#include <cstdio>
 
 namespace qp::test {
 namespace {
@@ -56,8 +55,6 @@ TEST_F(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
             EXPECT_LE(std::abs(pages - exported), std::max(2, exported / 20))
                 << "printed " << pages << " pages in " << jobs.size() << " jobs, the manifest says "
                 << expected.pages << ", this office exports " << exported;
-            std::printf("%s: printed %d pages, manifest %d, exported here %d\n",
-                        qPrintable(expected.path), pages, expected.pages, exported);
         }
         EXPECT_EQ(office->openDocumentCount(), 0);
         // Far below the bound that would end the office: nothing came near hanging.

@@ -5,8 +5,8 @@
 #include "support/EventGapProbe.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <csignal>
-#include <thread>
 
 namespace qp::test {
 namespace {
@@ -78,14 +78,10 @@ TEST_F(OfficeFaults, KilledOfficeFailsItsEntryAndTheNextEntryStartsAnother) {
 TEST_F(OfficeFaults, OfficeKilledWhileLoadingFailsThatEntryOnly) {
     own->open(fixtures->doc());
     const qint64 group = own->officeProcessGroup();
-    std::thread killer([group] {
-        std::this_thread::sleep_for(300ms);
-        signalGroup(group, SIGKILL);
-    });
+    QTimer::singleShot(300, [group] { signalGroup(group, SIGKILL); });
     QElapsedTimer timer;
     timer.start();
     const long number = failureOf([&] { own->open(corpusFile("doc/Bug50955.doc")); }).number();
-    killer.join();
     EXPECT_TRUE(number == ErrorNumber::AutomationError || number == ErrorNumber::CannotBind)
         << number;
     EXPECT_LT(timer.elapsed(), 30000);
@@ -112,8 +108,7 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
                             }).number();
         EXPECT_EQ(number, whilePrinting ? ErrorNumber::AutomationError : ErrorNumber::CannotBind);
         EXPECT_LT(probe.longestMilliseconds(), 1000) << "the window would have frozen";
-        EXPECT_GE(timer.elapsed(), 3900);
-        EXPECT_LT(timer.elapsed(), 30000);
+        EXPECT_TRUE(timer.elapsed() >= 3900 && timer.elapsed() < 30000) << timer.elapsed();
         EXPECT_FALSE(groupExists(group)) << "the hung office was left running";
         document.reset();
         printNextEntry();

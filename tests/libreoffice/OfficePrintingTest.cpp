@@ -5,8 +5,8 @@
 #include "OfficeTestSupport.h"
 
 #include <QRandomGenerator>
+#include <QTimer>
 #include <csignal>
-#include <thread>
 
 namespace qp::test {
 namespace {
@@ -140,14 +140,12 @@ TEST_F(OfficePrinting, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
     document->print();
     newJobs(1);
     const auto group = static_cast<pid_t>(office->officeProcessGroup());
-    std::thread remover([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    QTimer::singleShot(500, [&] {
         ::kill(-group, SIGSTOP);
         cups->removeQueue(queue);
         ::kill(-group, SIGCONT);
     });
     const AppError error = failureOf([&] { document->print(); });
-    remover.join();
     cups->addKeepingQueue(queue, true);
     EXPECT_EQ(error.number(), ErrorNumber::AutomationError);
     EXPECT_EQ(error.description(),
