@@ -4,6 +4,7 @@
 
 #include "OfficeTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <csignal>
@@ -117,8 +118,12 @@ TEST_F(OfficePrinting, QueueNotAcceptingJobsIsFoundBeforeRenderingAndAStoppedOne
     cups->setAccepting(queue, false);
     for (const QString& path : {fixtures->doc(), fixtures->xls(), fixtures->ppt()}) {
         auto document = office->open(path);
+        QElapsedTimer timer;
+        timer.start();
         const AppError error =
             failureOf([&] { path.endsWith("xls") ? document->printSheet(1) : document->print(); });
+        // At once, not after the office rendered and CUPS was given seconds to confirm.
+        EXPECT_LT(timer.elapsed(), 2000);
         EXPECT_EQ(error.number(), 440);
         EXPECT_EQ(error.description(),
                   QString("Cannot print %1 on %2: Destination \"%2\" is not accepting jobs.")
