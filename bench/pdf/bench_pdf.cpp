@@ -43,23 +43,11 @@ public:
 };
 
 // The printable PDFs of the corpus, cycled to documentCount copies of their own.
-QStringList prepareDocuments(const QDir& corpus, const QDir& into) {
-    QFile manifest(corpus.filePath(QStringLiteral("MANIFEST.tsv")));
-    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    const QStringList header = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
-    const int kind = header.indexOf(QStringLiteral("kind"));
-    const int name = header.indexOf(QStringLiteral("file_name"));
-    const int pages = header.indexOf(QStringLiteral("pages_or_result"));
-    const int encrypted = header.indexOf(QStringLiteral("encrypted"));
+QStringList prepareDocuments(const QDir& into) {
     QStringList printable;
-    while (!manifest.atEnd()) {
-        const QStringList row = QString::fromUtf8(manifest.readLine()).chopped(1).split('\t');
-        bool numeric = false;
-        if (row.size() > encrypted && row[kind] == QLatin1String("pdf") &&
-            (row[pages].toInt(&numeric), numeric) && !row[encrypted].startsWith("yes"))
-            printable << corpus.filePath(QStringLiteral("pdf/") + row[name]);
-    }
+    for (const test::CorpusDocument& document : test::corpus())
+        if (document.kind == QLatin1String("pdf") && !document.locked && document.printable)
+            printable << document.path;
     QStringList documents;
     for (int i = 0; i < documentCount && !printable.isEmpty(); ++i) {
         const QString copy =
@@ -108,7 +96,7 @@ int main(int argc, char** argv) {
     }
     QDir corpus(qEnvironmentVariable("QP_CORPUS_DIR"));
     QTemporaryDir work;
-    const QStringList documents = prepareDocuments(corpus, QDir(work.path()));
+    const QStringList documents = prepareDocuments(QDir(work.path()));
     if (documents.size() != documentCount) {
         std::fprintf(stderr, "no corpus PDFs at %s (set QP_CORPUS_DIR)\n",
                      qPrintable(corpus.path()));

@@ -1,78 +1,86 @@
 #pragma once
 
-#include "core/AppError.h"
+#include "platform/dbus/ConversationAddress.h"
 #include "support/PrivateCups.h"
 
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-#include <functional>
-#include <gtest/gtest.h>
-#include <vector>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <signal.h>
 
 namespace qp::test {
 
-// One PDF of the shared corpus and what its manifest says about it.
-struct CorpusPdf {
-    QString path;
-    int pages = 0; // 0 when it cannot be opened without its password
-    bool needsPassword = false;
-    bool printingAllowed = true;
-};
-
-// The PDFs listed in QP_CORPUS_DIR/MANIFEST.tsv; fails the test when the corpus is missing.
-std::vector<CorpusPdf> corpusPdfs();
-QString corpusPdf(const QString& fileName);
-
-// The two commands exactly as the program sends them.
-inline QString openCommand(const QString& path) {
-    return QStringLiteral("[DocOpen(\"%1\")]").arg(path);
-}
-inline QString printCommand(const QString& path) {
-    return QStringLiteral("[FilePrintSilent(\"%1\")]").arg(path);
-}
-
-QByteArray fileBytes(const QString& path);
-// Creates the folders on the way; fails the test when it cannot copy.
-void copyFile(const QString& from, const QString& to);
-// The page count pdfinfo reads from a kept job, or -1 when it cannot read one.
-int pdfPageCount(const QString& path);
-
 // Fails the test unless the action fails with this number and words in its description.
-void expectFailure(const std::function<void()>& action, long number, const QString& words = {});
+inline void expectFailure(const std::function<void()>& action, long number,
+                          const QString& words = {}) {
+    const AppError error = failureOf(action);
+    EXPECT_EQ(error.number(), number) << error.description().toStdString();
+    EXPECT_TRUE(error.description().contains(words)) << error.description().toStdString();
+}
 
-// The real quirepress-pdf-server of this build.
-QString pdfServerProgram();
+inline QString pdfServerProgram() {
+    return qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server";
+}
+
 // The unique bus name that owns the AcroView conversation now, or the empty text.
-QString conversationOwner();
-bool waitForConversationOwner(bool present, int timeoutMs);
+inline QString conversationOwner() {
+    const QString service = dbus::conversationAddress("AcroView", "Control").service;
+    const auto reply = QDBusConnection::sessionBus().interface()->serviceOwner(service);
+    return reply.isValid() ? reply.value() : QString();
+}
+
+inline bool waitForConversationOwner(bool present, int timeoutMs) {
+    for (const QDeadlineTimer deadline(timeoutMs); conversationOwner().isEmpty() == present;
+         QThread::msleep(20))
+        if (deadline.hasExpired())
+            return false;
+    return true;
+}
+
 // Ends whatever process serves the conversation, also one a batch run started detached,
 // and waits until the name is free, so that nothing outlives a test.
-void endServingProcess();
+inline void endServingProcess() {
+    const QString owner = conversationOwner();
+    if (owner.isEmpty())
+        return;
+    const auto pid = QDBusConnection::sessionBus().interface()->servicePid(owner);
+    if (pid.isValid() && pid.value() > 0)
+        ::kill(static_cast<pid_t>(pid.value()), SIGKILL);
+    EXPECT_TRUE(waitForConversationOwner(false, 10000)) << "the PDF print server did not end";
+}
 
-// A server the test starts itself, killed when the object goes.
+// The real server of this build, started by the test and killed when the object goes.
 class PdfServerProcess : public QProcess {
 public:
-    explicit PdfServerProcess(double idleSeconds = 60, const QString& busAddress = {});
-    ~PdfServerProcess() override;
+    explicit PdfServerProcess(double idleSeconds = 60, const QString& busAddress = {}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QP_PDF_SERVER_IDLE_SECONDS", QString::number(idleSeconds));
+        if (!busAddress.isEmpty())
+            environment.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        setProcessEnvironment(environment);
+        setProgram(pdfServerProgram());
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    ~PdfServerProcess() override {
+        kill();
+        waitForFinished(10000);
+    }
     // With waitForName, until it owns the conversation's name.
-    void startServing(bool waitForName = true);
-    void signal(int signalNumber);
+    void startServing(bool waitForName = true) {
+        start();
+        ASSERT_TRUE(waitForStarted(10000)) << errorString().toStdString();
+        if (waitForName)
+            ASSERT_TRUE(waitForConversationOwner(true, 10000))
+                << "the server did not take its name";
+    }
+    void signal(int signalNumber) { ::kill(static_cast<pid_t>(processId()), signalNumber); }
 };
 
-// A private CUPS server for the suite, whose default queue keeps every job as a file.
-class KeptJobsTest : public ::testing::Test {
+// Kept jobs of a private CUPS server; no server outlives a test.
+class ServingTest : public KeptJobsTest {
 protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-    void SetUp() override;
     void TearDown() override { endServingProcess(); }
-    // The jobs kept since the test began, once there are expected of them.
-    QStringList newJobs(int expected, int timeoutMs = 30000);
-
-    static const QString queue;
-    static PrivateCups* cups;
-    int jobsBefore = 0;
 };
 
 } // namespace qp::test

@@ -1,206 +1,129 @@
 // quirepress --print as scripts, cron and ssh run it: a subprocess without a display, with the
-// private CUPS server as its CUPS_SERVER and fresh home and settings folders.
+// private CUPS server as its CUPS_SERVER and fresh home and settings folders, printing with a
+// real LibreOffice and the real PDF print server on a real session bus or on one of its own.
 
 #include "pdfserver/PdfServerHarness.h"
-#include "support/QStringPrinting.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUuid>
 
 namespace qp::test {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-class ShellPrint : public KeptJobsTest {
-protected:
-    ShellPrint() {
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QLatin1String(name));
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    }
-
-    Outcome run(const QStringList& arguments) {
-        QProcess program;
-        program.setProcessEnvironment(env);
-        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
-        Outcome outcome;
-        if (!program.waitForFinished(300000)) {
-            program.kill();
-            program.waitForFinished();
-            ADD_FAILURE() << "quirepress did not finish";
-            return outcome;
-        }
-        if (program.exitStatus() == QProcess::NormalExit)
-            outcome.status = program.exitCode();
-        outcome.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        outcome.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return outcome;
-    }
-
-    QString batch(const QStringList& entries) {
-        const QString path = home.filePath("nightly.QPB");
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        for (const QString& entry : entries)
-            file.write("\"" + entry.toUtf8() + "\"\r\n");
-        return path;
-    }
-
-    // The processes that carry this test's mark in their environment: whatever the run
-    // started, however detached.
-    static QStringList markedProcesses(const QByteArray& mark) {
-        QStringList found;
-        for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
-            QFile environ("/proc/" + pid + "/environ");
-            if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(mark))
-                found << pid + " " +
-                             QString::fromUtf8(fileBytes("/proc/" + pid + "/comm")).trimmed();
-        }
-        return found;
-    }
-
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // As the program names them: absolute and without "..".
-    static QString corpusFile(const QString& name) {
-        return QDir::cleanPath(QDir(qEnvironmentVariable("QP_CORPUS_DIR")).absoluteFilePath(name));
-    }
-    const QString word = corpusFile("doc/TestChineseProperties.doc");
-    const QString slides = corpusFile("ppt/table_test.ppt");
-    const QString firstPdf = corpusFile("pdf/sizes.pdf");
-    const QString secondPdf = corpusFile("pdf/XiaoBiaoSong.pdf");
-};
-
-// Each line in the order given, somewhere in the text.
+// Each line in the order given, somewhere in the text; "Not printed: ..." may go on with why.
 void expectLinesInOrder(const QString& text, const QStringList& lines) {
     qsizetype from = 0;
     for (const QString& line : lines) {
-        const qsizetype at = text.indexOf(line + '\n', from);
+        const qsizetype at = text.indexOf(line, from);
         ASSERT_GE(at, from) << "missing or out of order: " << line.toStdString() << "\nin:\n"
                             << text.toStdString();
         from = at + line.size();
     }
 }
 
-TEST_F(ShellPrint, MixedRunWithABatchFilePrintsEverythingInOrder) {
-    const Outcome outcome = run({"--print", word, batch({firstPdf, slides}), secondPdf});
-    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    expectLinesInOrder(outcome.err, {"[1/4] Preparing " + word + " for printing.",
-                                     "[2/4] Preparing " + firstPdf + " for printing.",
-                                     "[3/4] Preparing " + slides + " for printing.",
-                                     "[4/4] Preparing " + secondPdf + " for printing.",
-                                     "4 printed, 0 not printed."});
-    const QStringList jobs = newJobs(4, 120000);
-    ASSERT_EQ(jobs.size(), 4);
-    EXPECT_EQ(pdfPageCount(jobs[0]), 1);
-    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(firstPdf));
-    EXPECT_EQ(pdfPageCount(jobs[2]), 1);
-    EXPECT_EQ(fileBytes(jobs[3]), fileBytes(secondPdf));
-    EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Quirepress")))
-        << "a run from the shell wrote the settings";
+QString preparing(int position, int count, const QString& entry) {
+    return QString("[%1/%2] Preparing %3 for printing.").arg(position).arg(count).arg(entry);
 }
 
+class ShellPrint : public ServingTest {};
+
+// Runs, with their exit status, standard error and output lines in order, and the files
+// printed in order (none: rendered by LibreOffice).
 TEST_F(ShellPrint, EndsWithTheStatusScriptsExpect) {
-    const QString missing = home.filePath("gone/report.doc");
-    const QString unreadable = home.filePath("no such batch.qpb");
-    enum class Printer { Default, None, Rejecting };
-    struct Case {
-        const char* name;
+    QTemporaryDir home;
+    const QString word = corpusFile("doc/TestChineseProperties.doc");
+    const QString slides = corpusFile("ppt/table_test.ppt"), missing = home.filePath("gone.doc");
+    const QString pdf = corpusFile("pdf/sizes.pdf"), otherPdf = corpusFile("pdf/XiaoBiaoSong.pdf");
+    const QString batch = home.filePath("nightly.QPB"), unreadable = home.filePath("no such.qpb");
+    QFile batchFile(batch);
+    ASSERT_TRUE(batchFile.open(QIODevice::WriteOnly));
+    batchFile.write(("\"" + pdf + "\"\r\n\"" + slides + "\"\r\n").toUtf8());
+    batchFile.close();
+    enum Setup { Default, NoPrinter, Rejecting, NoBus };
+    const struct {
+        Setup setup;
         QStringList arguments;
-        Printer printer;
         int status;
-        QStringList errLines; // in this order
-        QList<QString> jobs;  // the files printed, in order
+        QStringList lines;
+        QStringList printed;
     } cases[] = {
-        {"missing entry",
-         {"-p", firstPdf, missing, secondPdf},
-         Printer::Default,
+        {Default,
+         {"--print", word, batch, otherPdf},
+         0,
+         {preparing(1, 4, word), preparing(2, 4, pdf), preparing(3, 4, slides),
+          preparing(4, 4, otherPdf), "4 printed, 0 not printed."},
+         {{}, pdf, {}, otherPdf}},
+        {Default,
+         {"-p", pdf, missing, otherPdf},
          1,
-         {"[2/3] Preparing " + missing + " for printing.", "[2/3] Not printed: " + missing,
-          "2 printed, 1 not printed."},
-         {firstPdf, secondPdf}},
-        {"unreadable batch file",
-         {"--print", firstPdf, unreadable},
-         Printer::Default,
+         {preparing(2, 3, missing), "[2/3] Not printed: " + missing, "2 printed, 1 not printed."},
+         {pdf, otherPdf}},
+        {Default,
+         {"--print", pdf, unreadable},
          2,
          {"quirepress: cannot read the batch file " + unreadable +
-          ": 53 File not found: " + unreadable},
-         {}},
-        {"no default printer",
-         {"--print", word, firstPdf},
-         Printer::None,
+          ": 53 File not found: " + unreadable}},
+        {NoPrinter,
+         {"--print", word, pdf},
          2,
-         {"[1/2] Preparing " + word + " for printing.",
-          "quirepress: There is no default printer set up.  You must have a default printer to "
-          "use this utility",
-          "0 printed, 2 not printed."},
-         {}},
-        {"bad usage",
-         {"--print", "--colour"},
-         Printer::Default,
-         2,
-         {"quirepress: Unknown option 'colour'."},
-         {}},
-        {"queue not accepting jobs",
-         {"--print", word},
-         Printer::Rejecting,
-         2,
-         {"[1/1] Preparing " + word + " for printing.", "0 printed, 1 not printed."},
-         {}},
+         {preparing(1, 2, word),
+          "quirepress: There is no default printer set up.  You must have a "
+          "default printer to use this utility",
+          "0 printed, 2 not printed."}},
+        {Default, {"--print", "--colour"}, 2, {"quirepress: Unknown option 'colour'."}},
+        {Rejecting, {"--print", word}, 2, {preparing(1, 1, word), "0 printed, 1 not printed."}},
+        // Without a session bus PDFs print on a bus of the run's own that ends with it.
+        {NoBus, {"--print", pdf, otherPdf}, 0, {"2 printed, 0 not printed."}, {pdf, otherPdf}},
+        {Default, {"--version"}, 0, {"Quirepress 1.0.0"}},
+        {Default,
+         {"--help"},
+         0,
+         {"  -p, --print    Print the files on the default printer without a window, then"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.printer == Printer::None)
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        // Whatever the run started, however detached, carries the mark in its environment.
+        const QString mark = QUuid::createUuid().toString();
+        if (c.setup == NoBus) {
+            env.remove("DBUS_SESSION_BUS_ADDRESS");
+            env.insert("XDG_RUNTIME_DIR", home.path());
+            env.insert("QP_SHELL_TEST_MARK", mark);
+        }
+        if (c.setup == NoPrinter)
             cups->clearDefault();
-        cups->setAccepting(queue, c.printer != Printer::Rejecting);
-        jobsBefore = cups->jobFiles(queue).size();
-        const Outcome outcome = run(c.arguments);
+        cups->setAccepting(queue, c.setup != Rejecting);
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", c.arguments);
+        EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
         cups->setDefault(queue);
         cups->setAccepting(queue, true);
-        EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
-        // Lines are matched whole up to their end, so a reason may follow "Not printed: ...".
-        QString err = outcome.err;
-        err.replace(QRegularExpression("(Not printed: [^:]+)[^\\n]*"), "\\1");
-        expectLinesInOrder(err, c.errLines);
-        const QStringList jobs = newJobs(c.jobs.size());
-        ASSERT_EQ(jobs.size(), c.jobs.size());
-        for (qsizetype i = 0; i < jobs.size(); ++i)
-            EXPECT_EQ(fileBytes(jobs[i]), fileBytes(c.jobs[i])) << i;
+        const QString text = program.readAllStandardError() + program.readAllStandardOutput();
+        EXPECT_EQ(program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1, c.status)
+            << text.toStdString();
+        expectLinesInOrder(text, c.lines);
+        const QStringList jobs = newJobs(c.printed.size(), 120000);
+        for (qsizetype i = 0; i < std::min(jobs.size(), c.printed.size()); ++i)
+            EXPECT_TRUE(c.printed[i].isEmpty() ? pdfPages(jobs[i]) == 1
+                                               : fileBytes(jobs[i]) == fileBytes(c.printed[i]))
+                << i;
+        if (c.setup == NoBus)
+            EXPECT_TRUE(conversationOwner().isEmpty()) << "the server went to the test's own bus";
+        for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+            QFile environ("/proc/" + pid + "/environ");
+            if (c.setup == NoBus && environ.open(QIODevice::ReadOnly))
+                EXPECT_FALSE(environ.readAll().contains(mark.toUtf8()))
+                    << "left running: " << pid.toStdString();
+        }
         endServingProcess();
     }
-}
-
-TEST_F(ShellPrint, HelpAndVersionNeedNoDisplay) {
-    const Outcome help = run({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.contains("--print")) << help.out.toStdString();
-    const Outcome version = run({"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "Quirepress 1.0.0\n");
-}
-
-TEST_F(ShellPrint, WithoutASessionBusPdfsPrintOnABusOfTheRunsOwnThatEndsWithIt) {
-    QTemporaryDir runtimeDir;
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
-    env.insert("XDG_RUNTIME_DIR", runtimeDir.path());
-    const QByteArray mark = "QP_SHELL_TEST_MARK=" + QUuid::createUuid().toByteArray();
-    env.insert(QString::fromLatin1(mark.split('=')[0]), QString::fromLatin1(mark.split('=')[1]));
-
-    const Outcome outcome = run({"--print", firstPdf, secondPdf});
-    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    const QStringList jobs = newJobs(2);
-    ASSERT_EQ(jobs.size(), 2);
-    EXPECT_EQ(fileBytes(jobs[0]), fileBytes(firstPdf));
-    EXPECT_EQ(fileBytes(jobs[1]), fileBytes(secondPdf));
-    EXPECT_EQ(markedProcesses(mark), QStringList()) << "left running after the run";
-    EXPECT_TRUE(conversationOwner().isEmpty()) << "the server went to the test's own bus";
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Quirepress")))
+        << "a run from the shell wrote the settings";
 }
 
 } // namespace

@@ -2,254 +2,122 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
-
-#include <cstring>
 #include <cups/cups.h>
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <stdexcept>
 #include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace qp::test {
-
 namespace {
 
-QString templateFolder() {
-    const QByteArray source = qgetenv("QP_SOURCE_DIR");
-    if (!source.isEmpty())
-        return QString::fromLocal8Bit(source) + QStringLiteral("/tests/support/cups");
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/cups");
-}
-
-QByteArray readTemplate(const QString& name) {
-    QFile file(templateFolder() + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read CUPS template " + file.fileName().toStdString());
-    return file.readAll();
+void fail(const QString& message) {
+    ADD_FAILURE() << message.toStdString();
+    throw std::runtime_error(message.toStdString());
 }
 
 void writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
-        throw std::runtime_error("cannot write " + path.toStdString());
+        fail("cannot write " + path);
 }
 
-void saveAndSet(const char* name, const QByteArray& value, QByteArray& saved, bool& had) {
-    had = qEnvironmentVariableIsSet(name);
-    saved = qgetenv(name);
-    qputenv(name, value);
-}
-
-void restore(const char* name, const QByteArray& saved, bool had) {
-    if (had)
-        qputenv(name, saved);
-    else
-        qunsetenv(name);
-}
-
-bool answers(const QString& socketPath) {
-    const QByteArray path = socketPath.toLocal8Bit();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= static_cast<int>(sizeof(address.sun_path)))
-        return false;
-    memcpy(address.sun_path, path.constData(), path.size());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return connected;
+QString run(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(300000) || process.exitCode() != 0)
+        fail(program + ' ' + args.join(' ') + " failed: " + process.readAllStandardError());
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
 } // namespace
 
-PrivateCups::PrivateCups() : m_root(QDir::tempPath() + QStringLiteral("/qp-cups-XXXXXX")) {
-    if (!m_root.isValid())
-        throw std::runtime_error("cannot create a temporary folder for CUPS");
+PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
     // The backend runs as root, but cupsd checks the folders it is given.
-    QFile::setPermissions(m_root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                             QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                             QFileDevice::ExeOther);
-    for (const char* sub :
-         {"conf", "conf/ppd", "spool", "spool/tmp", "cache", "state", "log", "home", "jobs"})
-        QDir().mkpath(m_root.filePath(QString::fromLatin1(sub)));
-    writeConfiguration();
-    prepareServerBin();
-
-    saveAndSet("CUPS_SERVER", socketPath().toLocal8Bit(), m_savedServer, m_hadServer);
-    saveAndSet("CUPS_SERVERROOT", m_root.filePath(QStringLiteral("conf")).toLocal8Bit(),
-               m_savedServerRoot, m_hadServerRoot);
-    saveAndSet("HOME", m_root.filePath(QStringLiteral("home")).toLocal8Bit(), m_savedHome,
-               m_hadHome);
-    // Destinations named in the environment would win over the server's default.
+    QFile::setPermissions(m_root.path(), QFileDevice::Permissions::fromInt(0x7055)); // rwxr-xr-x
+    for (const char* sub : {"conf/ppd", "spool/tmp", "cache", "state", "log", "home", "jobs"})
+        QDir().mkpath(m_root.filePath(sub));
+    const QString templates = qEnvironmentVariable("QP_SOURCE_DIR") + "/tests/support/cups/";
+    const QString socket = m_root.filePath("cups.sock"), conf = m_root.filePath("conf/");
+    writeFile(conf + "cupsd.conf",
+              fileBytes(templates + "cupsd.conf.in").replace("@SOCKET@", socket.toLocal8Bit()));
+    writeFile(
+        conf + "cups-files.conf",
+        fileBytes(templates + "cups-files.conf.in").replace("@ROOT@", m_root.path().toLocal8Bit()));
+    writeFile(conf + "client.conf", {}); // keeps the system's one (and its ServerName) out
+    // The system's filters and helpers, with a backend folder of our own whose mode 0700
+    // makes cupsd run it as root, so it can write anywhere we point it.
+    const QString bin = m_root.filePath("serverbin/");
+    QDir().mkpath(bin + "backend");
+    for (const QString& entry :
+         QDir("/usr/lib/cups").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
+        if (entry != "backend")
+            QFile::link("/usr/lib/cups/" + entry, bin + entry);
+    writeFile(bin + "backend/qpkeep", fileBytes(templates + "qpkeep"));
+    QFile::setPermissions(bin + "backend/qpkeep", QFileDevice::Permissions::fromInt(0x7000));
+    // Destinations named in the environment would win over the server's default. None of it
+    // is restored: a private server that is gone is safer than the user's printers.
+    qputenv("CUPS_SERVER", socket.toLocal8Bit());
+    qputenv("CUPS_SERVERROOT", conf.toLocal8Bit());
+    qputenv("HOME", m_root.filePath("home").toLocal8Bit());
     qunsetenv("LPDEST");
     qunsetenv("PRINTER");
-    // libcups keeps the server it found first; make it look again.
-    cupsSetServer(nullptr);
+    cupsSetServer(nullptr); // libcups keeps the server it found first; make it look again
 
-    startServer();
-}
-
-PrivateCups::~PrivateCups() {
-    stopServer();
-    restore("CUPS_SERVER", m_savedServer, m_hadServer);
-    restore("CUPS_SERVERROOT", m_savedServerRoot, m_hadServerRoot);
-    restore("HOME", m_savedHome, m_hadHome);
-    cupsSetServer(nullptr);
-}
-
-QString PrivateCups::socketPath() const {
-    return m_root.filePath(QStringLiteral("cups.sock"));
-}
-
-QString PrivateCups::log() const {
-    QFile file(m_root.filePath(QStringLiteral("log/error_log")));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("(no cupsd log)");
-    return QString::fromLocal8Bit(file.readAll());
-}
-
-void PrivateCups::writeConfiguration() {
-    const QByteArray root = m_root.path().toLocal8Bit();
-    QByteArray server = readTemplate(QStringLiteral("cupsd.conf.in"));
-    server.replace("@SOCKET@", socketPath().toLocal8Bit());
-    QByteArray files = readTemplate(QStringLiteral("cups-files.conf.in"));
-    files.replace("@ROOT@", root);
-    writeFile(m_root.filePath(QStringLiteral("conf/cupsd.conf")), server);
-    writeFile(m_root.filePath(QStringLiteral("conf/cups-files.conf")), files);
-    // An empty client.conf keeps the system's one (and its ServerName) out.
-    writeFile(m_root.filePath(QStringLiteral("conf/client.conf")), {});
-}
-
-void PrivateCups::prepareServerBin() {
-    // The system's filters and helpers, with a backend folder of our own.
-    const QString system = QStringLiteral("/usr/lib/cups");
-    const QString bin = m_root.filePath(QStringLiteral("serverbin"));
-    QDir().mkpath(bin + QStringLiteral("/backend"));
-    for (const QString& entry :
-         QDir(system).entryList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot)) {
-        if (entry != QLatin1String("backend"))
-            QFile::link(system + QLatin1Char('/') + entry, bin + QLatin1Char('/') + entry);
-    }
-    const QString backend = bin + QStringLiteral("/backend/qpkeep");
-    writeFile(backend, readTemplate(QStringLiteral("qpkeep")));
-    // Mode 0700 makes cupsd run the backend as root, so it can write anywhere we point it.
-    QFile::setPermissions(backend,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-void PrivateCups::startServer() {
-    m_cupsd = std::make_unique<QProcess>();
-    m_cupsd->setProgram(QStringLiteral("/usr/sbin/cupsd"));
-    m_cupsd->setArguments({QStringLiteral("-f"), QStringLiteral("-c"),
-                           m_root.filePath(QStringLiteral("conf/cupsd.conf")), QStringLiteral("-s"),
-                           m_root.filePath(QStringLiteral("conf/cups-files.conf"))});
-    m_cupsd->setProcessChannelMode(QProcess::MergedChannels);
-    m_cupsd->setChildProcessModifier([] {
-        // Own process group, so that teardown reaches the backends too; and gone with us
+    m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
+    m_cupsd.setChildProcessModifier([] {
+        // Its own process group, so that teardown reaches the backends too; and gone with us
         // even when the test crashes.
         setpgid(0, 0);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
     });
-    m_cupsd->start();
-    if (!m_cupsd->waitForStarted(10000))
-        throw std::runtime_error("cannot start cupsd: " + m_cupsd->errorString().toStdString());
-
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        if (m_cupsd->state() != QProcess::Running || m_cupsd->waitForFinished(0)) {
-            const QString output = QString::fromLocal8Bit(m_cupsd->readAll());
-            const std::string message =
-                "cupsd ended at start: " + output.toStdString() + "\n" + log().toStdString();
-            ADD_FAILURE() << message;
-            m_cupsd.reset();
-            throw std::runtime_error(message);
-        }
-        if (answers(socketPath()))
+    m_cupsd.start("/usr/sbin/cupsd",
+                  {"-f", "-c", conf + "cupsd.conf", "-s", conf + "cups-files.conf"});
+    m_cupsd.waitForStarted(10000);
+    const QDeadlineTimer deadline(20000);
+    while (m_cupsd.state() == QProcess::Running && !deadline.hasExpired()) {
+        if (http_t* http = httpConnect2(socket.toLocal8Bit().constData(), 0, nullptr, AF_UNSPEC,
+                                        HTTP_ENCRYPTION_NEVER, 1, 1000, nullptr)) {
+            httpClose(http);
             return;
+        }
         QThread::msleep(50);
     }
-    const std::string message =
-        "cupsd did not answer on " + socketPath().toStdString() + "\n" + log().toStdString();
-    stopServer();
-    ADD_FAILURE() << message;
-    throw std::runtime_error(message);
+    fail("cupsd did not answer: " + m_cupsd.readAll() + '\n' + log());
 }
 
-void PrivateCups::stopServer() {
-    if (!m_cupsd)
-        return;
-    const qint64 pid = m_cupsd->processId();
-    if (pid > 0 && m_cupsd->state() == QProcess::Running) {
-        ::kill(-static_cast<pid_t>(pid), SIGTERM);
-        if (!m_cupsd->waitForFinished(5000)) {
-            ::kill(-static_cast<pid_t>(pid), SIGKILL);
-            m_cupsd->waitForFinished(5000);
-        }
-    }
-    m_cupsd.reset();
+PrivateCups::~PrivateCups() {
+    if (m_cupsd.state() == QProcess::Running)
+        ::kill(-static_cast<pid_t>(m_cupsd.processId()), SIGKILL);
+    m_cupsd.waitForFinished(5000);
+}
+
+QString PrivateCups::log() const {
+    QFile file(m_root.filePath("log/error_log"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "(no cupsd log)";
 }
 
 void PrivateCups::administer(const QString& program, const QStringList& args) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/usr/sbin/") + program, args);
+    process.start("/usr/sbin/" + program, args);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        const std::string message =
-            program.toStdString() + ' ' + args.join(QLatin1Char(' ')).toStdString() +
-            " failed: " + QString::fromLocal8Bit(process.readAll()).toStdString() + "\n" +
-            log().toStdString();
-        ADD_FAILURE() << message;
-        throw std::runtime_error(message);
-    }
-}
-
-QString PrivateCups::jobFolder(const QString& queue) const {
-    return m_root.filePath(QStringLiteral("jobs/") + queue);
+        process.exitCode() != 0)
+        fail(program + ' ' + args.join(' ') + " failed: " + process.readAll() + '\n' + log());
 }
 
 void PrivateCups::addKeepingQueue(const QString& name, bool makeDefault) {
-    const QString folder = jobFolder(name);
-    QDir().mkpath(folder);
-    lpadmin({QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
-             QStringLiteral("qpkeep:") + folder});
+    QDir().mkpath(m_root.filePath("jobs/" + name));
+    administer("lpadmin", {"-p", name, "-E", "-v", "qpkeep:" + m_root.filePath("jobs/" + name)});
     if (makeDefault)
         setDefault(name);
 }
 
-void PrivateCups::setDefault(const QString& name) {
-    lpadmin({QStringLiteral("-d"), name});
-}
-
 void PrivateCups::clearDefault() {
     // CUPS has no request to unset the default; deleting the default queue leaves none.
-    const QString placeholder = QStringLiteral("qp-no-default");
-    lpadmin({QStringLiteral("-p"), placeholder, QStringLiteral("-E"), QStringLiteral("-v"),
-             QStringLiteral("file:/dev/null")});
-    lpadmin({QStringLiteral("-d"), placeholder});
-    lpadmin({QStringLiteral("-x"), placeholder});
-}
-
-void PrivateCups::removeQueue(const QString& name) {
-    lpadmin({QStringLiteral("-x"), name});
-}
-
-void PrivateCups::setAccepting(const QString& queue, bool accepting) {
-    administer(accepting ? QStringLiteral("cupsaccept") : QStringLiteral("cupsreject"), {queue});
-}
-
-void PrivateCups::setEnabled(const QString& queue, bool enabled) {
-    administer(enabled ? QStringLiteral("cupsenable") : QStringLiteral("cupsdisable"), {queue});
+    administer("lpadmin", {"-p", "qp-no-default", "-E", "-v", "file:/dev/null"});
+    setDefault("qp-no-default");
+    removeQueue("qp-no-default");
 }
 
 int PrivateCups::pendingJobs(const QString& queue) const {
@@ -261,21 +129,91 @@ int PrivateCups::pendingJobs(const QString& queue) const {
 }
 
 QStringList PrivateCups::jobFiles(const QString& queue) const {
-    const QDir folder(jobFolder(queue));
+    const QDir folder(m_root.filePath("jobs/" + queue));
     QStringList files;
-    for (const QString& name : folder.entryList({QStringLiteral("*.job")}, QDir::Files, QDir::Name))
+    for (const QString& name : folder.entryList({"*.job"}, QDir::Files, QDir::Name))
         files << folder.filePath(name);
     return files;
 }
 
 bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (jobFiles(queue).size() < count) {
+    for (const QDeadlineTimer deadline(timeoutMs); jobFiles(queue).size() < count;
+         QThread::msleep(50))
         if (deadline.hasExpired())
             return false;
-        QThread::msleep(50);
-    }
     return true;
+}
+
+void KeptJobsTest::SetUpTestSuite() {
+    cups = new PrivateCups;
+    cups->addKeepingQueue(queue, true);
+}
+
+void KeptJobsTest::SetUp() {
+    cups->setDefault(queue);
+    jobsBefore = cups->jobFiles(queue).size();
+}
+
+QStringList KeptJobsTest::newJobs(int expected, int timeoutMs) {
+    EXPECT_TRUE(cups->waitForJobs(queue, jobsBefore + expected, timeoutMs))
+        << cups->log().toStdString();
+    const QStringList added = cups->jobFiles(queue).mid(jobsBefore);
+    EXPECT_EQ(added.size(), expected);
+    jobsBefore += added.size();
+    return added;
+}
+
+const std::vector<CorpusDocument>& corpus() {
+    static const std::vector<CorpusDocument> documents = [] {
+        std::vector<CorpusDocument> read;
+        QFile manifest(corpusFile("MANIFEST.tsv"));
+        if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text))
+            return read;
+        const QStringList header = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
+        while (!manifest.atEnd()) {
+            const QStringList row = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
+            const auto column = [&](const char* name) { return row.value(header.indexOf(name)); };
+            const auto count = QRegularExpression("LO=(\\d+)").match(column("worksheets"));
+            read.push_back({column("kind"), corpusFile(column("kind") + '/' + column("file_name")),
+                            column("pages_or_result").toInt(),
+                            count.hasMatch() ? count.captured(1).toInt() : -1,
+                            column("pages_or_result").startsWith("fails"),
+                            column("notes").contains("falls back to text import"),
+                            !column("encrypted").contains("print:no")});
+        }
+        return read;
+    }();
+    return documents;
+}
+
+QString corpusFile(const QString& relative) {
+    return QDir::cleanPath(QDir(qEnvironmentVariable("QP_CORPUS_DIR")).absoluteFilePath(relative));
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
+    return file.readAll();
+}
+
+int pdfPages(const QString& path) {
+    const auto match = QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption)
+                           .match(run("pdfinfo", {path}));
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+QString pdfText(const QString& path) {
+    return run("pdftotext", {path, "-"});
+}
+
+AppError failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no error";
+    return AppError(0, {});
 }
 
 } // namespace qp::test

@@ -1,61 +1,76 @@
 #pragma once
 
+#include "core/AppError.h"
+
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <memory>
+#include <functional>
+#include <gtest/gtest.h>
 
 namespace qp::test {
 
-// A CUPS server of the test's own: its configuration, spool and socket live in a temporary
-// folder, cupsd runs in the foreground as a child of the test (and dies with it), and this
-// process and its children reach it through CUPS_SERVER. HOME points to an empty folder so
-// that no ~/.cups/lpoptions of the user picks a default. Queues keep each job as a file.
+// A CUPS server of the test's own: configuration, spool and socket in a temporary folder,
+// cupsd a child of the test (dying with it), reached through CUPS_SERVER. HOME points to an
+// empty folder so that no ~/.cups/lpoptions picks a default. Queues keep each job as a file.
 class PrivateCups {
 public:
     PrivateCups();
     ~PrivateCups();
-    PrivateCups(const PrivateCups&) = delete;
-    PrivateCups& operator=(const PrivateCups&) = delete;
-
     // A raw queue whose backend keeps each job exactly as sent.
     void addKeepingQueue(const QString& name, bool makeDefault);
-    void setDefault(const QString& name);
-    // Leaves the server without any default destination.
-    void clearDefault();
-    void removeQueue(const QString& name);
-    // As cupsreject/cupsaccept and cupsdisable/cupsenable do.
-    void setAccepting(const QString& queue, bool accepting);
-    void setEnabled(const QString& queue, bool enabled);
-    // Jobs CUPS holds for the queue and has not finished.
-    int pendingJobs(const QString& queue) const;
-
-    QString socketPath() const;
-    // Complete kept jobs of a queue, in the order received.
-    QStringList jobFiles(const QString& queue) const;
-    // Waits until the queue holds at least count complete jobs.
+    void setDefault(const QString& name) { administer("lpadmin", {"-d", name}); }
+    void clearDefault(); // leaves the server without any default destination
+    void removeQueue(const QString& name) { administer("lpadmin", {"-x", name}); }
+    void setAccepting(const QString& queue, bool on) {
+        administer(on ? "cupsaccept" : "cupsreject", {queue});
+    }
+    void setEnabled(const QString& queue, bool on) {
+        administer(on ? "cupsenable" : "cupsdisable", {queue});
+    }
+    int pendingJobs(const QString& queue) const;      // held by CUPS and not finished
+    QStringList jobFiles(const QString& queue) const; // complete kept jobs, in the order received
     bool waitForJobs(const QString& queue, int count, int timeoutMs);
-    // cupsd's error log, for failure messages.
-    QString log() const;
+    QString log() const; // cupsd's error log, for failure messages
 
 private:
-    void writeConfiguration();
-    void prepareServerBin();
-    void startServer();
-    void stopServer();
-    void lpadmin(const QStringList& args) { administer(QStringLiteral("lpadmin"), args); }
     void administer(const QString& program, const QStringList& args);
-    QString jobFolder(const QString& queue) const;
 
     QTemporaryDir m_root;
-    std::unique_ptr<QProcess> m_cupsd;
-    QByteArray m_savedHome;
-    QByteArray m_savedServer;
-    QByteArray m_savedServerRoot;
-    bool m_hadHome = false;
-    bool m_hadServer = false;
-    bool m_hadServerRoot = false;
+    QProcess m_cupsd;
 };
+
+// For one suite: a private CUPS server whose default queue keeps every job as a file.
+class KeptJobsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite() { delete cups; }
+    void SetUp() override;
+    // The jobs added since SetUp or the last call, once there are that many; fails on too
+    // few or too many.
+    QStringList newJobs(int expected, int timeoutMs = 60000);
+
+    static inline const QString queue = "keeper";
+    static inline PrivateCups* cups = nullptr;
+    int jobsBefore = 0;
+};
+
+// One document of the corpus of real-world files, as QP_CORPUS_DIR/MANIFEST.tsv has it.
+struct CorpusDocument {
+    QString kind, path;
+    int pages = 0;         // 0 when it does not open without its password
+    int worksheets = -1;   // as LibreOffice counts them
+    bool locked = false;   // needs a password
+    bool textOnly = false; // LibreOffice takes it for plain text
+    bool printable = true; // its permissions allow printing
+};
+const std::vector<CorpusDocument>& corpus(); // read once; empty when the corpus is missing
+QString corpusFile(const QString& relative); // absolute and without ".."
+
+QByteArray fileBytes(const QString& path);
+int pdfPages(const QString& path); // as pdfinfo reads a kept job or any PDF
+QString pdfText(const QString& path);
+// The error the action raises; number 0 (and a failure) when it raises none.
+AppError failureOf(const std::function<void()>& action);
 
 } // namespace qp::test
