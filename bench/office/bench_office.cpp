@@ -57,9 +57,7 @@ public:
 
 class NoPdfPrintServer : public PdfPrintServer {
 public:
-    void connect() override {
-        throw std::runtime_error("no PDF print server in an Office batch");
-    }
+    void connect() override { throw std::runtime_error("no PDF print server in an Office batch"); }
     void openDocument(const QString&, Timeout) override {}
     void printDocument(const QString&, Timeout) override {}
     void disconnect() override {}
@@ -184,7 +182,7 @@ double confirmationMilliseconds(const QString& file, int documents) {
     qint64 nanoseconds = 0;
     for (int i = 0; i < documents; ++i) {
         timer.start();
-        printers.requireAcceptingJobs(Queue, file);
+        printers.requireAcceptingDefaultDestination(file);
         std::optional<CupsJobWatch> watch(std::in_place, Queue, file, std::chrono::seconds(180));
         nanoseconds += timer.nsecsElapsed();
         if (cupsPrintFile(Queue.toUtf8().constData(), path.constData(), "bench", 0, nullptr) == 0)

@@ -65,7 +65,7 @@ template <typename Use> bool runTrapped(Prompter& prompter, Use&& use) {
 
 QString userBatchFolder() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores a relative path here.
+    // A relative XDG_DATA_HOME is invalid and is ignored, as other programs do.
     if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
         dataHome = QDir::homePath() + QStringLiteral("/.local/share");
     return dataHome + QStringLiteral("/Quirepress/BatchBin");

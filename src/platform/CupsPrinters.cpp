@@ -8,19 +8,27 @@
 
 namespace qp {
 
-QString CupsPrinters::defaultDestination() const {
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
-    if (!dest)
-        return {};
-    const QString name = QString::fromUtf8(dest->name);
-    cupsFreeDests(1, dest);
-    return name;
+namespace {
+
+bool refusesJobs(const cups_dest_t* dest) {
+    const char* accepting =
+        cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+    return accepting && qstrcmp(accepting, "false") == 0;
 }
 
-QString CupsPrinters::requireDefaultDestination() const {
-    const QString name = defaultDestination();
-    if (name.isEmpty())
+} // namespace
+
+QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) const {
+    // One look-up answers both: the destination comes with its printer attributes.
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (!dest)
         throw AppError(ErrorNumber::NoDefaultPrinter, messages::noDefaultPrinter());
+    const QString name = QString::fromUtf8(dest->name);
+    const bool refuses = refusesJobs(dest);
+    cupsFreeDests(1, dest);
+    if (refuses)
+        throw AppError(ErrorNumber::AutomationError,
+                       cups::cannotPrintText(path, name, cups::notAcceptingReason(name)));
     return name;
 }
 
@@ -34,18 +42,9 @@ QString CupsPrinters::refusalReason(const QString& destination) const {
             return QString::fromUtf8(cupsLastErrorString());
         return cups::noSuchDestinationReason(destination);
     }
-    const char* accepting =
-        cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
-    const bool refuses = accepting && qstrcmp(accepting, "false") == 0;
+    const bool refuses = refusesJobs(dest);
     cupsFreeDests(1, dest);
     return refuses ? cups::notAcceptingReason(destination) : QString();
-}
-
-void CupsPrinters::requireAcceptingJobs(const QString& destination, const QString& path) const {
-    const QString reason = refusalReason(destination);
-    if (!reason.isEmpty())
-        throw AppError(ErrorNumber::AutomationError,
-                       cups::cannotPrintText(path, destination, reason));
 }
 
 } // namespace qp

@@ -17,8 +17,6 @@ namespace qp {
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString SettingsApplication = settings::application();
-const QString SettingsSection = settings::section();
 
 // Failures that are not AppErrors (a library's own exception) still end the run with a
 // number the user can report.
@@ -88,7 +86,7 @@ void BatchRun::runStarted() {
     settlePendingPath();
     m_view.startProgress(entryCount);
     const QString acrobatPath =
-        m_settings.read(SettingsApplication, SettingsSection, settings::acrobatKey());
+        m_settings.read(settings::application(), settings::section(), settings::acrobatKey());
     m_view.showBusyPointer();
 
     if (!printEntries(lastPosition, acrobatPath))
@@ -199,9 +197,10 @@ void BatchRun::endWithoutAcrobat() {
     long settingsFailureNumber = 0;
     QString settingsFailure;
     try {
-        m_settings.write(SettingsApplication, SettingsSection, settings::acrobatKey(), QString());
-        m_settings.write(SettingsApplication, SettingsSection, settings::acrobatDeclinedKey(),
-                         QStringLiteral("0"));
+        m_settings.write(settings::application(), settings::section(), settings::acrobatKey(),
+                         QString());
+        m_settings.write(settings::application(), settings::section(),
+                         settings::acrobatDeclinedKey(), QStringLiteral("0"));
         settingsWritten = true;
     } catch (const AppError& error) {
         settingsFailureNumber = error.number();

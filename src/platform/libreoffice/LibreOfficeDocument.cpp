@@ -96,10 +96,9 @@ void LibreOfficeDocument::printSheet(int index) {
 void LibreOfficeDocument::printJob(int sheetIndex) {
     requireLoaded();
     // Without a default destination LibreOffice would print to a printer of its own
-    // choosing, or nowhere: refuse before anything is sent.
-    const QString printer = m_printers.requireDefaultDestination();
-    // LibreOffice drops a job that CUPS refuses without a word: find out before it renders.
-    m_printers.requireAcceptingJobs(printer, m_path);
+    // choosing, or nowhere, and it drops a job that CUPS refuses without a word: find out
+    // before anything is rendered.
+    const QString printer = m_printers.requireAcceptingDefaultDestination(m_path);
     CupsJobWatch watch(printer, m_path, m_bound);
     const int document = m_id;
     const QString what = sheetIndex < 0 ? QStringLiteral("printing %1").arg(fileName(m_path))

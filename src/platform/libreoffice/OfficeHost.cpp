@@ -280,6 +280,7 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
 void OfficeHost::shutdown() {
     if (!m_process)
         return;
+    // Asked politely first, so that the office can tidy its profile; killed whatever it does.
     if (m_up && m_process->isRunning()) {
         auto session = m_session;
         const UnoWorker::Outcome outcome =
@@ -287,20 +288,8 @@ void OfficeHost::shutdown() {
         if (outcome == UnoWorker::Outcome::Done)
             m_process->waitForEnd(static_cast<int>(ShutdownBound.count()));
     }
-    m_up = false;
-    ++m_generation;
-    m_process->killGroup();
+    abandonOffice();
     m_process.reset();
-    if (m_launch) {
-        *m_launch->cancelled = true;
-        m_launch.reset();
-    }
-    if (!m_session)
-        return;
-    if (m_worker->waitIdle(AfterKillBound))
-        disconnectSession();
-    else
-        replaceWorker();
 }
 
 } // namespace qp
