@@ -131,8 +131,9 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
         try {
             entries += parseBatch(readFileContents(file, BatchFiles::MaxBatchFileBytes));
         } catch (const AppError& error) {
-            err << QStringLiteral("quirepress: cannot read the batch file %1: %2 %3")
-                       .arg(file, QString::number(error.number()), error.description())
+            err << messages::shellPrefix() +
+                       QStringLiteral("cannot read the batch file %1: %2 %3")
+                           .arg(file, QString::number(error.number()), error.description())
                 << '\n';
             err.flush();
             return std::nullopt;
