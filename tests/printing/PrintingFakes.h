@@ -9,9 +9,8 @@
 
 namespace qp::test {
 
-// Journals "bind <path>" and each call on a document: "activate", "print", "pending",
-// "sheets" and "close", each with the path, and "sheet <n>". A failure set for a line is
-// thrown by that call.
+// Journals "bind <path>", then "activate", "print", "pending", "sheets" and "close" with the
+// path and "sheet <n>". A call whose line has a failure set throws it.
 class FakeOffice : public OfficeApplication {
 public:
     explicit FakeOffice(QStringList& journal) : m_journal(journal) {}
@@ -28,7 +27,7 @@ public:
     int sheets = 2;
     int liveDocuments = 0;
     std::map<QString, std::exception_ptr> failures;
-    std::function<void()> onOpen; // to look or act at that moment
+    std::function<void()> onOpen; // runs as a document is bound
 
 private:
     void call(const QString& line) {
@@ -38,7 +37,6 @@ private:
         if (const auto failure = failures.find(line); failure != failures.end())
             std::rethrow_exception(failure->second);
     }
-
     struct Document : OfficeDocument {
         Document(FakeOffice& office, const QString& path) : office(office), path(path) {
             ++office.liveDocuments;
@@ -66,8 +64,7 @@ private:
 };
 
 // The PDF program and its server. Journals "start <program>", "connect" or "no answer",
-// "open <path> @<time-out>" and "print <path> @<time-out>" (in seconds, or "default") and
-// "disconnect" when it ends a connection.
+// "open|print <path> @<time-out in s, or default>" and "disconnect" after a connection.
 class FakePdfProgram : public ProgramStarter, public PdfPrintServer {
 public:
     explicit FakePdfProgram(QStringList& journal) : m_journal(journal) {}

@@ -17,39 +17,57 @@
 
 namespace qp::test {
 
-// Records every message box, in the journal too as "box <title>: <text>", and answers from a
-// script; a box nobody scripted fails the test.
-class FakePrompter : public Prompter {
+// Answers in the order scripted; a question nobody scripted fails the test.
+template <typename Answer> class ScriptedAnswers {
+public:
+    void script(Answer answer) { m_answers.push_back(std::move(answer)); }
+    bool allAnswersUsed() const { return m_answers.empty(); }
+
+protected:
+    std::optional<Answer> next(const QString& question) {
+        if (m_answers.empty()) {
+            ADD_FAILURE() << "unexpected " << question.toStdString();
+            return std::nullopt;
+        }
+        Answer answer = std::move(m_answers.front());
+        m_answers.pop_front();
+        return answer;
+    }
+
+private:
+    std::deque<Answer> m_answers;
+};
+
+// Records every message box, in the journal too as "box <title>: <text>".
+class FakePrompter : public Prompter, public ScriptedAnswers<PromptAnswer> {
 public:
     struct Box {
-        QString text;
-        QString title;
+        QString text, title;
         PromptButtons buttons;
         PromptIcon icon;
     };
-    void script(PromptAnswer answer) { m_answers.push_back(answer); }
     PromptAnswer ask(const QString& text, const QString& title, PromptButtons buttons,
-                     PromptIcon icon) override;
-    bool allAnswersUsed() const { return m_answers.empty(); }
+                     PromptIcon icon) override {
+        boxes.push_back({text, title, buttons, icon});
+        if (journal)
+            journal->append("box " + title + ": " + text);
+        return next("message box " + title + ": " + text)
+            .value_or(buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No);
+    }
 
     std::vector<Box> boxes;
     QStringList* journal = nullptr;
-
-private:
-    std::deque<PromptAnswer> m_answers;
 };
 
-// Answers each dialog from a script (a path, or nothing for a cancel) and records requests.
-class FakeFileDialogBackend : public FileDialogBackend {
+// Answers each file dialog with a path, or nothing for a cancel, and records the requests.
+class FakeFileDialogBackend : public FileDialogBackend,
+                              public ScriptedAnswers<std::optional<QString>> {
 public:
-    void script(std::optional<QString> answer) { m_answers.push_back(std::move(answer)); }
-    std::optional<QString> choose(const FileDialogRequest& request) override;
-    bool allAnswersUsed() const { return m_answers.empty(); }
-
+    std::optional<QString> choose(const FileDialogRequest& request) override {
+        requests.push_back(request);
+        return next("file dialog " + request.title).value_or(std::nullopt);
+    }
     std::vector<FileDialogRequest> requests;
-
-private:
-    std::deque<std::optional<QString>> m_answers;
 };
 
 // Settings in memory, names matched without regard to case; set() and get() take
@@ -91,21 +109,15 @@ struct UnusedOffice : OfficeApplication {
     }
 };
 struct UnusedProgramStarter : ProgramStarter {
-    void start(const QString& program) override {
-        ADD_FAILURE() << "unexpected start of " << program.toStdString();
-    }
+    void start(const QString& program) override { ADD_FAILURE() << program.toStdString(); }
 };
 struct UnusedPdfPrintServer : PdfPrintServer {
     void connect() override {
         ADD_FAILURE() << "unexpected connection to the PDF print server";
         throw AppError(ErrorNumber::ConversationNoAnswer, "not expected");
     }
-    void openDocument(const QString& path, Timeout) override {
-        ADD_FAILURE() << "open " << path.toStdString();
-    }
-    void printDocument(const QString& path, Timeout) override {
-        ADD_FAILURE() << "print " << path.toStdString();
-    }
+    void openDocument(const QString& path, Timeout) override { ADD_FAILURE() << qPrintable(path); }
+    void printDocument(const QString& path, Timeout) override { ADD_FAILURE() << qPrintable(path); }
     void disconnect() override {}
 };
 
