@@ -38,19 +38,19 @@ inline bool waitForConversationOwner(bool present, int timeoutMs) {
     return true;
 }
 
-// Ends whatever process serves the conversation, also one a batch run started detached,
-// and waits until the name is free, so that nothing outlives a test.
+// Ends whatever serves the conversation, also a server a run started detached, so that
+// nothing outlives a test.
 inline void endServingProcess() {
     const QString owner = conversationOwner();
     if (owner.isEmpty())
         return;
-    const auto pid = QDBusConnection::sessionBus().interface()->servicePid(owner);
-    if (pid.isValid() && pid.value() > 0)
+    if (const auto pid = QDBusConnection::sessionBus().interface()->servicePid(owner);
+        pid.isValid())
         ::kill(static_cast<pid_t>(pid.value()), SIGKILL);
     EXPECT_TRUE(waitForConversationOwner(false, 10000)) << "the PDF print server did not end";
 }
 
-// The real server of this build, started by the test and killed when the object goes.
+// The real server of this build, killed when the object goes.
 class PdfServerProcess : public QProcess {
 public:
     explicit PdfServerProcess(double idleSeconds = 60, const QString& busAddress = {}) {
@@ -66,20 +66,16 @@ public:
         kill();
         waitForFinished(10000);
     }
-    // With waitForName, until it owns the conversation's name.
     void startServing(bool waitForName = true) {
         start();
         ASSERT_TRUE(waitForStarted(10000)) << errorString().toStdString();
         if (waitForName)
-            ASSERT_TRUE(waitForConversationOwner(true, 10000))
-                << "the server did not take its name";
+            ASSERT_TRUE(waitForConversationOwner(true, 10000)) << "the server took no name";
     }
     void signal(int signalNumber) { ::kill(static_cast<pid_t>(processId()), signalNumber); }
 };
 
-// Kept jobs of a private CUPS server; no server outlives a test.
-class ServingTest : public KeptJobsTest {
-protected:
+struct ServingTest : KeptJobsTest {
     void TearDown() override { endServingProcess(); }
 };
 

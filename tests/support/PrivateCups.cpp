@@ -25,7 +25,8 @@ void writeFile(const QString& path, const QByteArray& content) {
 QString run(const QString& program, const QStringList& args) {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForFinished(300000) || process.exitCode() != 0)
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
         fail(program + ' ' + args.join(' ') + " failed: " + process.readAllStandardError());
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
@@ -39,20 +40,18 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
         QDir().mkpath(m_root.filePath(sub));
     const QString templates = qEnvironmentVariable("QP_SOURCE_DIR") + "/tests/support/cups/";
     const QString socket = m_root.filePath("cups.sock"), conf = m_root.filePath("conf/");
-    writeFile(conf + "cupsd.conf",
-              fileBytes(templates + "cupsd.conf.in").replace("@SOCKET@", socket.toLocal8Bit()));
-    writeFile(
-        conf + "cups-files.conf",
-        fileBytes(templates + "cups-files.conf.in").replace("@ROOT@", m_root.path().toLocal8Bit()));
+    for (const char* name : {"cupsd.conf", "cups-files.conf"})
+        writeFile(
+            conf + name,
+            fileBytes(templates + name + ".in").replace("@ROOT@", m_root.path().toLocal8Bit()));
     writeFile(conf + "client.conf", {}); // keeps the system's one (and its ServerName) out
-    // The system's filters and helpers, with a backend folder of our own whose mode 0700
-    // makes cupsd run it as root, so it can write anywhere we point it.
+    // The system's filters, with a backend folder of our own whose mode 0700 makes cupsd run
+    // the backend as root, so it can write anywhere we point it.
     const QString bin = m_root.filePath("serverbin/");
     QDir().mkpath(bin + "backend");
     for (const QString& entry :
          QDir("/usr/lib/cups").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
-        if (entry != "backend")
-            QFile::link("/usr/lib/cups/" + entry, bin + entry);
+        QFile::link("/usr/lib/cups/" + entry, bin + entry); // not "backend": ours is there
     writeFile(bin + "backend/qpkeep", fileBytes(templates + "qpkeep"));
     QFile::setPermissions(bin + "backend/qpkeep", QFileDevice::Permissions::fromInt(0x7000));
     // Destinations named in the environment would win over the server's default. None of it
@@ -98,12 +97,7 @@ QString PrivateCups::log() const {
 }
 
 void PrivateCups::administer(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start("/usr/sbin/" + program, args);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        fail(program + ' ' + args.join(' ') + " failed: " + process.readAll() + '\n' + log());
+    run("/usr/sbin/" + program, args);
 }
 
 void PrivateCups::addKeepingQueue(const QString& name, bool makeDefault) {
