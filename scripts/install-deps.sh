@@ -17,7 +17,7 @@ PACKAGES=(
     dbus dbus-x11 xvfb xauth x11-apps fonts-dejavu-core
     # Metric-compatible fonts, so that Office documents keep their page breaks.
     fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
-    fp-utils clang libclang-rt-14-dev dpkg-dev file
+    fp-utils dpkg-dev file
 )
 
 missing=()
