@@ -1,25 +1,34 @@
 #include "app/CommandLine.h"
 #include "support/QStringPrinting.h"
 #include "support/WindowFixture.h"
+#include "ui/AboutDialog.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
 namespace qp::test {
 namespace {
 
-class ListEditingTest : public ::testing::Test, protected WindowFixture {
+class WindowTest : public ::testing::Test, protected WindowFixture {
 protected:
     void SetUp() override {
         prompter.journal = &boxes;
-        settings.set("Quirepress/Settings/Acrobat", "/pdf");
-        window().runStartupChecks();
+        showReadyWindow();
     }
     QLineEdit* text() { return find<QLineEdit>("pathEdit"); }
     QListWidget* list() { return find<QListWidget>("batchList"); }
@@ -45,7 +54,95 @@ protected:
     QStringList boxes;
 };
 
-TEST_F(ListEditingTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThem) {
+TEST_F(WindowTest, F1OpensHelpOnReleaseEnterPressesAddOrTheFocusedButtonAndEscClears) {
+    for (const auto& [target, modifier] :
+         {std::pair{"batchList", Qt::ShiftModifier}, {"pathEdit", Qt::NoModifier}}) {
+        const qsizetype before = help.paths.size();
+        QTest::keyPress(find(target), Qt::Key_F1, modifier);
+        EXPECT_EQ(help.paths.size(), before) << "help opens on release, not press";
+        QTest::keyRelease(find(target), Qt::Key_F1, modifier);
+    }
+    QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_F1, {}, QString(), true); // held down
+    QApplication::sendEvent(list(), &repeat);
+    find<QAction>("contentsAction")->trigger();
+    EXPECT_EQ(help.paths, QStringList(3, "/opt/quirepress/helpfiles/Quirepress.chm"));
+    EXPECT_EQ(help.owner, quintptr(window().winId()));
+
+    text()->setFocus();
+    QTest::keyClicks(text(), "/d/typed.doc");
+    QTest::keyClick(text(), Qt::Key_Return);
+    EXPECT_EQ(listEntries(), QStringList{"/d/typed.doc"});
+    dialogs.script(QStringLiteral("/d/browsed.xls"));
+    find("browseButton")->setFocus();
+    QTest::keyClick(find("browseButton"), Qt::Key_Enter);
+    EXPECT_EQ(text()->text(), "/d/browsed.xls");
+    prompter.script(PromptAnswer::Yes);
+    QTest::keyClick(list(), Qt::Key_Escape);
+    EXPECT_TRUE(boxes.value(0).startsWith("box Clear List..."));
+    EXPECT_TRUE(listEntries().isEmpty());
+}
+
+TEST_F(WindowTest, SaveBatchFollowsTheListAtTheMomentTheFileMenuOpens) {
+    auto* file = find<QMenu>("fileMenu");
+    auto* save = find<QAction>("saveBatchAction");
+    Q_EMIT file->aboutToShow();
+    add("/d/a.doc");
+    EXPECT_FALSE(save->isEnabled());
+    Q_EMIT file->aboutToShow();
+    EXPECT_TRUE(save->isEnabled());
+}
+
+TEST_F(WindowTest, TheStatusLineSurvivesAMenuAndAssistiveToolsReadIt) {
+    auto* status = find<QLabel>("statusLabel");
+    find<QMenu>("fileMenu")->popup(window().mapToGlobal(QPoint(10, 10)));
+    window().statusBar()->showMessage("Opens a batch file"); // what hovering an entry does
+    find<QMenu>("fileMenu")->hide();
+    EXPECT_EQ(status->text(), "Ready");
+    EXPECT_TRUE(status->isVisible());
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(status);
+    ASSERT_NE(accessible, nullptr);
+    status->setText("Preparing /d/x.doc for printing.");
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Preparing /d/x.doc for printing.");
+}
+
+// Acts from inside About's modal loop; a window still open five seconds later is closed by
+// force, so a broken close path fails the test instead of hanging it.
+TEST_F(WindowTest, AboutShowsTheVersionHoldsBackTheWindowsKeysAndGoesAwayOnOk) {
+    const auto type = [&](Qt::Key key) { // through the window system, where modality rules
+        QTest::keyClick(window().windowHandle(), key);
+        QCoreApplication::processEvents();
+    };
+    text()->setFocus();
+    QPointer<AboutDialog> about;
+    QString version, typedWhileOpen;
+    QElapsedTimer sinceAction;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* shown = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+        if (shown && !sinceAction.isValid()) {
+            sinceAction.start();
+            about = shown;
+            version = shown->findChild<QLabel*>("versionLabel")->text();
+            type(Qt::Key_A);
+            typedWhileOpen = text()->text();
+            shown->findChild<QPushButton*>("okButton")->click();
+        } else if (shown && sinceAction.elapsed() > 5000) {
+            ADD_FAILURE() << "the window stayed open";
+            shown->done(QDialog::Rejected);
+        }
+    });
+    poll.start(10);
+    find<QAction>("aboutAction")->trigger();
+    EXPECT_EQ(version, QStringLiteral("Version " QP_PROJECT_VERSION));
+    EXPECT_EQ(typedWhileOpen, "") << "the main window took keys while About was open";
+    EXPECT_TRUE(about.isNull()) << "the window outlived its closing";
+    window().activateWindow();
+    text()->setFocus();
+    type(Qt::Key_K);
+    EXPECT_EQ(text()->text(), "k");
+}
+
+TEST_F(WindowTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThem) {
     for (const char* typed : {"", "   ", "/d/a.doc", "/d/a.doc"})
         add(typed);
     EXPECT_TRUE(text()->text().isEmpty());
@@ -69,8 +166,6 @@ TEST_F(ListEditingTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThem) {
     EXPECT_TRUE(boxes[2].startsWith("box Error...") && boxes[2].contains("none.qpb"));
 
     // A real drop on the list reaches the window.
-    window().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
     dragged.setUrls({QUrl::fromLocalFile("/d/dragged.pdf")});
     const QPoint at = list()->viewport()->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &dragged, Qt::LeftButton, {});
@@ -81,12 +176,12 @@ TEST_F(ListEditingTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThem) {
     EXPECT_EQ(listEntries().last(), "/d/dragged.pdf");
 }
 
-TEST_F(ListEditingTest, BrowseFillsTheBoxAndACancelEmptiesItOnlyUntilABatchWasOpened) {
+TEST_F(WindowTest, BrowseFillsTheBoxAndACancelEmptiesItOnlyUntilABatchWasOpened) {
     dialogs.script(QStringLiteral("/home/ann/Report 2024.doc"));
     window().browseForFile();
     EXPECT_EQ(text()->text(), "/home/ann/Report 2024.doc");
-    EXPECT_EQ(dialogs.requests[0].title + dialogs.requests[0].filter,
-              "Open Office FileWord Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
+    EXPECT_EQ(dialogs.requests[0].filter,
+              "Word Files (*.doc)|*.doc|Excel Files (*.xls)|*.xls|"
               "Presentation Files (*.ppt)|*.ppt|Pdf Files (*.pdf)|*.pdf");
     dialogs.script(std::nullopt);
     window().browseForFile();
@@ -100,7 +195,7 @@ TEST_F(ListEditingTest, BrowseFillsTheBoxAndACancelEmptiesItOnlyUntilABatchWasOp
     EXPECT_TRUE(boxes.isEmpty());
 }
 
-TEST_F(ListEditingTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
+TEST_F(WindowTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
     QTest::keyRelease(list(), Qt::Key_Delete); // an empty list: nothing happens
     for (const char* path : {"/1.doc", "/2.doc", "/3.doc"})
         add(path);
@@ -119,7 +214,7 @@ TEST_F(ListEditingTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
     window().exitProgram();
     EXPECT_EQ(listEntries().size(), 2);
     EXPECT_EQ(text()->text() + QString::number(endProgramCalls), "typed0");
-    QTest::mouseClick(find<QWidget>("clearButton"), Qt::LeftButton);
+    QTest::mouseClick(find("clearButton"), Qt::LeftButton);
     EXPECT_TRUE(listEntries().isEmpty() && text()->text().isEmpty());
     window().clearList(); // nothing to lose: no questions
     window().exitProgram();
@@ -131,7 +226,7 @@ TEST_F(ListEditingTest, DeleteClearAndExitTakeOnlyWhatTheUserMeant) {
                            clear}));
 }
 
-TEST_F(ListEditingTest, EveryEditClearsTheMarkThatAnOpenedBatchLeaves) {
+TEST_F(WindowTest, EveryEditClearsTheMarkThatAnOpenedBatchLeaves) {
     const QString batch = batchFile("\"/d/a.doc\"\r\n\"/d/b.xls\"\r\n");
     const std::function<void()> edits[] = {
         [&] { QTest::keyClicks(text(), "x"); },
@@ -158,7 +253,7 @@ TEST_F(ListEditingTest, EveryEditClearsTheMarkThatAnOpenedBatchLeaves) {
     EXPECT_TRUE(window().skipSaveOffer());
 }
 
-TEST_F(ListEditingTest, AFullListRefusesMoreAndKeepsWhatItHas) {
+TEST_F(WindowTest, AFullListRefusesMoreAndKeepsWhatItHas) {
     for (int i = 0; i < MainWindow::MaxEntries - 1; ++i)
         list()->addItem(QStringLiteral("/d/%1.doc").arg(i));
     add("/d/last.doc");
