@@ -8,13 +8,13 @@ MainWindow& WindowFixture::window() {
     if (!m_window) {
         m_window = std::make_unique<MainWindow>(MainWindowServices{
             prompter, dialogs, settings, *office, unusedStarter, unusedPdfServer, help,
-            QStringLiteral("/opt/quirepress"), [this] { ++endProgramCalls; }, batchFolder});
+            "/opt/quirepress", [this] { ++endProgramCalls; }, dataHome.filePath("BatchBin")});
     }
     return *m_window;
 }
 
 void WindowFixture::showReadyWindow() {
-    settings.set(QStringLiteral("Quirepress/Settings/Acrobat"), QStringLiteral("/pdf"));
+    settings.set("Quirepress/Settings/Acrobat", "/pdf");
     window().runStartupChecks();
     window().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));

@@ -27,7 +27,6 @@ public:
     template <typename T = QWidget> T* find(const char* name) {
         return window().findChild<T*>(QLatin1String(name));
     }
-    QStringList listEntries() { return window().entries(); }
 
     FakePrompter prompter;
     FakeFileDialogBackend dialogs;
@@ -38,7 +37,6 @@ public:
     RecordingHelpViewer help;
     OfficeApplication* office = &unusedOffice;
     QTemporaryDir dataHome;
-    QString batchFolder = dataHome.filePath(QStringLiteral("Quirepress/BatchBin"));
     int endProgramCalls = 0;
 
 private:

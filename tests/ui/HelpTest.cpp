@@ -2,16 +2,7 @@
 #include "help/HelpLauncher.h"
 #include "support/QStringPrinting.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 #include <gtest/gtest.h>
 
 namespace qp {
@@ -94,7 +85,6 @@ TEST(CompiledHelp, HoldsEveryPageTheContentsAndIndexOpensAtTheWelcomePageAndAllL
     QFile system(out.filePath("system")); // a viewer opens at the topic #SYSTEM names
     ASSERT_TRUE(system.open(QIODevice::ReadOnly));
     EXPECT_TRUE(system.readAll().contains("index.html"));
-    EXPECT_TRUE(helpSource("index.html").contains("<title>Welcome to Quirepress</title>"));
 
     const QRegularExpression link("(?:href|value)=\"([a-z]+\\.html)(?:#(\\w+))?\"");
     int links = 0;

@@ -1,34 +1,24 @@
 #include "printing/PrintingFakes.h"
 #include "support/WindowFixture.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 #include <ctime>
 
 namespace qp::test {
 namespace {
 
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        paints += event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
 // The run through the real main window on the offscreen platform, driven through its widgets.
-class RunWindowTest : public ::testing::Test, protected WindowFixture {
+class RunWindowTest : public QObject, public ::testing::Test, protected WindowFixture {
 protected:
     void SetUp() override {
         office = &fakeOffice;
         showReadyWindow();
-        find("statusLabel")->installEventFilter(&statusPaints);
+        find("statusLabel")->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        statusPaints += event->type() == QEvent::Paint;
+        return false;
     }
     void print(const QStringList& paths, PromptAnswer answer) {
         for (const QString& path : paths) {
@@ -38,7 +28,7 @@ protected:
         prompter.script(answer);
         QTest::mouseClick(find("printButton"), Qt::LeftButton);
         EXPECT_TRUE(prompter.allAnswersUsed());
-        EXPECT_TRUE(listEntries().isEmpty());
+        EXPECT_TRUE(window().entries().isEmpty());
         EXPECT_EQ(status(), "Ready");
         EXPECT_FALSE(bar()->isVisible() || find("progressLabel")->isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -48,15 +38,15 @@ protected:
 
     QStringList journal;
     FakeOffice fakeOffice{journal};
-    PaintCounter statusPaints;
+    int statusPaints = 0;
 };
 
 TEST_F(RunWindowTest, TheUserSeesEachEntryPreparedWithItsProgressAndThenTheReadyWindow) {
     int paintsBefore = 0;
     QStringList seen;
     fakeOffice.onOpen = [&] {
-        EXPECT_GT(statusPaints.paints, paintsBefore) << "the new status was not painted";
-        paintsBefore = statusPaints.paints;
+        EXPECT_GT(statusPaints, paintsBefore) << "the new status was not painted";
+        paintsBefore = statusPaints;
         EXPECT_TRUE(bar()->isVisible() && find("progressLabel")->isVisible());
         ASSERT_NE(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
