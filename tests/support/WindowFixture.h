@@ -1,6 +1,7 @@
 #pragma once
 
 #include "help/HelpViewer.h"
+#include "printing/PrintingFakes.h"
 #include "support/Fakes.h"
 #include "ui/MainWindow.h"
 
@@ -18,7 +19,7 @@ struct RecordingHelpViewer : HelpViewer {
     quintptr owner = 0;
 };
 
-// A main window wired to fakes. Tests may swap the office before window() is first called.
+// A main window wired to fakes.
 class WindowFixture {
 public:
     MainWindow& window();
@@ -31,11 +32,11 @@ public:
     FakePrompter prompter;
     FakeFileDialogBackend dialogs;
     FakeSettingsStore settings;
-    UnusedOffice unusedOffice;
+    QStringList officeJournal;
+    FakeOffice office{officeJournal};
     UnusedProgramStarter unusedStarter;
     UnusedPdfPrintServer unusedPdfServer;
     RecordingHelpViewer help;
-    OfficeApplication* office = &unusedOffice;
     QTemporaryDir dataHome;
     int endProgramCalls = 0;
 

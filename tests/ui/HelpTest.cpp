@@ -64,7 +64,7 @@ TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWi
     EXPECT_EQ(opened, expected);
 }
 
-QString helpSource(const QString& name = {}) {
+QString helpSource(const QString& name) {
     QFile file(qEnvironmentVariable("QP_SOURCE_DIR") + "/helpsrc/" + name);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
@@ -92,11 +92,10 @@ TEST(CompiledHelp, HoldsEveryPageTheContentsAndIndexOpensAtTheWelcomePageAndAllL
         for (const auto& match : link.globalMatch(helpSource(source))) {
             ++links;
             const QString target = helpSource(match.captured(1));
-            EXPECT_FALSE(target.isEmpty())
-                << source.toStdString() << ": " << match.captured(0).toStdString();
+            SCOPED_TRACE((source + ": " + match.captured(0)).toStdString());
+            EXPECT_FALSE(target.isEmpty());
             if (match.hasCaptured(2))
-                EXPECT_TRUE(target.contains("<a name=\"" + match.captured(2) + "\">"))
-                    << source.toStdString() << ": " << match.captured(0).toStdString();
+                EXPECT_TRUE(target.contains("<a name=\"" + match.captured(2) + "\">"));
         }
     }
     EXPECT_GT(links, 40);
