@@ -35,9 +35,7 @@ TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWi
     QProcess probe;
     probe.setProcessChannelMode(QProcess::ForwardedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb"); // on the display xvfb-run gives it
     probe.setProcessEnvironment(env);
     // No launcher first, since Qt may keep the launcher it finds for later requests.
     probe.start("xvfb-run", {"-a", "-s", "-nolisten tcp",
