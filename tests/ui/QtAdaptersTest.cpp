@@ -2,42 +2,19 @@
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QFileDialog>
-#include <QFileSystemModel>
-#include <QLineEdit>
-#include <QListView>
-#include <QMessageBox>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <algorithm>
-#include <functional>
+#include <QtTest>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 namespace qp {
 namespace {
 
-// Acts on the modal window once it is up, from inside its event loop.
-void whenModalOpens(const std::function<void(QWidget*)>& action) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->deleteLater();
-            timer->stop();
-            action(modal);
-        }
-    });
-    timer->start(20);
-}
-
 TEST(QtPrompterTest, ShowsARealMessageBoxAndReturnsTheAnswer) {
     QtPrompter prompter;
     QStringList seen;
     for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
-        whenModalOpens([&](QWidget* w) {
-            auto* box = qobject_cast<QMessageBox*>(w);
+        QTimer::singleShot(0, [&] { // runs inside the box's modal loop
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             seen << box->windowTitle() << box->text() << QString::number(box->icon());
             box->button(button)->click();

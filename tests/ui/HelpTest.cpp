@@ -2,16 +2,7 @@
 #include "help/HelpLauncher.h"
 #include "support/QStringPrinting.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 #include <gtest/gtest.h>
 
 namespace qp {
@@ -24,9 +15,10 @@ TEST(HelpLauncher, AViewerThatFailsCostsTheProgramNothing) {
     EXPECT_NO_THROW(HelpLauncher(viewer, "/opt").showContents(1));
 }
 
-// The desktop's part, for real: help_open_probe asks for help twice through DesktopHelpViewer
-// on an X server of its own, and Qt hands the file to the desktop's launcher (xdg-open), here
-// one that writes down what it was asked to open.
+// The desktop's part, for real: help_open_probe asks for help through DesktopHelpViewer on an
+// X server of its own, and Qt hands the file to the desktop's launcher (xdg-open), here one
+// that writes down what it was asked to open. Blanks, '#' and '%' must reach the launcher as
+// part of the path; a missing help file, and a missing launcher, are the desktop's to report.
 TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWindow) {
     ASSERT_FALSE(QStandardPaths::findExecutable("xvfb-run").isEmpty()) << "xvfb-run is needed";
     QTemporaryDir root;
@@ -39,42 +31,38 @@ TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWi
     launcher.close();
     const QString built = qEnvironmentVariable("QP_RUNTIME_DIR");
     ASSERT_TRUE(QFile::exists(HelpLauncher::helpFilePath(built))) << "help not built";
-    // Blanks, '#' and '%' must reach the launcher as part of the path; a missing help file is
-    // left to the desktop to report, and so is a missing launcher.
     const QString odd = root.filePath("Quire press #2 100%");
-    QDir().mkpath(odd);
-    for (const auto& [dir, path, requests] : {std::tuple{built, root.filePath("launcher"), 2},
-                                              {odd, root.filePath("launcher"), 2},
-                                              {built, root.filePath("none"), 0}}) {
-        SCOPED_TRACE((dir + " with PATH " + path).toStdString());
-        QFile::remove(record);
-        QProcess probe;
-        probe.setProcessChannelMode(QProcess::ForwardedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        probe.setProcessEnvironment(env);
-        probe.start("xvfb-run",
-                    {"-a", "-s", "-nolisten tcp",
-                     QCoreApplication::applicationDirPath() + "/help_open_probe", dir, path});
-        EXPECT_TRUE(probe.waitForFinished(60000));
-        EXPECT_EQ(probe.exitCode(), 0) << "the program showed a window or ended";
-        QStringList opened; // the launcher runs on its own; give it a moment to write
-        QElapsedTimer waited;
-        waited.start();
-        while (opened.size() < requests && waited.elapsed() < 10000) {
-            QTest::qWait(100);
-            QFile file(record);
-            if (file.open(QIODevice::ReadOnly))
-                opened = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        }
-        EXPECT_EQ(opened, QStringList(requests, QUrl::fromLocalFile(HelpLauncher::helpFilePath(dir))
-                                                    .toString(QUrl::FullyEncoded)));
+    QProcess probe;
+    probe.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb"); // on the display xvfb-run gives it
+    probe.setProcessEnvironment(env);
+    // No launcher first, since Qt may keep the launcher it finds for later requests.
+    probe.start("xvfb-run", {"-a", "-s", "-nolisten tcp",
+                             QCoreApplication::applicationDirPath() + "/help_open_probe", built,
+                             root.filePath("none"), built, root.filePath("launcher"), odd,
+                             root.filePath("launcher")});
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    EXPECT_EQ(probe.exitCode(), 0) << "the program showed a window or ended";
+    QStringList expected;
+    for (const QString& dir : {built, built, odd, odd})
+        expected
+            << QUrl::fromLocalFile(HelpLauncher::helpFilePath(dir)).toString(QUrl::FullyEncoded);
+    expected.sort();
+    QStringList opened; // the launchers run on their own; give them a moment to write
+    QElapsedTimer waited;
+    waited.start();
+    while (opened.size() < expected.size() && waited.elapsed() < 10000) {
+        QTest::qWait(100);
+        QFile file(record);
+        if (file.open(QIODevice::ReadOnly))
+            opened = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
+    opened.sort();
+    EXPECT_EQ(opened, expected);
 }
 
-QString helpSource(const QString& name = {}) {
+QString helpSource(const QString& name) {
     QFile file(qEnvironmentVariable("QP_SOURCE_DIR") + "/helpsrc/" + name);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
@@ -95,7 +83,6 @@ TEST(CompiledHelp, HoldsEveryPageTheContentsAndIndexOpensAtTheWelcomePageAndAllL
     QFile system(out.filePath("system")); // a viewer opens at the topic #SYSTEM names
     ASSERT_TRUE(system.open(QIODevice::ReadOnly));
     EXPECT_TRUE(system.readAll().contains("index.html"));
-    EXPECT_TRUE(helpSource("index.html").contains("<title>Welcome to Quirepress</title>"));
 
     const QRegularExpression link("(?:href|value)=\"([a-z]+\\.html)(?:#(\\w+))?\"");
     int links = 0;
@@ -103,11 +90,10 @@ TEST(CompiledHelp, HoldsEveryPageTheContentsAndIndexOpensAtTheWelcomePageAndAllL
         for (const auto& match : link.globalMatch(helpSource(source))) {
             ++links;
             const QString target = helpSource(match.captured(1));
-            EXPECT_FALSE(target.isEmpty())
-                << source.toStdString() << ": " << match.captured(0).toStdString();
+            SCOPED_TRACE((source + ": " + match.captured(0)).toStdString());
+            EXPECT_FALSE(target.isEmpty());
             if (match.hasCaptured(2))
-                EXPECT_TRUE(target.contains("<a name=\"" + match.captured(2) + "\">"))
-                    << source.toStdString() << ": " << match.captured(0).toStdString();
+                EXPECT_TRUE(target.contains("<a name=\"" + match.captured(2) + "\">"));
         }
     }
     EXPECT_GT(links, 40);
