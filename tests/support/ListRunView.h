@@ -24,16 +24,11 @@ struct ListRunView : BatchRunView {
         pathBox.clear();
     }
     void startProgress(int) override {}
-    void setProgress(int done, int total) override {
-        note(QStringLiteral("progress %1 of %2").arg(done).arg(total));
-    }
-    void setStatus(const QString& text) override { note("status " + text); }
+    void setProgress(int, int) override {}
+    void setStatus(const QString&) override {}
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
-    void showLocatePdfServer() override {
-        note("show locate");
-        ++locatePdfServerShown;
-    }
+    void showLocatePdfServer() override { note("show locate"); }
     bool skipSaveOffer() const override { return skip; }
     void setSkipSaveOffer(bool value) override { skip = value; }
     void saveBatch() override { note("save " + entries.join(", ")); }
@@ -43,10 +38,7 @@ struct ListRunView : BatchRunView {
         skip = false;
         note("ready");
     }
-    void repaintNow() override {
-        note("repaint");
-        QCoreApplication::processEvents();
-    }
+    void repaintNow() override { QCoreApplication::processEvents(); }
     void yieldToEvents() override {
         note("yield");
         if (onYield)
@@ -62,7 +54,6 @@ struct ListRunView : BatchRunView {
     QStringList entries;
     QString pathBox;
     bool skip = false;
-    int locatePdfServerShown = 0;
     QStringList* journal = nullptr;
     std::function<void()> onYield; // runs in each yield, as a user's events would
 };
