@@ -21,7 +21,6 @@
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 #include "support/Fakes.h"
-#include "support/ListRunView.h"
 #include "support/PrivateCups.h"
 
 #include "OfficeTestSupport.h"

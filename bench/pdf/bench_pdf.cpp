@@ -13,7 +13,6 @@
 #include "printing/BatchRunView.h"
 #include "printing/OfficeDocument.h"
 #include "support/Fakes.h"
-#include "support/ListRunView.h"
 #include "support/PrivateCups.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,6 @@
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "printing/BatchRun.h"
 #include "support/Fakes.h"
-#include "support/ListRunView.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -4,14 +4,20 @@
 #include "core/FileDialog.h"
 #include "core/Prompter.h"
 #include "core/SettingsStore.h"
+#include "printing/BatchRunView.h"
 #include "printing/OfficeDocument.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
+#include "printing/WaitClock.h"
 
+#include <QCoreApplication>
 #include <QMap>
 #include <QStringList>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -101,24 +107,158 @@ private:
     QMap<QString, QString> m_values;
 };
 
-// Seams a test does not exercise: any use fails the test.
-struct UnusedOffice : OfficeApplication {
+// Journals "bind <path>", then "activate", "print", "pending", "sheets" and "close" with the
+// path and "sheet <n>". A call whose line has a failure set throws it.
+class FakeOffice : public OfficeApplication {
+public:
+    explicit FakeOffice(QStringList& journal) : m_journal(journal) {}
     std::unique_ptr<OfficeDocument> open(const QString& path) override {
-        ADD_FAILURE() << "unexpected open of " << path.toStdString();
-        throw AppError(ErrorNumber::CannotBind, "not expected");
+        EXPECT_EQ(liveDocuments, 0) << "the last document was not let go";
+        call("bind " + path);
+        return std::make_unique<Document>(*this, path);
     }
+    template <typename Error> void fail(const QString& line, const Error& error) {
+        failures[line] = std::make_exception_ptr(error);
+    }
+
+    int pendingLooks = 1; // a Word document is still printing at the first look
+    int sheets = 2;
+    int liveDocuments = 0;
+    std::map<QString, std::exception_ptr> failures;
+    std::function<void()> onOpen; // runs as a document is bound
+
+private:
+    void call(const QString& line) {
+        m_journal.append(line);
+        if (onOpen && line.startsWith("bind "))
+            onOpen();
+        if (const auto failure = failures.find(line); failure != failures.end())
+            std::rethrow_exception(failure->second);
+    }
+    struct Document : OfficeDocument {
+        Document(FakeOffice& office, const QString& path) : office(office), path(path) {
+            ++office.liveDocuments;
+        }
+        ~Document() override { --office.liveDocuments; }
+        void activate() override { office.call("activate " + path); }
+        void print() override { office.call("print " + path); }
+        bool backgroundPrintingPending() override {
+            office.call("pending " + path);
+            return looks++ < office.pendingLooks;
+        }
+        int sheetCount() override {
+            office.call("sheets " + path);
+            return office.sheets;
+        }
+        void printSheet(int n) override { office.call(QStringLiteral("sheet %1").arg(n)); }
+        void close() override { office.call("close " + path); }
+
+        FakeOffice& office;
+        QString path;
+        int looks = 0;
+    };
+
+    QStringList& m_journal;
 };
-struct UnusedProgramStarter : ProgramStarter {
-    void start(const QString& program) override { ADD_FAILURE() << program.toStdString(); }
-};
-struct UnusedPdfPrintServer : PdfPrintServer {
+
+// The PDF program and its server. Journals "start <program>", "connect" or "no answer",
+// "open|print <path> @<time-out in s, or default>" and "disconnect" after a connection.
+class FakePdfProgram : public ProgramStarter, public PdfPrintServer {
+public:
+    explicit FakePdfProgram(QStringList& journal) : m_journal(journal) {}
+    void start(const QString& program) override {
+        m_journal.append("start " + program);
+        if (startFailure)
+            throw *startFailure;
+    }
     void connect() override {
-        ADD_FAILURE() << "unexpected connection to the PDF print server";
-        throw AppError(ErrorNumber::ConversationNoAnswer, "not expected");
+        EXPECT_FALSE(m_connected) << "connected while a connection was still open";
+        m_journal.append(unansweredConnects ? "no answer" : "connect");
+        if (unansweredConnects-- != 0)
+            throw AppError(ErrorNumber::ConversationNoAnswer, "Nobody answered.");
+        m_connected = true;
     }
-    void openDocument(const QString& path, Timeout) override { ADD_FAILURE() << qPrintable(path); }
-    void printDocument(const QString& path, Timeout) override { ADD_FAILURE() << qPrintable(path); }
-    void disconnect() override {}
+    void openDocument(const QString& path, Timeout timeout) override {
+        command("open", path, timeout);
+    }
+    void printDocument(const QString& path, Timeout timeout) override {
+        command("print", path, timeout);
+    }
+    void disconnect() override {
+        if (m_connected)
+            m_journal.append("disconnect");
+        m_connected = false;
+    }
+
+    std::optional<AppError> startFailure;
+    int unansweredConnects = 0; // the next n connects throw 282; negative: nobody ever answers
+
+private:
+    void command(const char* name, const QString& path, Timeout timeout) {
+        EXPECT_TRUE(m_connected) << "a command was sent without a connection";
+        const QString time = timeout ? QString::number(timeout->count() / 1000) + 's' : "default";
+        m_journal.append(QStringLiteral("%1 %2 @%3").arg(name, path, time));
+    }
+
+    QStringList& m_journal;
+    bool m_connected = false;
+};
+
+// A clock that only moves when someone sleeps on it.
+struct FakeWaitClock : WaitClock {
+    std::chrono::steady_clock::time_point now() const override { return time; }
+    void sleepFor(std::chrono::milliseconds duration) override { time += duration; }
+    std::chrono::steady_clock::time_point time{};
+};
+
+// The window as the batch run sees it, with the real one's rules for the list, the path box
+// and the save offer, and no widgets. A journal gets, in order, what the run showed and did.
+struct ListRunView : BatchRunView {
+    int entryCount() const override { return static_cast<int>(entries.size()); }
+    QString entry(int index) const override { return entries.value(index); }
+    QString typedPath() const override { return pathBox; }
+    void addTypedPath() override {
+        if (!pathBox.isEmpty())
+            entries.append(pathBox);
+        clearTypedPath();
+    }
+    void clearTypedPath() override {
+        skip = skip && pathBox.isEmpty(); // emptying a box that held text changes the batch
+        pathBox.clear();
+    }
+    void startProgress(int) override {}
+    void setProgress(int, int) override {}
+    void setStatus(const QString&) override {}
+    void showBusyPointer() override {}
+    void restoreDefaultPointer() override {}
+    void showLocatePdfServer() override { note("show locate"); }
+    bool skipSaveOffer() const override { return skip; }
+    void setSkipSaveOffer(bool value) override { skip = value; }
+    void saveBatch() override { note("save " + entries.join(", ")); }
+    void setReadyState() override {
+        entries.clear();
+        pathBox.clear();
+        skip = false;
+        note("ready");
+    }
+    void repaintNow() override { QCoreApplication::processEvents(); }
+    void yieldToEvents() override {
+        note("yield");
+        if (onYield)
+            onYield();
+        else
+            QCoreApplication::processEvents();
+    }
+    void note(const QString& line) {
+        if (journal)
+            journal->append(line);
+    }
+
+    QStringList entries;
+    QString pathBox;
+    bool skip = false;
+    QStringList* journal = nullptr;
+    std::function<void()> onYield; // runs in each yield, as a user's events would
 };
 
 } // namespace qp::test

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "help/HelpViewer.h"
-#include "printing/PrintingFakes.h"
 #include "support/Fakes.h"
 #include "ui/MainWindow.h"
 
@@ -34,8 +33,7 @@ public:
     FakeSettingsStore settings;
     QStringList officeJournal;
     FakeOffice office{officeJournal};
-    UnusedProgramStarter unusedStarter;
-    UnusedPdfPrintServer unusedPdfServer;
+    FakePdfProgram pdf{officeJournal}; // the PDF program and its server
     RecordingHelpViewer help;
     QTemporaryDir dataHome;
     int endProgramCalls = 0;
