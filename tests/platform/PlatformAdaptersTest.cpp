@@ -1,0 +1,107 @@
+// The settings file and the program starter, on real files and processes in a temporary folder.
+#include "core/AppError.h"
+#include "platform/IniSettingsStore.h"
+#include "platform/QProcessProgramStarter.h"
+#include "support/QStringPrinting.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace qp {
+namespace {
+
+class PlatformTest : public ::testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& contents, bool executable = false) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+        if (executable)
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return file.fileName();
+    }
+    QString read(const QString& key, const QString& section = "Settings") {
+        return IniSettingsStore(dir.path()).read("Quirepress", section, key);
+    }
+    void store(const QString& key, const QString& value) {
+        IniSettingsStore(dir.path()).write("Quirepress", "Settings", key, value);
+    }
+    QByteArray settingsFile() {
+        QFile file(dir.filePath("Quirepress.conf"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(PlatformTest, SettingsMatchNamesWithoutRegardToCaseAndKeepTheirFirstSpelling) {
+    EXPECT_EQ(read("Acrobat"), QString());
+    store("AcroCancelled", "1");
+    EXPECT_EQ(IniSettingsStore(dir.path()).read("QUIREPRESS", "settings", "acrocancelled"), "1");
+    IniSettingsStore(dir.path()).write("quirepress", "SETTINGS", "ACROCANCELLED", "0");
+    EXPECT_EQ(read("AcroCancelled", "Other"), QString());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"Quirepress.conf"}));
+    EXPECT_EQ(settingsFile(), "[Settings]\nAcroCancelled=0\n");
+}
+
+// A file edited by hand keeps its values as the literal text after the first equals sign.
+TEST_F(PlatformTest, SettingsKeepEveryValueAsTheLiteralTextAfterTheFirstEqualsSign) {
+    write("Quirepress.conf", "; edited by hand\r\n[settings]\r\nacrobat=C:\\Temp\\Acro Rd32.exe\r\n"
+                             "List = a, b, \"c\"\r\nFormula=x=1;y=2\r\nnot a setting\r\n");
+    store("AcroCancelled", "0");
+    EXPECT_EQ(read("Formula"), "x=1;y=2");
+    EXPECT_EQ(read("List"), " a, b, \"c\"");
+    EXPECT_EQ(read("Acrobat"), "C:\\Temp\\Acro Rd32.exe");
+    EXPECT_TRUE(settingsFile().startsWith("[settings]\n"));
+    const QString path = QStringLiteral("/home/zoë/Programme, alt/\\x [1].exe");
+    store("Acrobat", path);
+    EXPECT_EQ(read("Acrobat"), path);
+    EXPECT_TRUE(settingsFile().contains("acrobat=" + path.toUtf8() + "\n"));
+    // A value that would break the file's lines is refused instead of being cut short, and so
+    // is a folder that cannot be made.
+    EXPECT_THROW(store("Acrobat", "a\nb"), AppError);
+    EXPECT_EQ(read("Acrobat"), path);
+    EXPECT_THROW(IniSettingsStore(write("blocked", "")).write("Quirepress", "Settings", "A", "x"),
+                 AppError);
+}
+
+// The stored path names a file: no shell, no arguments, no search of the PATH, and no waiting.
+// Through a shell this name would write a file named pwned.
+TEST_F(PlatformTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const QString program =
+        write("my pdf; touch pwned & $(id) `id` 'x'.sh",
+              "#!/bin/sh\necho \"$0 args=$#\" > trace\nfor i in $(seq 200); do [ -e returned ] "
+              "&& exit; sleep 0.05; done\n",
+              true);
+    QProcessProgramStarter starter;
+    QElapsedTimer timer;
+    timer.start();
+    starter.start(program);
+    EXPECT_LT(timer.elapsed(), 5000) << "the start waited for the program";
+    write("returned", "");
+    QFile trace(dir.filePath("trace"));
+    while (trace.size() == 0 && timer.elapsed() < 10000)
+        QThread::msleep(20);
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_EQ(trace.readAll().trimmed(), program.toUtf8() + " args=0");
+    EXPECT_FALSE(QFile::exists(dir.filePath("pwned"))) << "part of the name ran as a command";
+    // Among these a file marked executable that no loader accepts, and a command on every PATH.
+    for (const QString& failing :
+         {dir.filePath("missing"), dir.path(), write("notes.txt", "text\n"),
+          write("broken", "#!/nonexistent/interpreter\n", true), QString("true"), QString()}) {
+        try {
+            starter.start(failing);
+            ADD_FAILURE() << "started " << failing.toStdString();
+        } catch (const AppError& error) {
+            EXPECT_TRUE(error.number() == ErrorNumber::ProgramNotStarted &&
+                        error.description().contains(failing))
+                << error.what();
+        }
+    }
+}
+
+} // namespace
+} // namespace qp
