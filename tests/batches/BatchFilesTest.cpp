@@ -1,13 +1,11 @@
 #include "batches/BatchFiles.h"
 #include "batches/BatchFile.h"
 #include "batches/BatchFileIO.h"
-#include "batches/LegacyText.h"
 #include "support/Fakes.h"
 #include "support/QStringPrinting.h"
 
 #include <QDir>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -43,9 +41,18 @@ TEST(BatchFormat, WritesEntriesBetweenQuotesWithCrLfAndReadsEveryVariantBack) {
         // One encoding for the whole file: a Windows file may hold a byte pair that looks like
         // UTF-8, and it must not be read differently from its neighbours.
         {"\xC3\xA9\r\n\xE9\r\n", {QStringLiteral("Ã©"), QStringLiteral("é")}},
+        {"\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xED\x9F\xBF", {QStringLiteral("😀\U0010FFFF\uD7FF")}},
+        // The five bytes Windows-1252 leaves unassigned become the C1 control of the same value.
+        {"\x81\x8D\x8F\x90\x9D\x80", {QStringLiteral("\u0081\u008D\u008F\u0090\u009D€")}},
     };
     for (const auto& [bytes, read] : rows)
         EXPECT_EQ(parseBatch(bytes), read) << bytes.toHex(' ').toStdString();
+    // Not UTF-8: a stray continuation, an overlong form, a surrogate, a code above U+10FFFF, a
+    // sequence cut short by the end or by ASCII, a five-byte form.
+    for (const QByteArray bad :
+         {"\x80", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82",
+          "\xE2\x82x", "\xF8\x88\x80\x80\x80"})
+        EXPECT_EQ(parseBatch("\xC3\xA9\r\n" + bad).first(), "Ã©") << bad.toHex(' ').toStdString();
 }
 
 // Any bytes, mostly those the reader treats specially, read into entries the writer can store,
@@ -64,24 +71,6 @@ TEST(BatchFormat, AnyBytesReadIntoEntriesThatSaveAndReadBackUnchanged) {
                 << bytes.toHex(' ').toStdString();
         ASSERT_EQ(parseBatch(formatBatch(entries)), entries) << bytes.toHex(' ').toStdString();
     }
-}
-
-// Well-formed UTF-8 only: no stray continuation, overlong form, surrogate, code above U+10FFFF,
-// sequence cut short or five-byte form. Windows-1252 keeps every byte: its five unassigned
-// bytes become the C1 control of the same value.
-TEST(LegacyText, TellsWellFormedUtf8AndDecodesWindows1252KeepingEveryByte) {
-    EXPECT_TRUE(
-        isWellFormedUtf8("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xED\x9F\xBF"));
-    for (const char* bad : {"\x80", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                            "\xE2\x82", "\xE2\x82x", "\xF8\x88\x80\x80\x80", "Caf\xe9"})
-        EXPECT_FALSE(isWellFormedUtf8(bad)) << QByteArray(bad).toHex(' ').toStdString();
-    EXPECT_EQ(decodeWindows1252("\x80\x81\x8D\x8F\x90\x91\x9D\x9F\xA0\xFF"),
-              QStringLiteral("€\u0081\u008D\u008F\u0090‘\u009DŸ\u00A0ÿ"));
-    QByteArray all(256, 0);
-    for (int b = 0; b < 256; ++b)
-        all[b] = char(b);
-    const QString text = decodeWindows1252(all);
-    EXPECT_EQ(QSet<QChar>(text.begin(), text.end()).size(), 256);
 }
 
 class BatchFilesTest : public ::testing::Test {
