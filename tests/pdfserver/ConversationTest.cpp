@@ -52,20 +52,6 @@ protected:
         server.startServing();
         client.connect();
     }
-    // A command the stopped server leaves unanswered; events, and so repainting, must go on
-    // meanwhile. Returns how long the command took.
-    qint64 unansweredCommand(std::chrono::milliseconds timeout, long number, const QString& words) {
-        server.signal(SIGSTOP);
-        EventGapProbe probe;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        expectFailure([&] { client.openDocument(corpusFile("pdf/rotation.pdf"), timeout); }, number,
-                      words);
-        server.signal(SIGCONT);
-        EXPECT_LT(probe.longestMilliseconds(), 1000) << "the event loop stood still";
-        return elapsed.elapsed();
-    }
-
     QTemporaryDir dir;
     PdfServerProcess server;
     DBusPdfPrintServer client;
@@ -157,13 +143,28 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
     newJobs(1);
 }
 
+// A stopped server leaves a command unanswered: it times out, or fails at once when the server
+// dies meanwhile. Events, and so repainting, go on while the command waits.
 TEST_F(Conversation, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
-    const qint64 slow = unansweredCommand(1500ms, ErrorNumber::ConversationTimeout, "1.5 seconds");
-    EXPECT_TRUE(slow >= 1400 && slow < 6000) << slow;
-    QTimer::singleShot(500, [this] { server.signal(SIGKILL); });
-    EXPECT_LT(unansweredCommand(20s, DBusPdfPrintServer::ServerQuitError, "AcroView|Control"),
-              10000)
-        << "waited for the time-out instead";
+    const std::tuple<std::chrono::milliseconds, long, QString, qint64> cases[] = {
+        {1500ms, ErrorNumber::ConversationTimeout, "1.5 seconds", 1400},
+        {20000ms, DBusPdfPrintServer::ServerQuitError, "AcroView|Control", 500}}; // killed at 0.5 s
+    for (const auto& [timeout, number, words, atLeast] : cases) {
+        server.signal(SIGSTOP);
+        if (number == DBusPdfPrintServer::ServerQuitError)
+            QTimer::singleShot(500, [this] { server.signal(SIGKILL); });
+        EventGapProbe probe;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        expectFailure(
+            [&, timeout = timeout] {
+                client.openDocument(corpusFile("pdf/rotation.pdf"), timeout);
+            },
+            number, words);
+        server.signal(SIGCONT);
+        EXPECT_LT(probe.longestMilliseconds(), 1000) << "the event loop stood still";
+        EXPECT_TRUE(elapsed.elapsed() >= atLeast && elapsed.elapsed() < 6000) << elapsed.elapsed();
+    }
 }
 
 // One server per session bus: a second start ends quietly; a client that lost its server
@@ -181,7 +182,6 @@ TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     elapsed.start();
     expectFailure([&] { unanswered.connect(); }, ErrorNumber::ConversationNoAnswer);
     EXPECT_LT(elapsed.elapsed(), 2000);
-    EXPECT_FALSE(unanswered.isConnected());
     expectFailure([&] { unanswered.openDocument("/x.pdf", std::nullopt); },
                   ErrorNumber::ConversationNotOpen);
     PdfServerProcess successor;
