@@ -3,7 +3,6 @@
 #include "OfficeTestSupport.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QThread>
 
 namespace qp::test {
@@ -18,8 +17,6 @@ TEST_F(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
             continue;
         ++documents;
         SCOPED_TRACE(expected.path.toStdString());
-        QElapsedTimer timer;
-        timer.start();
         if (expected.locked || expected.textOnly) {
             EXPECT_EQ(failureOf([&] { office->open(expected.path); }).number(),
                       ErrorNumber::CannotBind);
@@ -51,8 +48,6 @@ TEST_F(OfficeCorpus, PrintsWithTheManifestsPageCountOrCannotBeBound) {
             << "printed " << pages << " pages in " << jobs.size() << " jobs, the manifest says "
             << expected.pages << ", this office exports " << exported;
         EXPECT_EQ(office->openDocumentCount(), 0);
-        // Far below the bound that would end the office: nothing came near hanging.
-        EXPECT_LT(timer.elapsed(), 120000);
     }
     EXPECT_EQ(documents, 45) << "the corpus is missing or incomplete at QP_CORPUS_DIR";
 }

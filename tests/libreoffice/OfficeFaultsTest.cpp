@@ -41,16 +41,13 @@ protected:
 };
 
 TEST_F(OfficeFaults, CallBoundComesFromTheSettingsAndGrowsWithTheFile) {
-    const struct {
-        const char* setting;
-        qint64 fileSize;
-        std::chrono::milliseconds bound;
-    } cases[] = {{"", 1000, 180s},  {" 5 ", 1000, 5s}, {"5", 25 * 1024 * 1024, 15s},
-                 {"0.5", 0, 500ms}, {"soon", 0, 180s}, {"-3", 0, 180s},
-                 {"0", 0, 180s}};
-    for (const auto& c : cases) {
-        ownSettings.set("Quirepress/Settings/OfficeTimeout", c.setting);
-        EXPECT_EQ(own->callBound(c.fileSize), c.bound) << c.setting;
+    const std::tuple<const char*, qint64, std::chrono::milliseconds> cases[] = {
+        {"", 1000, 180s},  {" 5 ", 1000, 5s}, {"5", 25 * 1024 * 1024, 15s},
+        {"0.5", 0, 500ms}, {"soon", 0, 180s}, {"-3", 0, 180s},
+        {"0", 0, 180s}};
+    for (const auto& [setting, fileSize, bound] : cases) {
+        ownSettings.set("Quirepress/Settings/OfficeTimeout", setting);
+        EXPECT_EQ(own->callBound(fileSize), bound) << setting;
     }
     ownSettings.failReads = true;
     EXPECT_EQ(own->callBound(0), 180s);

@@ -14,9 +14,6 @@ namespace {
 
 using OfficePrinting = OfficeSuite;
 
-// What A1 of each of the workbook's sheets says.
-const QStringList sheetMarks{"QPSHEET ALPHA", "QPSHEET BETA", "QPSHEET GAMMA"};
-
 // Every entry shares the one office and leaves nothing loaded.
 TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
     for (const auto& [path, marks] :
@@ -35,35 +32,26 @@ TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
             EXPECT_TRUE(pdfText(jobs[0]).contains(mark)) << mark.toStdString();
         EXPECT_EQ(office->openDocumentCount(), 0);
     }
-    const qint64 group = office->officeProcessGroup();
-    {
-        // Released without being closed, as after a sequence that failed half way.
-        auto first = office->open(fixtures->doc());
-        auto second = office->open(fixtures->xls());
-        EXPECT_EQ(office->openDocumentCount(), 2);
-    }
-    EXPECT_EQ(office->openDocumentCount(), 0);
-    EXPECT_EQ(office->officeProcessGroup(), group);
-    newJobs(0);
 }
 
 // Each worksheet alone in index order, then the whole workbook as a document; neither way
 // of printing may leave the workbook set up for the other.
 TEST_F(OfficePrinting, WorkbookPrintsSheetBySheetOrWhole) {
-    {
-        auto book = office->open(fixtures->copy(fixtures->xls(), "LOUD BOOK.XLS"));
-        ASSERT_EQ(book->sheetCount(), 3);
-        for (int index : {1, 2, 3, 0, 2}) // 0: the whole workbook
-            index > 0 ? book->printSheet(index) : book->print();
-        book->close();
-    }
+    auto book = office->open(fixtures->copy(fixtures->xls(), "LOUD BOOK.XLS"));
+    ASSERT_EQ(book->sheetCount(), 3);
+    for (int index : {1, 2, 3, 0, 2}) // 0: the whole workbook
+        index > 0 ? book->printSheet(index) : book->print();
+    book->close();
     const QStringList jobs = newJobs(5);
-    const QList<QStringList> sheets{
-        {sheetMarks[0]}, {sheetMarks[1]}, {sheetMarks[2]}, sheetMarks, {sheetMarks[1]}};
+    // The sheets each job shows, by the name in their A1.
+    const QStringList expected{"ALPHA", "BETA", "GAMMA", "ALPHA BETA GAMMA", "BETA"};
     for (int i = 0; i < jobs.size(); ++i) {
-        EXPECT_EQ(pdfPages(jobs[i]), sheets[i].size()) << "job " << i;
-        for (const QString& mark : sheetMarks)
-            EXPECT_EQ(pdfText(jobs[i]).contains(mark), sheets[i].contains(mark)) << "job " << i;
+        QStringList shown;
+        for (const char* sheet : {"ALPHA", "BETA", "GAMMA"})
+            if (pdfText(jobs[i]).contains(QString("QPSHEET ") + sheet))
+                shown << sheet;
+        EXPECT_EQ(shown.join(' '), expected[i]);
+        EXPECT_EQ(pdfPages(jobs[i]), shown.size()) << "job " << i;
     }
 }
 
@@ -82,6 +70,7 @@ TEST_F(OfficePrinting, ErrorsOfPathsDocumentsSheetsAndPrinters) {
     }
     auto document = office->open(fixtures->doc());
     auto book = office->open(fixtures->xls());
+    EXPECT_EQ(office->openDocumentCount(), 2);
     EXPECT_EQ(failureOf([&] { document->sheetCount(); }).number(), 438);
     EXPECT_EQ(failureOf([&] { document->printSheet(1); }).number(), 438);
     for (int outside : {0, 4})
@@ -93,7 +82,7 @@ TEST_F(OfficePrinting, ErrorsOfPathsDocumentsSheetsAndPrinters) {
     cups->setDefault(queue);
     book->close();
     EXPECT_EQ(failureOf([&] { book->print(); }).number(), ErrorNumber::AutomationError);
-    document.reset();
+    document.reset(); // without closing it, as after a sequence that failed half way
     EXPECT_EQ(office->openDocumentCount(), 0);
     newJobs(0);
 }

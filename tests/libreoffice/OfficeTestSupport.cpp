@@ -35,10 +35,7 @@ QString OfficeFixtures::longDoc(int pages) const {
 }
 
 QString OfficeFixtures::copy(const QString& source, const QString& name) const {
-    QFile::remove(m_dir.filePath(name));
-    if (!QFile::copy(source, m_dir.filePath(name)))
-        throw std::runtime_error("cannot copy to " + name.toStdString());
-    return m_dir.filePath(name);
+    return file(name, fileBytes(source));
 }
 
 QString OfficeFixtures::file(const QString& name, const QByteArray& content) const {
@@ -46,18 +43,6 @@ QString OfficeFixtures::file(const QString& name, const QByteArray& content) con
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
         throw std::runtime_error("cannot write " + name.toStdString());
     return out.fileName();
-}
-
-void OfficeSuite::SetUpTestSuite() {
-    KeptJobsTest::SetUpTestSuite();
-    fixtures = new OfficeFixtures;
-    office = new LibreOfficeApplication(settings);
-}
-
-void OfficeSuite::TearDownTestSuite() {
-    delete office;
-    delete fixtures;
-    KeptJobsTest::TearDownTestSuite();
 }
 
 } // namespace qp::test

@@ -30,8 +30,16 @@ private:
 // use and kept from test to test as from entry to entry.
 class OfficeSuite : public KeptJobsTest {
 protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
+    static void SetUpTestSuite() {
+        KeptJobsTest::SetUpTestSuite();
+        fixtures = new OfficeFixtures;
+        office = new LibreOfficeApplication(settings);
+    }
+    static void TearDownTestSuite() {
+        delete office;
+        delete fixtures;
+        KeptJobsTest::TearDownTestSuite();
+    }
 
     static inline OfficeFixtures* fixtures = nullptr;
     static inline FakeSettingsStore settings;
