@@ -7,21 +7,10 @@
 #include "printing/BatchRun.h"
 #include "support/Fakes.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QTest>
 
 namespace qp::test {
 namespace {
-
-// A Word entry that takes its time and then cannot be opened.
-struct SlowUnopenableOffice : OfficeApplication {
-    std::unique_ptr<OfficeDocument> open(const QString& path) override {
-        QEventLoop loop;
-        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
-        loop.exec();
-        throw AppError(ErrorNumber::CannotBind, path);
-    }
-};
 
 // The server leaves after a second without commands here; the Word entry between the two PDFs
 // outlasts that, and the run starts it again rather than forget it.
@@ -43,7 +32,10 @@ TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
     prompter.script(PromptAnswer::No);  // no save
     FakeSettingsStore settings;
     settings.set("Quirepress/Settings/Acrobat", launcher);
-    SlowUnopenableOffice office;
+    QStringList journal;
+    FakeOffice office{journal}; // the Word entry takes its time, then cannot be opened
+    office.onOpen = [] { QTest::qWait(3000); };
+    office.fail("bind " + view.entries[1], AppError(ErrorNumber::CannotBind, "unreadable"));
     QProcessProgramStarter starter;
     DBusPdfPrintServer server;
     qputenv("QP_PDF_SERVER_IDLE_SECONDS", "1");
