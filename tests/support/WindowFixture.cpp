@@ -1,7 +1,5 @@
 #include "support/WindowFixture.h"
 
-#include <QTest>
-
 namespace qp::test {
 
 MainWindow& WindowFixture::window() {
@@ -11,13 +9,6 @@ MainWindow& WindowFixture::window() {
             [this] { ++endProgramCalls; }, dataHome.filePath("BatchBin")});
     }
     return *m_window;
-}
-
-void WindowFixture::showReadyWindow() {
-    settings.set("Quirepress/Settings/Acrobat", "/pdf");
-    window().runStartupChecks();
-    window().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
 }
 
 } // namespace qp::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AppError.h"
 #include "help/HelpViewer.h"
 #include "support/Fakes.h"
 #include "ui/MainWindow.h"
@@ -11,19 +12,18 @@ namespace qp::test {
 
 struct RecordingHelpViewer : HelpViewer {
     void showContents(const QString& path, quintptr ownerWindow) override {
-        paths << path;
-        owner = ownerWindow;
+        opened << path + " for " + QString::number(ownerWindow);
+        if (fails)
+            throw AppError(53, "Not found");
     }
-    QStringList paths;
-    quintptr owner = 0;
+    QStringList opened;
+    bool fails = false;
 };
 
-// A main window wired to fakes.
+// A main window wired to fakes, made on first use so that a test can arrange the settings.
 class WindowFixture {
 public:
     MainWindow& window();
-    // Start-up with the PDF program already known, then the window on screen.
-    void showReadyWindow();
     template <typename T = QWidget> T* find(const char* name) {
         return window().findChild<T*>(QLatin1String(name));
     }

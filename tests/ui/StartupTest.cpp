@@ -15,10 +15,7 @@ const QString Chosen = "Acrobat=" + Server + " | AcroCancelled=0";
 
 struct Started : WindowFixture {
     Started() { prompter.journal = settings.journal = &journal; }
-    bool locateShown() {
-        return find<QAction>("locatePdfServerAction")->isVisible() &&
-               find<QAction>("locateSeparator")->isVisible();
-    }
+    bool locateShown() { return find<QAction>("locatePdfServerAction")->isVisible(); }
     QStringList journal;
 };
 
@@ -58,7 +55,6 @@ TEST(Startup, AsksForThePdfProgramUntilOneIsChosenOrTheSearchIsDeclined) {
         for (qsizetype box = row.journal.count("box "); box > 0; --box)
             s.prompter.script(PromptAnswer::Ok);
         s.window().runStartupChecks();
-        // The boxes by their titles: their texts are fixed words, not behaviour.
         s.journal.replaceInStrings(QRegularExpression("(?s)^(box [^:]*):.*"), "\\1");
         EXPECT_EQ(s.journal.join(" | "), row.journal);
         EXPECT_EQ(s.locateShown(), row.locate);
@@ -66,8 +62,7 @@ TEST(Startup, AsksForThePdfProgramUntilOneIsChosenOrTheSearchIsDeclined) {
         EXPECT_EQ(s.find<QLabel>("statusLabel")->text(),
                   row.journal.contains("box Error") ? "" : "Ready");
         for (const FileDialogRequest& request : s.dialogs.requests)
-            EXPECT_EQ(request.filter + " " + request.initDir,
-                      "Program Files (*.exe)|*.exe /opt/quirepress");
+            EXPECT_EQ(request.initDir, "/opt/quirepress");
     }
 }
 
@@ -85,7 +80,7 @@ TEST(Startup, LocateAcrobatStoresAChoiceSilentlyAndIgnoresACancel) {
     s.dialogs.script(Server);
     s.prompter.script(PromptAnswer::Ok);
     s.window().locatePdfServer();
-    EXPECT_EQ(s.journal.last(), "box Error...: 70 Settings cannot be written.");
+    EXPECT_TRUE(s.journal.last().startsWith("box Error...: 70 "));
 }
 
 } // namespace
