@@ -2,13 +2,9 @@
 
 namespace qp::test {
 
-MainWindow& WindowFixture::window() {
-    if (!m_window) {
-        m_window = std::make_unique<MainWindow>(MainWindowServices{
-            prompter, dialogs, settings, office, pdf, pdf, help, "/opt/quirepress",
-            [this] { ++endProgramCalls; }, dataHome.filePath("BatchBin")});
-    }
-    return *m_window;
-}
+WindowFixture::WindowFixture()
+    : window(MainWindowServices{prompter, dialogs, settings, office, pdf, pdf, help,
+                                "/opt/quirepress", [this] { ++endProgramCalls; },
+                                dataHome.filePath("BatchBin")}) {}
 
 } // namespace qp::test

@@ -6,7 +6,6 @@
 #include "ui/MainWindow.h"
 
 #include <QTemporaryDir>
-#include <memory>
 
 namespace qp::test {
 
@@ -20,12 +19,11 @@ struct RecordingHelpViewer : HelpViewer {
     bool fails = false;
 };
 
-// A main window wired to fakes, made on first use so that a test can arrange the settings.
-class WindowFixture {
-public:
-    MainWindow& window();
+// A main window wired to fakes.
+struct WindowFixture {
+    WindowFixture();
     template <typename T = QWidget> T* find(const char* name) {
-        return window().findChild<T*>(QLatin1String(name));
+        return window.findChild<T*>(QLatin1String(name));
     }
 
     FakePrompter prompter;
@@ -37,9 +35,7 @@ public:
     RecordingHelpViewer help;
     QTemporaryDir dataHome;
     int endProgramCalls = 0;
-
-private:
-    std::unique_ptr<MainWindow> m_window;
+    MainWindow window;
 };
 
 } // namespace qp::test

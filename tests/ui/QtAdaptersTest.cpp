@@ -10,7 +10,6 @@ namespace qp {
 namespace {
 
 TEST(QtPrompterTest, ShowsARealMessageBoxAndReturnsTheAnswer) {
-    QtPrompter prompter;
     QStringList seen;
     for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
         QTimer::singleShot(0, [&] { // runs inside the box's modal loop
@@ -20,8 +19,8 @@ TEST(QtPrompterTest, ShowsARealMessageBoxAndReturnsTheAnswer) {
             box->button(button)->click();
         });
         const PromptAnswer answer =
-            prompter.ask("One\r\nTwo", seen.isEmpty() ? "Clear List..." : "", PromptButtons::YesNo,
-                         PromptIcon::Exclamation);
+            QtPrompter().ask("One\r\nTwo", seen.isEmpty() ? "Clear List..." : "",
+                             PromptButtons::YesNo, PromptIcon::Exclamation);
         EXPECT_EQ(answer, button == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No);
     }
     EXPECT_EQ(seen, (QStringList{"Clear List...", "One\nTwo", "2", "Quirepress", "One\nTwo", "2"}));
@@ -43,12 +42,8 @@ TEST(QtFileDialogBackendTest, ARealDialogListsWhatItsFilterShowsAndReturnsTheCho
                 auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 auto* model = dialog->findChild<QFileSystemModel*>();
                 QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-                const auto done = [&] {
-                    return std::any_of(loaded.cbegin(), loaded.cend(),
-                                       [&](const auto& args) { return args.at(0) == dir.path(); });
-                };
-                while (!done())
-                    ASSERT_TRUE(loaded.wait(10000)) << "the folder never finished loading";
+                ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.contains({dir.path()}); }, 10000))
+                    << "the folder never finished loading";
                 auto* view = dialog->findChild<QListView*>("listView");
                 listed << dialog->windowTitle() + ": " + dialog->selectedNameFilter();
                 for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
