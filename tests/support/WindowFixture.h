@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/AppError.h"
 #include "help/HelpViewer.h"
 #include "support/Fakes.h"
 #include "ui/MainWindow.h"

@@ -33,7 +33,6 @@ TEST(QtFileDialogBackendTest, ARealDialogListsWhatItsFilterShowsAndReturnsTheCho
     QFile server(dir.filePath("pdf server"));
     ASSERT_TRUE(server.open(QIODevice::WriteOnly));
     server.setPermissions(server.permissions() | QFile::ExeOwner);
-    QtFileDialogBackend backend;
     QStringList listed;
     const auto choose = [&](const QString& name) {
         QMetaObject::invokeMethod( // runs in the dialog's loop before its folder is read
@@ -52,7 +51,7 @@ TEST(QtFileDialogBackendTest, ARealDialogListsWhatItsFilterShowsAndReturnsTheCho
                 QMetaObject::invokeMethod(dialog, name.isEmpty() ? "reject" : "accept");
             },
             Qt::QueuedConnection);
-        return backend.choose(
+        return QtFileDialogBackend().choose(
             {FileDialogRequest::Mode::Open, "Find", "Program Files (*.exe)|*.exe", dir.path(), {}});
     };
     EXPECT_EQ(choose("pdf server"), dir.filePath("pdf server"));

@@ -3,7 +3,6 @@
 
 #include <QLabel>
 #include <QRegularExpression>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace qp::test {

@@ -1,5 +1,4 @@
-// Asks for help twice per folder the way the main window does, through the real desktop
-// services, and exits 3 if the program showed a window of its own:
+// Asks for help twice per folder like the main window, exits 3 if it showed a window of its own:
 //   help_open_probe (<executable dir> <PATH for the launcher lookup>)...
 #include "help/HelpLauncher.h"
 #include "platform/DesktopHelpViewer.h"
