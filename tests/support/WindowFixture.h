@@ -5,27 +5,24 @@
 #include "ui/MainWindow.h"
 
 #include <QTemporaryDir>
-#include <memory>
 
 namespace qp::test {
 
 struct RecordingHelpViewer : HelpViewer {
     void showContents(const QString& path, quintptr ownerWindow) override {
-        paths << path;
-        owner = ownerWindow;
+        opened << path + " for " + QString::number(ownerWindow);
+        if (fails)
+            throw AppError(53, "Not found");
     }
-    QStringList paths;
-    quintptr owner = 0;
+    QStringList opened;
+    bool fails = false;
 };
 
 // A main window wired to fakes.
-class WindowFixture {
-public:
-    MainWindow& window();
-    // Start-up with the PDF program already known, then the window on screen.
-    void showReadyWindow();
+struct WindowFixture {
+    WindowFixture();
     template <typename T = QWidget> T* find(const char* name) {
-        return window().findChild<T*>(QLatin1String(name));
+        return window.findChild<T*>(QLatin1String(name));
     }
 
     FakePrompter prompter;
@@ -37,9 +34,7 @@ public:
     RecordingHelpViewer help;
     QTemporaryDir dataHome;
     int endProgramCalls = 0;
-
-private:
-    std::unique_ptr<MainWindow> m_window;
+    MainWindow window;
 };
 
 } // namespace qp::test

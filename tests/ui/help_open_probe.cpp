@@ -1,5 +1,4 @@
-// Asks for help twice per folder the way the main window does, through the real desktop
-// services, and exits 3 if the program showed a window of its own, 2 on bad use, 0 otherwise.
+// Asks for help twice per folder like the main window, exits 3 if it showed a window of its own:
 //   help_open_probe (<executable dir> <PATH for the launcher lookup>)...
 #include "help/HelpLauncher.h"
 #include "platform/DesktopHelpViewer.h"
@@ -9,14 +8,12 @@
 #include <QWidget>
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc % 2 == 0)
-        return 2;
     QApplication app(argc, argv);
     qunsetenv("DESKTOP_LAUNCH");
     QWidget owner;
     owner.show();
     qp::DesktopHelpViewer viewer;
-    for (int arg = 1; arg < argc; arg += 2) {
+    for (int arg = 1; arg + 1 < argc; arg += 2) {
         qputenv("PATH", argv[arg + 1]); // the launcher is looked up when help is asked for
         for (int request = 0; request < 2; ++request)
             qp::HelpLauncher(viewer, QString::fromLocal8Bit(argv[arg])).showContents(owner.winId());
