@@ -13,11 +13,9 @@
 #include <QCoreApplication>
 #include <QMap>
 #include <QStringList>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -26,7 +24,7 @@ namespace qp::test {
 // Answers in the order scripted; a question nobody scripted fails the test.
 template <typename Answer> class ScriptedAnswers {
 public:
-    void script(Answer answer) { m_answers.push_back(std::move(answer)); }
+    void script(Answer answer) { m_answers.append(std::move(answer)); }
     bool allAnswersUsed() const { return m_answers.empty(); }
 
 protected:
@@ -35,13 +33,11 @@ protected:
             ADD_FAILURE() << "unexpected " << question.toStdString();
             return std::nullopt;
         }
-        Answer answer = std::move(m_answers.front());
-        m_answers.pop_front();
-        return answer;
+        return m_answers.takeFirst();
     }
 
 private:
-    std::deque<Answer> m_answers;
+    QList<Answer> m_answers;
 };
 
 // Records every message box, in the journal too as "box <title>: <text>".
@@ -83,7 +79,7 @@ public:
     QString read(const QString& app, const QString& section, const QString& key) override {
         if (failReads)
             throw AppError(ErrorNumber::PermissionDenied, "Settings cannot be read.");
-        return get(app + '/' + section + '/' + key).value_or(QString());
+        return get(app + '/' + section + '/' + key);
     }
     void write(const QString& app, const QString& section, const QString& key,
                const QString& value) override {
@@ -94,10 +90,7 @@ public:
             journal->append(key + '=' + value);
     }
     void set(const QString& key, const QString& value) { m_values[key.toLower()] = value; }
-    std::optional<QString> get(const QString& key) const {
-        const auto it = m_values.find(key.toLower());
-        return it == m_values.end() ? std::nullopt : std::optional<QString>(*it);
-    }
+    QString get(const QString& key) const { return m_values.value(key.toLower()); }
 
     bool failReads = false;
     bool failWrites = false;
@@ -124,7 +117,7 @@ public:
     int pendingLooks = 1; // a Word document is still printing at the first look
     int sheets = 2;
     int liveDocuments = 0;
-    std::map<QString, std::exception_ptr> failures;
+    QMap<QString, std::exception_ptr> failures;
     std::function<void()> onOpen; // runs as a document is bound
 
 private:
@@ -132,8 +125,8 @@ private:
         m_journal.append(line);
         if (onOpen && line.startsWith("bind "))
             onOpen();
-        if (const auto failure = failures.find(line); failure != failures.end())
-            std::rethrow_exception(failure->second);
+        if (const std::exception_ptr failure = failures.value(line))
+            std::rethrow_exception(failure);
     }
     struct Document : OfficeDocument {
         Document(FakeOffice& office, const QString& path) : office(office), path(path) {
@@ -212,7 +205,7 @@ struct FakeWaitClock : WaitClock {
 };
 
 // The window as the batch run sees it, with the real one's rules for the list, the path box
-// and the save offer, and no widgets. A journal gets, in order, what the run showed and did.
+// and the save offer. The journal gets what the run showed and did.
 struct ListRunView : BatchRunView {
     int entryCount() const override { return static_cast<int>(entries.size()); }
     QString entry(int index) const override { return entries.value(index); }
