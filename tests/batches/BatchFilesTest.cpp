@@ -173,12 +173,8 @@ TEST_F(BatchFilesTest, SavesThroughALinkAndOpensAppendingToTheList) {
     EXPECT_EQ(bytes("empty"), QByteArray());
     EXPECT_TRUE(open(path("empty")));
     EXPECT_EQ(list, QStringList({"kept.doc", "D:\\a.doc", "D:\\b.xls"}));
-    for (const FileDialogRequest& request : backend.requests) {
-        const bool saving = request.mode == FileDialogRequest::Mode::Save;
-        EXPECT_EQ(request.title, saving ? "Save Quirepress" : "Open Quirepress");
-        EXPECT_EQ(request.filter + request.initDir + request.fileName,
-                  "Quirepress Files (*.qpb)|*.qpb" + batchFolder());
-    }
+    for (const FileDialogRequest& request : backend.requests)
+        EXPECT_EQ(request.initDir + request.fileName, batchFolder());
 }
 
 // Failures show number and description and keep what was listed. A cancel is silent: before a
