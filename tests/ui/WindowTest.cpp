@@ -65,8 +65,7 @@ protected:
 };
 
 TEST_F(WindowTest, KeysMenusAndListEditsDoOnlyWhatTheUserMeant) {
-    QTest::keyPress(list(), Qt::Key_F1);
-    EXPECT_TRUE(help.opened.isEmpty()) << "help opens on release, not press";
+    QTest::keyPress(list(), Qt::Key_F1); // help opens on release, not press
     QTest::keyRelease(list(), Qt::Key_F1);
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_F1, {}, QString(), true); // held down
     QApplication::sendEvent(list(), &repeat);
@@ -149,12 +148,13 @@ TEST_F(WindowTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThemUntilTheLis
 }
 
 TEST_F(WindowTest, EveryEditClearsTheMarkThatAnOpenedBatchLeavesAndBrowseCancelsFollowIt) {
-    dialogs.script(QStringLiteral("/d/browsed.xls"));
-    window.browseForFile();
-    EXPECT_EQ(text()->text(), "/d/browsed.xls");
-    dialogs.script(std::nullopt);
-    window.browseForFile(); // before any batch was opened a cancel empties the box
-    EXPECT_TRUE(text()->text().isEmpty());
+    const auto browse = [&](const std::optional<QString>& answer) {
+        dialogs.script(answer);
+        window.browseForFile();
+        return text()->text();
+    };
+    EXPECT_EQ(browse("/d/browsed.xls"), "/d/browsed.xls");
+    EXPECT_EQ(browse(std::nullopt), "") << "before any batch was opened a cancel empties the box";
     const QString batch = batchFile("\"/d/a.doc\"\r\n\"/d/b.xls\"\r\n");
     const std::function<void()> edits[] = {
         [&] { QTest::keyClicks(text(), "x"); },
@@ -176,9 +176,7 @@ TEST_F(WindowTest, EveryEditClearsTheMarkThatAnOpenedBatchLeavesAndBrowseCancels
     EXPECT_TRUE(window.skipSaveOffer());
     // Since a batch was opened a cancel is an error: the box keeps its text, silently.
     text()->setText("kept");
-    dialogs.script(std::nullopt);
-    window.browseForFile();
-    EXPECT_EQ(text()->text(), "kept");
+    EXPECT_EQ(browse(std::nullopt), "kept");
 }
 
 // The run through the real window on the offscreen platform, driven through its widgets.
@@ -205,7 +203,6 @@ TEST_F(WindowTest, TheUserSeesEachEntryPreparedWithItsProgressAndTheWordWaitKeep
     print({"/d.doc"}, PromptAnswer::Ok); // and the pointer is restored after a failure
 
     office.pendingLooks = 30; // the Word wait takes input but no second run, and spares the CPU
-    officeJournal.clear();
     QString typedDuringWait;
     office.onOpen = [&] {
         typedDuringWait = text()->text(); // at the second entry, what was typed during the wait
@@ -227,7 +224,62 @@ TEST_F(WindowTest, TheUserSeesEachEntryPreparedWithItsProgressAndTheWordWaitKeep
     EXPECT_GE(wall.elapsed(), 200) << "the wait did not wait for events at all";
     EXPECT_LT(cpuMs, 0.5 * double(wall.elapsed())) << "cpu " << cpuMs << " ms";
     EXPECT_EQ(typedDuringWait, "z");
-    EXPECT_EQ(officeJournal.filter("bind").size(), 2) << "a second run printed again";
+    EXPECT_EQ(officeJournal.count("bind /long.doc"), 1) << "a second run printed again";
+}
+
+const QString Server = QStringLiteral("/opt/quirepress/quirepress-pdf-server");
+const QString FirstRun = "box Find Acrobat...";
+const QString Chosen = "Acrobat=" + Server + " | AcroCancelled=0";
+
+struct Started : WindowFixture {
+    Started() { prompter.journal = settings.journal = &journal; }
+    QStringList journal;
+};
+
+// What start-up asks and stores, from what the settings hold and what the user does.
+TEST(Startup, AsksForThePdfProgramUntilOneIsChosenOrTheSearchIsDeclinedAndLocateAcrobatAsks) {
+    // Only a number equal to one means declined; after a server that did not answer the flag
+    // is 0 and the path empty.
+    const std::tuple<QString, QString, std::optional<QString>, QString, bool,
+                     bool FakeSettingsStore::*>
+        rows[] = {
+            {"", "", Server, FirstRun + " | " + Chosen, false, nullptr},
+            {"", "", std::nullopt, FirstRun + " | box MS Office Only... | AcroCancelled=1", true,
+             nullptr},
+            {" 1.0", "", {}, "", true, nullptr},
+            {"yes", "", Server, FirstRun + " | " + Chosen, false, nullptr},
+            {"0", "/pdf", {}, "", false, nullptr},
+            {"", "", {}, "box Error...", false, &FakeSettingsStore::failReads},
+            {"", "", Server, FirstRun + " | box Error...", false, &FakeSettingsStore::failWrites}};
+    for (const auto& [declined, path, chosen, expected, locate, failing] : rows) {
+        SCOPED_TRACE(expected.toStdString());
+        Started s;
+        s.settings.set("Quirepress/Settings/AcroCancelled", declined);
+        s.settings.set("Quirepress/Settings/Acrobat", path);
+        if (failing)
+            s.settings.*failing = true;
+        if (expected.startsWith(FirstRun))
+            s.dialogs.script(chosen);
+        for (qsizetype box = expected.count("box "); box > 0; --box)
+            s.prompter.script(PromptAnswer::Ok);
+        s.window.runStartupChecks();
+        s.journal.replaceInStrings(QRegularExpression("(?s)^(box [^:]*):.*"), "\\1");
+        EXPECT_EQ(s.journal.join(" | "), expected);
+        EXPECT_EQ(s.find<QAction>("locatePdfServerAction")->isVisible(), locate);
+        // A failure skips the rest, the ready state too.
+        EXPECT_EQ(s.find<QLabel>("statusLabel")->text(), failing ? "" : "Ready");
+    }
+    // Locate Acrobat stores a choice silently and ignores a cancel.
+    Started s;
+    s.settings.set("Quirepress/Settings/AcroCancelled", "1");
+    s.window.runStartupChecks();
+    s.dialogs.script(std::nullopt);
+    s.window.locatePdfServer();
+    s.dialogs.script(Server);
+    s.window.locatePdfServer();
+    EXPECT_EQ(s.journal.join(" | "), Chosen);
+    EXPECT_TRUE(s.find<QAction>("locatePdfServerAction")->isVisible())
+        << "it stays until the program ends";
 }
 
 } // namespace
