@@ -34,10 +34,6 @@ QString OfficeFixtures::longDoc(int pages) const {
     return convert(file(QString("long%1.fodt").arg(pages), odf), "doc:MS Word 97");
 }
 
-QString OfficeFixtures::copy(const QString& source, const QString& name) const {
-    return file(name, fileBytes(source));
-}
-
 QString OfficeFixtures::file(const QString& name, const QByteArray& content) const {
     QFile out(m_dir.filePath(name));
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())

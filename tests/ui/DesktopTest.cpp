@@ -1,4 +1,5 @@
 #include "help/HelpLauncher.h"
+#include "platform/DesktopHelpViewer.h"
 #include "support/QStringPrinting.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
@@ -64,8 +65,25 @@ TEST(QtFileDialogBackendTest, ARealDialogListsWhatItsFilterShowsAndReturnsTheCho
 }
 
 // Qt hands the help file to the desktop's launcher, here one that writes down what it was asked
-// to open. A missing help file or launcher is the desktop's to report.
+// to open. A missing help file or launcher is the desktop's to report. This executable asks again
+// in a process of its own on a real X display, since Qt may keep the launcher it finds for later
+// requests: the first folder's PATH has none.
 TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWindow) {
+    const QStringList asked = qEnvironmentVariable("QP_HELP_PROBE").split('\n');
+    if (asked.size() > 1) { // that process: runtime folders, each with the PATH to look in
+        QWidget owner;
+        owner.show();
+        DesktopHelpViewer viewer;
+        for (qsizetype at = 0; at + 1 < asked.size(); at += 2) {
+            qputenv("PATH", asked[at + 1].toLocal8Bit());
+            for (int request = 0; request < 2; ++request) // twice, like the main window
+                HelpLauncher(viewer, asked[at]).showContents(owner.winId());
+        }
+        QTest::qWait(500);
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            EXPECT_TRUE(widget == &owner || !widget->isVisible()) << "it showed a window";
+        return;
+    }
     QTemporaryDir root;
     const QString record = root.filePath("opened.txt");
     QFile launcher(root.filePath("xdg-open"));
@@ -75,13 +93,15 @@ TEST(DesktopHelpViewerOnX, HandsTheHelpFileToTheLauncherEachTimeAndNeverShowsAWi
     launcher.close();
     const QString built = qEnvironmentVariable("QP_RUNTIME_DIR");
     const QString odd = root.filePath("Quire press #2 100%");
+    const QStringList requests{built, root.filePath("none"), built, root.path(), odd, root.path()};
     QProcess probe;
-    // No launcher first, since Qt may keep the launcher it finds for later requests.
-    probe.start("xvfb-run", {"-a", "-s", "-nolisten tcp", "env", "QT_QPA_PLATFORM=xcb",
-                             QCoreApplication::applicationDirPath() + "/help_open_probe", built,
-                             root.filePath("none"), built, root.path(), odd, root.path()});
+    probe.setProcessChannelMode(QProcess::MergedChannels);
+    probe.start("xvfb-run",
+                {"-a", "-s", "-nolisten tcp", "env", "-u", "DESKTOP_LAUNCH", "QT_QPA_PLATFORM=xcb",
+                 "QP_HELP_PROBE=" + requests.join('\n'), QCoreApplication::applicationFilePath(),
+                 "--gtest_filter=DesktopHelpViewerOnX.*"});
     ASSERT_TRUE(probe.waitForFinished(60000)) << "xvfb-run is needed";
-    EXPECT_EQ(probe.exitCode(), 0) << "the program showed a window or ended";
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAll().toStdString();
     QStringList expected;
     for (const QString& dir : {built, built, odd, odd})
         expected
