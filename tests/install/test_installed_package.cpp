@@ -90,15 +90,5 @@ TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAnd
     }
 }
 
-TEST(PlainInstall, IntoAnyOtherFolderWritesTheRuntimeFolderAndNothingElse) {
-    QTemporaryDir target;
-    ASSERT_EQ(run("cmake", {"--install", BuildDir, "--prefix", target.path()}).exitCode, 0);
-    QStringList written =
-        run("find", {".", "-mindepth", "1"}, target.path()).out.split('\n', Qt::SkipEmptyParts);
-    written.sort();
-    EXPECT_EQ(written, QStringList({"./helpfiles", "./helpfiles/Quirepress.chm", "./quirepress",
-                                    "./quirepress-pdf-server"}));
-}
-
 } // namespace
 } // namespace qp
