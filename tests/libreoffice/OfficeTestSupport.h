@@ -5,24 +5,59 @@
 #include "support/Fakes.h"
 #include "support/PrivateCups.h"
 
+#include <QFileInfo>
+
 namespace qp::test {
 
 // Word, Excel and PowerPoint files that LibreOffice itself makes of the flat ODF in data/:
 // 2 pages, 3 sheets each naming itself in A1, 2 slides.
 class OfficeFixtures {
 public:
-    OfficeFixtures();
+    OfficeFixtures() {
+        convert(dataFile("letter.fodt"), "doc:MS Word 97");
+        convert(dataFile("book.fods"), "xls:MS Excel 97");
+        convert(dataFile("slides.fodp"), "ppt:MS PowerPoint 97");
+    }
     QString doc() const { return m_dir.filePath("letter.doc"); }
     QString xls() const { return m_dir.filePath("book.xls"); }
     QString ppt() const { return m_dir.filePath("slides.ppt"); }
-    QString longDoc(int pages) const; // a Word document of that many pages
-    QString copy(const QString& source, const QString& name) const;
-    QString file(const QString& name, const QByteArray& content) const;
+    // A Word document of that many pages: the letter's two and as many more as it takes, each
+    // a paragraph that begins a page.
+    QString longDoc(int pages) const {
+        const QByteArray page = "<text:p text:style-name=\"Break\">QPLONG PAGE</text:p>";
+        const QByteArray odf =
+            fileBytes(dataFile("letter.fodt"))
+                .replace("<office:text>", "<office:text>" + page.repeated(pages - 2));
+        return convert(file(QString("long%1.fodt").arg(pages), odf), "doc:MS Word 97");
+    }
+    QString copy(const QString& source, const QString& name) const {
+        return file(name, fileBytes(source));
+    }
+    QString file(const QString& name, const QByteArray& content) const {
+        QFile out(m_dir.filePath(name));
+        if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
+            throw std::runtime_error("cannot write " + name.toStdString());
+        return out.fileName();
+    }
     // The file LibreOffice makes of the source in the format given ("pdf", "doc:MS Word 97").
-    QString convert(const QString& source, const QString& format) const;
+    QString convert(const QString& source, const QString& format) const {
+        QProcess soffice;
+        soffice.start("soffice", {"-env:UserInstallation=" + m_profile.url(), "--headless",
+                                  "--convert-to", format, "--outdir", m_dir.path(), source});
+        const QString made =
+            m_dir.filePath(QFileInfo(source).completeBaseName() + '.' + format.section(':', 0, 0));
+        if (!soffice.waitForFinished(300000) || !QFile::exists(made))
+            throw std::runtime_error("LibreOffice did not make " + made.toStdString());
+        return made;
+    }
 
 private:
-    OfficeProfile m_profile; // the converting office's own, apart from the office under test
+    static QString dataFile(const QString& name) {
+        return qEnvironmentVariable("QP_SOURCE_DIR") + "/tests/libreoffice/data/" + name;
+    }
+
+    // The converting office's own, apart from the office under test.
+    OfficeProfile m_profile{LibreOfficeApplication::defaultProgramDir()};
     QTemporaryDir m_dir;
 };
 

@@ -1,10 +1,2 @@
+// The fixture is all in its header; built on its own here, the header must include what it uses.
 #include "support/WindowFixture.h"
-
-namespace qp::test {
-
-WindowFixture::WindowFixture()
-    : window(MainWindowServices{prompter, dialogs, settings, office, pdf, pdf, help,
-                                "/opt/quirepress", [this] { ++endProgramCalls; },
-                                dataHome.filePath("BatchBin")}) {}
-
-} // namespace qp::test

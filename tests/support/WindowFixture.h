@@ -20,11 +20,12 @@ struct RecordingHelpViewer : HelpViewer {
 
 // A main window wired to fakes.
 struct WindowFixture {
-    WindowFixture();
+    WindowFixture() { prompter.journal = settings.journal = &journal; }
     template <typename T = QWidget> T* find(const char* name) {
         return window.findChild<T*>(QLatin1String(name));
     }
 
+    QStringList journal; // the message boxes and the settings written, in order
     FakePrompter prompter;
     FakeFileDialogBackend dialogs;
     FakeSettingsStore settings;
@@ -34,7 +35,9 @@ struct WindowFixture {
     RecordingHelpViewer help;
     QTemporaryDir dataHome;
     int endProgramCalls = 0;
-    MainWindow window;
+    MainWindow window{MainWindowServices{prompter, dialogs, settings, office, pdf, pdf, help,
+                                         "/opt/quirepress", [this] { ++endProgramCalls; },
+                                         dataHome.filePath("BatchBin")}};
 };
 
 } // namespace qp::test
