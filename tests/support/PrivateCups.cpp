@@ -116,12 +116,15 @@ QStringList PrivateCups::jobFiles(const QString& queue) const {
     return files;
 }
 
-bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
-    for (const QDeadlineTimer deadline(timeoutMs); jobFiles(queue).size() < count;
-         QThread::msleep(50))
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    for (const QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(20))
         if (deadline.hasExpired())
             return false;
     return true;
+}
+
+bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
+    return waitUntil([&] { return jobFiles(queue).size() >= count; }, timeoutMs);
 }
 
 void KeptJobsTest::SetUpTestSuite() {

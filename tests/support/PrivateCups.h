@@ -10,6 +10,7 @@
 namespace qp::test {
 
 QString runTool(const QString& program, const QStringList& args); // throws unless it exits 0
+bool waitUntil(const std::function<bool()>& done, int timeoutMs); // false once the time is up
 
 // A CUPS server of the test's own: configuration, spool and socket in a temporary folder,
 // cupsd a child of the test (dying with it), reached through CUPS_SERVER. HOME points to an
