@@ -1,17 +1,19 @@
-// The PDF print server: how it reads commands, and the real server on the test run's session
-// bus with the program's client, printing into a private CUPS server.
+// The PDF print server with the program's client, a batch run and quirepress --print on the
+// test run's session bus and a private CUPS server; never two at once on the AcroView name.
 
-#include "PdfServerHarness.h"
+#include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/ConversationAddress.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
+#include "printing/BatchRun.h"
 #include "support/EventGapProbe.h"
+#include "support/Fakes.h"
+#include "support/PrivateCups.h"
 
-#include <QDBusMessage>
+#include <QDBusConnectionInterface>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+#include <QUuid>
+#include <signal.h>
 #include <sys/stat.h>
 
 namespace qp::test {
@@ -21,14 +23,71 @@ using namespace std::chrono_literals;
 constexpr auto PrintTimeout = 2000s;
 constexpr long Refused = ErrorNumber::ConversationRefused, Unusable = ErrorNumber::CannotBind;
 
-class Conversation : public ServingTest {
-protected:
+// The unique bus name that owns the AcroView conversation now, or the empty text.
+QString conversationOwner() {
+    const QString service = dbus::conversationAddress("AcroView", "Control").service;
+    const auto reply = QDBusConnection::sessionBus().interface()->serviceOwner(service);
+    return reply.isValid() ? reply.value() : QString();
+}
+
+// Ends whatever serves the conversation, also a server a run started detached, so that
+// nothing outlives a test.
+void endServingProcess() {
+    const auto pid = QDBusConnection::sessionBus().interface()->servicePid(conversationOwner());
+    if (pid.isValid())
+        ::kill(static_cast<pid_t>(pid.value()), SIGKILL);
+    EXPECT_TRUE(waitUntil([] { return conversationOwner().isEmpty(); }, 10000))
+        << "the PDF print server did not end";
+}
+
+// The real server of this build, killed when the object goes.
+struct PdfServerProcess : QProcess {
+    explicit PdfServerProcess(const QString& busAddress = {}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!busAddress.isEmpty())
+            environment.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        setProcessEnvironment(environment);
+        setProgram(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    ~PdfServerProcess() override {
+        kill();
+        waitForFinished(10000);
+    }
+    void startServing(bool waitForName = true) {
+        start();
+        ASSERT_TRUE(waitForStarted(10000)) << errorString().toStdString();
+        if (waitForName)
+            ASSERT_TRUE(waitUntil([] { return !conversationOwner().isEmpty(); }, 10000))
+                << "the server took no name";
+    }
+    // Never to pid 0 once the server has ended: that would stop or kill the test itself.
+    void signal(int signalNumber) {
+        if (state() == QProcess::Running)
+            ::kill(static_cast<pid_t>(processId()), signalNumber);
+    }
+};
+
+struct ServingTest : KeptJobsTest {
+    void TearDown() override { endServingProcess(); }
+    const QString locked = corpusFile("pdf/encryption_noprinting.pdf"); // forbids printing
+};
+
+// Fails the test unless the action fails with this number and words in its description.
+void expectFailure(const std::function<void()>& action, long number, const QString& words = {}) {
+    const AppError error = failureOf(action);
+    EXPECT_TRUE(error.number() == number && error.description().contains(words))
+        << error.number() << ' ' << error.description().toStdString();
+}
+
+struct Conversation : ServingTest {
     void SetUp() override {
         KeptJobsTest::SetUp();
         server.startServing();
         client.connect();
     }
     QTemporaryDir dir;
+    const QString good = corpusFile("pdf/rotation.pdf");
     PdfServerProcess server;
     DBusPdfPrintServer client;
 };
@@ -54,8 +113,6 @@ TEST_F(Conversation, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
     }
     client.printDocument(sent.last(), PrintTimeout); // again without opening it again
     sent << sent.last();
-    client.disconnect();
-    EXPECT_FALSE(client.isConnected());
     const QStringList jobs = newJobs(sent.size());
     for (int i = 0; i < std::min(jobs.size(), sent.size()); ++i)
         EXPECT_EQ(fileBytes(jobs[i]), fileBytes(sent[i])) << sent[i].toStdString();
@@ -63,13 +120,11 @@ TEST_F(Conversation, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
 
 // What lies in the document comes as "cannot be bound"; the rest is the server's refusal.
 TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
-    const QString good = corpusFile("pdf/rotation.pdf"), gone = dir.filePath("gone.pdf");
-    const QString garbage = dir.filePath("garbage.pdf"), empty = dir.filePath("empty.pdf");
-    const QString pipe = dir.filePath("pipe.pdf"), folder = dir.filePath("folder.pdf");
-    const QString missing = "/no/such/folder/x.pdf",
-                  locked = corpusFile("pdf/encryption_noprinting.pdf");
+    const QString gone = dir.filePath("gone.pdf"), garbage = dir.filePath("garbage.pdf");
+    const QString empty = dir.filePath("empty.pdf"), pipe = dir.filePath("pipe.pdf");
+    const QString folder = dir.filePath("folder.pdf"), missing = "/no/such/folder/x.pdf";
     ASSERT_TRUE(QFile::copy(good, gone) && QFile::copy(corpusFile("MANIFEST.tsv"), garbage));
-    QFile(empty).open(QIODevice::WriteOnly);
+    writeFile(empty, {});
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkdir(folder));
     client.openDocument(gone, std::nullopt);
@@ -82,8 +137,7 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
         {false, missing, Unusable, "Cannot open " + missing + ": the file does not exist."},
         {true, missing, Refused, "has not been opened"},
         {false, "relative.pdf", Unusable, "must be absolute"},
-        {false, garbage, Unusable,
-         "Cannot open " + garbage + ": it is not a PDF document or it is damaged"},
+        {false, garbage, Unusable, "it is not a PDF document or it is damaged"},
         {false, empty, Unusable, "Cannot open " + empty + ": it is not a PDF"},
         // A pipe would block the server until someone writes into it.
         {false, pipe, Unusable, "Cannot open " + pipe + ": it is not a file."},
@@ -91,8 +145,7 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
         // Printing looks at the document again: it may have gone since it was opened.
         {true, gone, Unusable, "Cannot open " + gone},
         {false, corpusFile("pdf/libreoffice-writer-password.pdf"), Unusable, "password"},
-        {true, locked, Unusable, "does not allow printing"},
-    };
+        {true, locked, Unusable, "does not allow printing"}};
     for (const auto& [print, path, number, says] : cases) {
         SCOPED_TRACE((print ? "print " : "open ") + path.toStdString());
         expectFailure(
@@ -139,11 +192,8 @@ TEST_F(Conversation, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
         EventGapProbe probe;
         QElapsedTimer elapsed;
         elapsed.start();
-        expectFailure(
-            [&, timeout = timeout] {
-                client.openDocument(corpusFile("pdf/rotation.pdf"), timeout);
-            },
-            number, words);
+        expectFailure([&, timeout = timeout] { client.openDocument(good, timeout); }, number,
+                      words);
         server.signal(SIGCONT);
         EXPECT_LT(probe.longestMilliseconds(), 1000) << "the event loop stood still";
         EXPECT_TRUE(elapsed.elapsed() >= atLeast && elapsed.elapsed() < 6000) << elapsed.elapsed();
@@ -165,45 +215,157 @@ TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     elapsed.start();
     expectFailure([&] { unanswered.connect(); }, ErrorNumber::ConversationNoAnswer);
     EXPECT_LT(elapsed.elapsed(), 2000);
-    expectFailure([&] { unanswered.openDocument("/x.pdf", std::nullopt); },
-                  ErrorNumber::ConversationNotOpen);
     PdfServerProcess successor;
     successor.startServing();
-    const QString path = corpusFile("pdf/rotation.pdf");
-    expectFailure([&] { client.openDocument(path, std::nullopt); },
+    expectFailure([&] { client.openDocument(good, std::nullopt); },
                   DBusPdfPrintServer::ServerQuitError);
     client.connect();
-    client.openDocument(path, std::nullopt);
-    client.printDocument(path, PrintTimeout);
+    client.openDocument(good, std::nullopt);
+    client.printDocument(good, PrintTimeout);
     newJobs(1);
 }
 
-// A server ends with its session bus; without one it gives up saying why, and a client has
-// no answer at once.
+// A server ends with its session bus; without one it gives up saying why, and so does a client.
 TEST(ServerLifecycle, LivesAndEndsWithItsSessionBus) {
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
     ASSERT_TRUE(bus.waitForReadyRead(10000)) << "no private bus";
-    PdfServerProcess server(60, QString::fromUtf8(bus.readLine()).trimmed());
+    PdfServerProcess server(QString::fromUtf8(bus.readLine()).trimmed());
     server.startServing(false);
     QTest::qWait(500);
     EXPECT_EQ(server.state(), QProcess::Running);
     bus.kill();
     EXPECT_TRUE(server.waitForFinished(10000)) << "the server outlived its bus";
-
     const QString nowhere = "unix:path=/nonexistent/bus";
-    PdfServerProcess orphan(60, nowhere);
+    PdfServerProcess orphan(nowhere);
     orphan.setProcessChannelMode(QProcess::SeparateChannels);
     orphan.startServing(false);
     ASSERT_TRUE(orphan.waitForFinished(10000));
-    EXPECT_EQ(orphan.exitCode(), 1);
-    EXPECT_TRUE(orphan.readAllStandardError().contains("no D-Bus session bus"));
+    EXPECT_TRUE(orphan.exitCode() == 1 && orphan.readAllStandardError().contains("no D-Bus"));
     DBusPdfPrintServer client(QDBusConnection::connectToBus(nowhere, "nowhere"));
-    QElapsedTimer elapsed;
-    elapsed.start();
     expectFailure([&] { client.connect(); }, ErrorNumber::ConversationNoAnswer,
                   "no D-Bus session bus");
-    EXPECT_LT(elapsed.elapsed(), 5000);
+}
+
+// The server leaves after a second without commands here; the Word entry between the two PDFs
+// outlasts that, and the run starts it again rather than forget it.
+TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
+    QTemporaryDir dir;
+    const QString launcher = dir.filePath("PDF server, [counted]"), log = dir.filePath("log");
+    const QByteArray program = qgetenv("QP_RUNTIME_DIR") + "/quirepress-pdf-server";
+    writeFile(launcher, "#!/bin/sh\necho started >> '" + log.toUtf8() +
+                            "'\nexec env QP_PDF_SERVER_IDLE_SECONDS=1 '" + program + "'\n");
+    QFile::setPermissions(launcher, QFile::ReadOwner | QFile::ExeOwner);
+    ListRunView view;
+    view.entries = QStringList{corpusFile("pdf/rotation.pdf"), dir.filePath("long report.doc"),
+                               corpusFile("pdf/sizes.pdf")};
+    FakePrompter prompter;
+    prompter.script(PromptAnswer::Yes); // go on after the Word entry
+    prompter.script(PromptAnswer::No);  // no save
+    FakeSettingsStore settings;
+    settings.set("Quirepress/Settings/Acrobat", launcher);
+    QStringList journal;
+    FakeOffice office{journal}; // the Word entry takes its time, then cannot be opened
+    office.onOpen = [] { QTest::qWait(3000); };
+    office.fail("bind " + view.entries[1], AppError(ErrorNumber::CannotBind, "unreadable"));
+    QProcessProgramStarter starter;
+    DBusPdfPrintServer server;
+    BatchRun(view, prompter, settings, office, starter, server).run();
+    EXPECT_EQ(prompter.boxes.size(), 2u); // the Word entry's and the save offer: no other fault
+    EXPECT_EQ(fileBytes(newJobs(2).value(1)), fileBytes(corpusFile("pdf/sizes.pdf")));
+    EXPECT_EQ(fileBytes(log), "started\nstarted\n");
+}
+
+QString preparing(int position, int count, const QString& entry) {
+    return QString("[%1/%2] Preparing %3 for printing.").arg(position).arg(count).arg(entry);
+}
+
+// quirepress --print as scripts, cron and ssh run it, without a display, with fresh home and
+// settings folders; PDFs go to the server on the test run's bus or on a bus of the run's own.
+// Its exit status, output lines and files printed (none: rendered by LibreOffice), in order.
+// A batch file's entries stand as written; a relative PDF entry prints from the working folder.
+TEST_F(ServingTest, EndsWithTheStatusScriptsExpect) {
+    QTemporaryDir home;
+    const QString word = corpusFile("doc/TestChineseProperties.doc");
+    const QString slides = corpusFile("ppt/table_test.ppt"), gone = home.filePath("gone.doc");
+    const QString pdf = corpusFile("pdf/sizes.pdf"), otherPdf = corpusFile("pdf/XiaoBiaoSong.pdf");
+    const QString batch = home.filePath("nightly.QPB"), unreadable = home.filePath("no such.qpb");
+    ASSERT_TRUE(QFile::copy(otherPdf, home.filePath("rel.pdf")));
+    writeFile(batch, ("\"" + pdf + "\"\r\n\"" + slides + "\"\r\n\"rel.pdf\"\r\n").toUtf8());
+    enum Setup { Default, NoPrinter, NoBus };
+    const std::tuple<Setup, QStringList, int, QStringList, QStringList> cases[] = {
+        {Default,
+         {"--print", word, batch, otherPdf},
+         0,
+         {preparing(2, 5, pdf), preparing(4, 5, "rel.pdf"), "5 printed, 0 not printed."},
+         {{}, pdf, {}, otherPdf, otherPdf}},
+        // What lies in the entry itself, for the office or the PDF server, passes it over.
+        {Default,
+         {"-p", pdf, gone, locked, otherPdf},
+         1,
+         {"[2/4] Not printed: " + gone, "[3/4] Not printed: " + locked,
+          "2 printed, 2 not printed."},
+         {pdf, otherPdf}},
+        {Default,
+         {"--print", pdf, unreadable},
+         2,
+         {"quirepress: cannot read the batch file " + unreadable + ": 53 File not found"},
+         {}},
+        {NoPrinter,
+         {"--print", word, pdf},
+         2,
+         {"quirepress: There is no default printer set up.", "0 printed, 2 not printed."},
+         {}},
+        {Default, {"--print", "--colour"}, 2, {"quirepress: Unknown option 'colour'."}, {}},
+        // Without a session bus PDFs print on a bus of the run's own that ends with it.
+        {NoBus, {"--print", pdf, otherPdf}, 0, {"2 printed, 0 not printed."}, {pdf, otherPdf}}};
+    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        shell.remove(name);
+    shell.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    // Whatever a run without a bus started, however detached, carries the mark in its environment.
+    const QString mark = QUuid::createUuid().toString();
+    QProcessEnvironment noBus = shell;
+    noBus.remove("DBUS_SESSION_BUS_ADDRESS");
+    noBus.insert("XDG_RUNTIME_DIR", home.path());
+    noBus.insert("QP_SHELL_TEST_MARK", mark);
+    for (const auto& [setup, arguments, status, lines, printed] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        if (setup == NoPrinter)
+            cups->clearDefault();
+        QProcess program;
+        program.setProcessEnvironment(setup == NoBus ? noBus : shell);
+        program.setWorkingDirectory(home.path());
+        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
+        EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
+        cups->setDefault(queue);
+        const QString text = program.readAllStandardError() + program.readAllStandardOutput();
+        const int ended = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        EXPECT_EQ(ended, status) << text.toStdString();
+        // Each line in the order given, somewhere in the text: "Not printed: ..." goes on with why.
+        qsizetype from = 0;
+        for (const QString& line : lines) {
+            from = text.indexOf(line, from);
+            ASSERT_GE(from, 0) << "missing or out of order: " << line.toStdString() << "\nin:\n"
+                               << text.toStdString();
+        }
+        // A run that ended otherwise than expected has failed already: no use waiting for jobs.
+        const QStringList jobs = newJobs(printed.size(), ended == status ? 120000 : 0);
+        for (qsizetype i = 0; i < std::min(jobs.size(), printed.size()); ++i)
+            EXPECT_TRUE(printed[i].isEmpty() ? pdfPages(jobs[i]) == 1
+                                             : fileBytes(jobs[i]) == fileBytes(printed[i]))
+                << i;
+        if (setup == NoBus)
+            EXPECT_TRUE(conversationOwner().isEmpty()) << "the server went to the test's own bus";
+        for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+            QFile environ("/proc/" + pid + "/environ");
+            if (environ.open(QIODevice::ReadOnly))
+                EXPECT_FALSE(environ.readAll().contains(mark.toUtf8())) << pid.toStdString();
+        }
+        endServingProcess();
+    }
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Quirepress")))
+        << "a run from the shell wrote the settings";
 }
 
 } // namespace

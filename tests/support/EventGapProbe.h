@@ -5,9 +5,8 @@
 
 namespace qp::test {
 
-// How long the thread it lives on goes without handling events, that is how long a window
-// would stay unpainted: the longest interval between two firings of a 5 ms timer, counting the
-// one still open.
+// How long the thread it lives on goes without handling events, so a window without paint:
+// the longest interval between two firings of a 5 ms timer, counting the one still open.
 class EventGapProbe {
 public:
     EventGapProbe() {

@@ -9,34 +9,23 @@
 #include <sys/prctl.h>
 
 namespace qp::test {
-namespace {
 
-void fail(const QString& message) {
-    ADD_FAILURE() << message.toStdString();
-    throw std::runtime_error(message.toStdString());
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
-        fail("cannot write " + path);
-}
-
-QString run(const QString& program, const QStringList& args) {
+QString runTool(const QString& program, const QStringList& args) {
     QProcess process;
     process.start(program, args);
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0)
-        fail(program + ' ' + args.join(' ') + " failed: " + process.readAllStandardError());
+        throw std::runtime_error(
+            (program + ' ' + args.join(' ') + " failed: " + process.readAllStandardError())
+                .toStdString());
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
-
-} // namespace
 
 PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
     // The backend runs as root, but cupsd checks the folders it is given.
     QFile::setPermissions(m_root.path(), QFileDevice::Permissions::fromInt(0x7055)); // rwxr-xr-x
-    for (const char* sub : {"conf/ppd", "spool/tmp", "cache", "state", "log", "home", "jobs"})
+    for (const char* sub :
+         {"conf/ppd", "spool/tmp", "cache", "state", "log", "home", "jobs", "serverbin/backend"})
         QDir().mkpath(m_root.filePath(sub));
     const QString templates = qEnvironmentVariable("QP_SOURCE_DIR") + "/tests/support/cups/";
     const QString socket = m_root.filePath("cups.sock"), conf = m_root.filePath("conf/");
@@ -48,7 +37,6 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
     // The system's filters, with a backend folder of our own whose mode 0700 makes cupsd run
     // the backend as root, so it can write anywhere we point it.
     const QString bin = m_root.filePath("serverbin/");
-    QDir().mkpath(bin + "backend");
     for (const QString& entry :
          QDir("/usr/lib/cups").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
         QFile::link("/usr/lib/cups/" + entry, bin + entry); // not "backend": ours is there
@@ -82,7 +70,8 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
         }
         QThread::msleep(50);
     }
-    fail("cupsd did not answer: " + m_cupsd.readAll() + '\n' + log());
+    throw std::runtime_error(
+        ("cupsd did not answer: " + m_cupsd.readAll() + '\n' + log()).toStdString());
 }
 
 PrivateCups::~PrivateCups() {
@@ -96,20 +85,17 @@ QString PrivateCups::log() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : "(no cupsd log)";
 }
 
-void PrivateCups::administer(const QString& program, const QStringList& args) {
-    run("/usr/sbin/" + program, args);
-}
-
 void PrivateCups::addKeepingQueue(const QString& name, bool makeDefault) {
     QDir().mkpath(m_root.filePath("jobs/" + name));
-    administer("lpadmin", {"-p", name, "-E", "-v", "qpkeep:" + m_root.filePath("jobs/" + name)});
+    runTool("/usr/sbin/lpadmin",
+            {"-p", name, "-E", "-v", "qpkeep:" + m_root.filePath("jobs/" + name)});
     if (makeDefault)
         setDefault(name);
 }
 
 void PrivateCups::clearDefault() {
     // CUPS has no request to unset the default; deleting the default queue leaves none.
-    administer("lpadmin", {"-p", "qp-no-default", "-E", "-v", "file:/dev/null"});
+    runTool("/usr/sbin/lpadmin", {"-p", "qp-no-default", "-E", "-v", "file:/dev/null"});
     setDefault("qp-no-default");
     removeQueue("qp-no-default");
 }
@@ -130,12 +116,15 @@ QStringList PrivateCups::jobFiles(const QString& queue) const {
     return files;
 }
 
-bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
-    for (const QDeadlineTimer deadline(timeoutMs); jobFiles(queue).size() < count;
-         QThread::msleep(50))
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    for (const QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(20))
         if (deadline.hasExpired())
             return false;
     return true;
+}
+
+bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
+    return waitUntil([&] { return jobFiles(queue).size() >= count; }, timeoutMs);
 }
 
 void KeptJobsTest::SetUpTestSuite() {
@@ -184,6 +173,12 @@ QString corpusFile(const QString& relative) {
     return QDir::cleanPath(QDir(qEnvironmentVariable("QP_CORPUS_DIR")).absoluteFilePath(relative));
 }
 
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+        throw std::runtime_error(("cannot write " + path).toStdString());
+}
+
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
@@ -192,12 +187,12 @@ QByteArray fileBytes(const QString& path) {
 
 int pdfPages(const QString& path) {
     const auto match = QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption)
-                           .match(run("pdfinfo", {path}));
+                           .match(runTool("pdfinfo", {path}));
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 QString pdfText(const QString& path) {
-    return run("pdftotext", {path, "-"});
+    return runTool("pdftotext", {path, "-"});
 }
 
 AppError failureOf(const std::function<void()>& action) {

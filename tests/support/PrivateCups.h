@@ -3,12 +3,14 @@
 #include "core/AppError.h"
 
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace qp::test {
+
+QString runTool(const QString& program, const QStringList& args); // throws unless it exits 0
+bool waitUntil(const std::function<bool()>& done, int timeoutMs); // false once the time is up
 
 // A CUPS server of the test's own: configuration, spool and socket in a temporary folder,
 // cupsd a child of the test (dying with it), reached through CUPS_SERVER. HOME points to an
@@ -19,14 +21,14 @@ public:
     ~PrivateCups();
     // A raw queue whose backend keeps each job exactly as sent.
     void addKeepingQueue(const QString& name, bool makeDefault);
-    void setDefault(const QString& name) { administer("lpadmin", {"-d", name}); }
+    void setDefault(const QString& name) { runTool("/usr/sbin/lpadmin", {"-d", name}); }
     void clearDefault(); // leaves the server without any default destination
-    void removeQueue(const QString& name) { administer("lpadmin", {"-x", name}); }
+    void removeQueue(const QString& name) { runTool("/usr/sbin/lpadmin", {"-x", name}); }
     void setAccepting(const QString& queue, bool on) {
-        administer(on ? "cupsaccept" : "cupsreject", {queue});
+        runTool(on ? "/usr/sbin/cupsaccept" : "/usr/sbin/cupsreject", {queue});
     }
     void setEnabled(const QString& queue, bool on) {
-        administer(on ? "cupsenable" : "cupsdisable", {queue});
+        runTool(on ? "/usr/sbin/cupsenable" : "/usr/sbin/cupsdisable", {queue});
     }
     int pendingJobs(const QString& queue) const;      // held by CUPS and not finished
     QStringList jobFiles(const QString& queue) const; // complete kept jobs, in the order received
@@ -34,8 +36,6 @@ public:
     QString log() const; // cupsd's error log, for failure messages
 
 private:
-    void administer(const QString& program, const QStringList& args);
-
     QTemporaryDir m_root;
     QProcess m_cupsd;
 };
@@ -68,6 +68,7 @@ const std::vector<CorpusDocument>& corpus(); // read once; empty when the corpus
 QString corpusFile(const QString& relative); // absolute and without ".."
 
 QByteArray fileBytes(const QString& path);
+void writeFile(const QString& path, const QByteArray& content); // throws when it cannot
 int pdfPages(const QString& path); // as pdfinfo reads a kept job or any PDF
 QString pdfText(const QString& path);
 // The error the action raises; number 0 (and a failure) when it raises none.
