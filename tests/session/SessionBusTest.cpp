@@ -1,5 +1,5 @@
-// The PDF print server with the program's client, a batch run and quirepress --print on the
-// test run's session bus and a private CUPS server; never two at once on the AcroView name.
+// On the session bus and a private CUPS server: the PDF print server with the program's client,
+// a batch run of PDFs, and quirepress --print, never two at once on the AcroView name.
 
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/ConversationAddress.h"
@@ -284,7 +284,7 @@ QString preparing(int position, int count, const QString& entry) {
 // settings folders; PDFs go to the server on the test run's bus or on a bus of the run's own.
 // Its exit status, output lines and files printed (none: rendered by LibreOffice), in order.
 // A batch file's entries stand as written; a relative PDF entry prints from the working folder.
-TEST_F(ServingTest, EndsWithTheStatusScriptsExpect) {
+TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
     QTemporaryDir home;
     const QString word = corpusFile("doc/TestChineseProperties.doc");
     const QString slides = corpusFile("ppt/table_test.ppt"), gone = home.filePath("gone.doc");
