@@ -2,7 +2,6 @@
 #include "batches/BatchFile.h"
 #include "batches/BatchFileIO.h"
 #include "support/Fakes.h"
-#include "support/QStringPrinting.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -78,14 +77,9 @@ protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     QByteArray bytes(const QString& name) const { return readFileContents(path(name), 1 << 20); }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::System); }
-    // "number description" of the AppError the action throws; empty when it succeeds.
-    template <typename Action> static QString failure(Action&& action) {
-        try {
-            action();
-        } catch (const AppError& error) {
-            return QString::number(error.number()) + u' ' + error.description();
-        }
-        return {};
+    static QString failure(const std::function<void()>& action) {
+        const AppError error = test::failureOf(action);
+        return QString::number(error.number()) + u' ' + error.description();
     }
     QString batchFolder() const { return path("data/Quirepress/BatchBin"); }
     void save(const QStringList& entries, std::optional<QString> chosen) {
@@ -211,16 +205,6 @@ TEST_F(BatchFilesTest, FailuresAreShownAndCancelsAreSilentAndBothKeepWhatWasList
                                   "53 File not found: " + path("typed name.qpb"),
                                   "7 The batch list is full."}));
     EXPECT_EQ(list, QStringList({"kept.doc", "1.doc", "2.doc"}));
-}
-
-TEST(BatchFiles, TheUsersFolderFollowsAnAbsoluteXdgDataHomeOnly) {
-    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "/srv/data");
-    EXPECT_EQ(BatchFiles::userBatchFolder(), "/srv/data/Quirepress/BatchBin");
-    qputenv("XDG_DATA_HOME", "relative/data"); // ignored, as the base directory rules say
-    EXPECT_EQ(BatchFiles::userBatchFolder(),
-              QDir::homePath() + "/.local/share/Quirepress/BatchBin");
-    qputenv("XDG_DATA_HOME", dataHome);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Builds the Debian package from the build tree with cpack, unpacks it into a fresh root and
 // checks what a user would notice broken: the runtime folder and its link on the PATH, batch
 // files known to the desktop, the packages needed at run time, and a program that starts.
-#include "support/QStringPrinting.h"
+#include "support/Fakes.h"
 
 #include <QDir>
 #include <QProcess>

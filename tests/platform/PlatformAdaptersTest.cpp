@@ -2,7 +2,7 @@
 #include "core/AppError.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
-#include "support/QStringPrinting.h"
+#include "support/Fakes.h"
 
 #include <QDir>
 #include <QElapsedTimer>

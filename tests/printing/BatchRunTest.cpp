@@ -1,7 +1,6 @@
 #include "printing/BatchRun.h"
 #include "printing/EntryKind.h"
 #include "support/Fakes.h"
-#include "support/QStringPrinting.h"
 
 #include <new>
 #include <stdexcept>

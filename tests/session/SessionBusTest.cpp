@@ -225,8 +225,8 @@ TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     newJobs(1);
 }
 
-// A server ends with its session bus; without one it gives up saying why, and so does a client.
-TEST(ServerLifecycle, LivesAndEndsWithItsSessionBus) {
+// A server that outlived its session bus could never be reached again.
+TEST(ServerLifecycle, EndsWithItsSessionBus) {
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
     ASSERT_TRUE(bus.waitForReadyRead(10000)) << "no private bus";
@@ -236,15 +236,6 @@ TEST(ServerLifecycle, LivesAndEndsWithItsSessionBus) {
     EXPECT_EQ(server.state(), QProcess::Running);
     bus.kill();
     EXPECT_TRUE(server.waitForFinished(10000)) << "the server outlived its bus";
-    const QString nowhere = "unix:path=/nonexistent/bus";
-    PdfServerProcess orphan(nowhere);
-    orphan.setProcessChannelMode(QProcess::SeparateChannels);
-    orphan.startServing(false);
-    ASSERT_TRUE(orphan.waitForFinished(10000));
-    EXPECT_TRUE(orphan.exitCode() == 1 && orphan.readAllStandardError().contains("no D-Bus"));
-    DBusPdfPrintServer client(QDBusConnection::connectToBus(nowhere, "nowhere"));
-    expectFailure([&] { client.connect(); }, ErrorNumber::ConversationNoAnswer,
-                  "no D-Bus session bus");
 }
 
 // The server leaves after a second without commands here; the Word entry between the two PDFs

@@ -19,7 +19,25 @@
 #include <optional>
 #include <vector>
 
+// Readable failure messages for Qt text in gtest assertions.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << qPrintable(text) << '"';
+}
+QT_END_NAMESPACE
+
 namespace qp::test {
+
+// The error the action raises; number 0 (and a failure) when it raises none.
+inline AppError failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no error";
+    return AppError(0, {});
+}
 
 // Answers in the order scripted; a question nobody scripted fails the test.
 template <typename Answer> class ScriptedAnswers {

@@ -195,14 +195,4 @@ QString pdfText(const QString& path) {
     return runTool("pdftotext", {path, "-"});
 }
 
-AppError failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AppError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no error";
-    return AppError(0, {});
-}
-
 } // namespace qp::test

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AppError.h"
+#include "support/Fakes.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -71,7 +71,5 @@ QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& content); // throws when it cannot
 int pdfPages(const QString& path); // as pdfinfo reads a kept job or any PDF
 QString pdfText(const QString& path);
-// The error the action raises; number 0 (and a failure) when it raises none.
-AppError failureOf(const std::function<void()>& action);
 
 } // namespace qp::test

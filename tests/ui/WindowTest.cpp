@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "support/QStringPrinting.h"
+#include "support/Fakes.h"
 #include "support/WindowFixture.h"
 
 #include <QtTest>
