@@ -5,10 +5,8 @@
 
 #include "OfficeTestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QThread>
 #include <QTimer>
 #include <csignal>
 
@@ -150,9 +148,7 @@ TEST_F(OfficePrinting, CorpusPrintsWithTheManifestsPageCountOrCannotBeBound) {
         document->close();
         // A document whose pages change size or orientation goes as one job per run of equal
         // pages, all of them handed to CUPS when the print returned.
-        const QDeadlineTimer drained(120000);
-        while (cups->pendingJobs(queue) > 0 && !drained.hasExpired())
-            QThread::msleep(50);
+        waitUntil([&] { return cups->pendingJobs(queue) == 0; }, 120000);
         const QStringList jobs = cups->jobFiles(queue).mid(jobsBefore);
         jobsBefore += jobs.size();
         int pages = 0;

@@ -158,12 +158,6 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
          "bind /a.ppt | " + error("7\r\nOut of memory") + " | ready"},
         {"too many worksheets", "/a.xls", "O", [](Bench& b) { b.office.sheets = 40000; },
          "bind /a.xls | sheets /a.xls | " + error("6\r\nOverflow") + " | ready"},
-        {"a list beyond 16 bits", "", "O",
-         [](Bench& b) {
-             for (int i = 0; i < 32768; ++i)
-                 b.view.entries << QStringLiteral("/%1.ppt").arg(i);
-         },
-         error("6\r\nOverflow") + " | ready"},
         {"PDFs without a program", "/1.pdf /a.ppt", "O",
          [](Bench& b) { b.settings.set("Quirepress/Settings/Acrobat", QString()); },
          "box Cannot print...: Cannot print /1.pdf\r\nAcrobat has not been properly set "
