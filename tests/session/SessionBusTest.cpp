@@ -216,19 +216,6 @@ TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     EXPECT_LT(elapsed.elapsed(), 2000);
 }
 
-// A server that outlived its session bus could never be reached again.
-TEST(ServerLifecycle, EndsWithItsSessionBus) {
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "no private bus";
-    PdfServerProcess server(QString::fromUtf8(bus.readLine()).trimmed());
-    server.startServing(false);
-    QTest::qWait(500);
-    EXPECT_EQ(server.state(), QProcess::Running);
-    bus.kill();
-    EXPECT_TRUE(server.waitForFinished(10000)) << "the server outlived its bus";
-}
-
 // The server leaves after a second without commands here; the Word entry between the two PDFs
 // outlasts that, and the run starts it again rather than forget it.
 TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
@@ -258,10 +245,6 @@ TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
     EXPECT_EQ(fileBytes(log), "started\nstarted\n");
 }
 
-QString preparing(int position, int count, const QString& entry) {
-    return QString("[%1/%2] Preparing %3 for printing.").arg(position).arg(count).arg(entry);
-}
-
 // quirepress --print as scripts, cron and ssh run it, without a display, with fresh home and
 // settings folders; PDFs go to the server on the test run's bus or on a bus of the run's own.
 // Its exit status, output lines and files printed (none: rendered by LibreOffice), in order.
@@ -279,7 +262,8 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
         {Default,
          {"--print", word, batch, otherPdf},
          0,
-         {preparing(2, 5, pdf), preparing(4, 5, "rel.pdf"), "5 printed, 0 not printed."},
+         {"[2/5] Preparing " + pdf, "[4/5] Preparing rel.pdf for printing.",
+          "5 printed, 0 not printed."},
          {{}, pdf, {}, otherPdf, otherPdf}},
         // What lies in the entry itself, for the office or the PDF server, passes it over.
         {Default,
