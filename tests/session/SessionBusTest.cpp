@@ -216,6 +216,19 @@ TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     EXPECT_LT(elapsed.elapsed(), 2000);
 }
 
+// A server that outlived its session bus (the user logged out) could never be reached again.
+TEST(ServerLifecycle, EndsWithItsSessionBus) {
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "no private bus";
+    PdfServerProcess server(QString::fromUtf8(bus.readLine()).trimmed());
+    server.startServing(false);
+    QTest::qWait(500);
+    EXPECT_EQ(server.state(), QProcess::Running);
+    bus.kill();
+    EXPECT_TRUE(server.waitForFinished(10000)) << "the server outlived its bus";
+}
+
 // The server leaves after a second without commands here; the Word entry between the two PDFs
 // outlasts that, and the run starts it again rather than forget it.
 TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
