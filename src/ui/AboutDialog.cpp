@@ -1,6 +1,7 @@
 #include "ui/AboutDialog.h"
 
 #include "core/Messages.h"
+#include "ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QFont>
@@ -129,7 +130,6 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setFont(dialogFont);
 
     buildControls();
-    m_versionLabel->setText(versionText());
     centreOnScreen();
 }
 
@@ -155,7 +155,7 @@ void AboutDialog::buildControls() {
     m_titleLabel->setFont(boldFont);
     m_titleLabel->setPalette(black);
 
-    m_versionLabel = new QLabel(QStringLiteral("Version 1.02"), this);
+    m_versionLabel = new QLabel(versionText(), this);
     m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
     m_versionLabel->setGeometry(m_twips.rect(2640, 600, 1845, 225));
 
@@ -204,11 +204,8 @@ void AboutDialog::centreOnScreen() {
     if (!screen) {
         return;
     }
-    const QRect screenRect = screen->geometry();
-    const QSize outer = frameGeometry().size();
-    m_outerSizeWhenCentred = outer;
-    move(screenRect.x() + screenRect.width() / 2 - outer.width() / 2,
-         screenRect.y() + screenRect.height() / 2 - outer.height() / 2);
+    m_outerSizeWhenCentred = frameGeometry().size();
+    moveCentred(*this, screen->geometry(), m_outerSizeWhenCentred);
 }
 
 void AboutDialog::showEvent(QShowEvent* event) {

@@ -3,6 +3,7 @@
 #include "ui/MainWindow.h"
 
 #include "ui/BatchListWidget.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -89,10 +90,7 @@ void MainWindow::centreOnScreen() {
     const QScreen* s = screen();
     if (!s)
         return;
-    const QSize outer = size() + frameMargins();
-    const QRect screenRect = s->geometry();
-    move(screenRect.x() + screenRect.width() / 2 - outer.width() / 2,
-         screenRect.y() + screenRect.height() / 2 - outer.height() / 2);
+    moveCentred(*this, s->geometry(), size() + frameMargins());
     m_centred = true;
 }
 
