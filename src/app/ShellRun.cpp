@@ -1,7 +1,5 @@
 #include "app/ShellRun.h"
 
-#include "batches/BatchFile.h"
-#include "batches/BatchFileIO.h"
 #include "batches/BatchFiles.h"
 #include "core/AppError.h"
 #include "core/Messages.h"
@@ -129,7 +127,7 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
             continue;
         }
         try {
-            entries += parseBatch(readFileContents(file, BatchFiles::MaxBatchFileBytes));
+            entries += BatchFiles::readBatchFile(file);
         } catch (const AppError& error) {
             err << messages::shellPrefix() +
                        QStringLiteral("cannot read the batch file %1: %2 %3")

@@ -43,7 +43,6 @@ public:
     // After the run.
     int printedCount() const;
     int notPrintedCount() const { return m_entries.size() - printedCount(); }
-    bool wasEnded() const { return m_ended; }
     // 0 when every entry printed, 1 when some did not, 2 when the run was ended.
     int exitStatus() const;
 

@@ -30,12 +30,16 @@ const QString& madeFolder(const QString& folder) {
 }
 
 void appendBatchFile(const QString& path, const std::function<void(const QString&)>& append) {
-    // The file is read and decoded whole before anything is appended: whether it is UTF-8
-    // or Windows-1252 can only be told from all of it, and a file that cannot be read adds
-    // nothing rather than part of a batch.
-    const QStringList entries = parseBatch(readFileContents(path, MaxBatchFileBytes));
-    for (const QString& entry : entries)
+    for (const QString& entry : readBatchFile(path))
         append(entry);
+}
+
+// Each use of the shared dialog sets what the previous use may have left.
+void prepareDialog(SharedFileDialog& dialog, const QString& title, const QString& batchFolder) {
+    dialog.setFilter(batchFilter);
+    dialog.setTitle(title);
+    dialog.setInitialDir(madeFolder(batchFolder));
+    dialog.setFileName(QString());
 }
 
 void reportFailure(Prompter& prompter, long number, const QString& description) {
@@ -63,6 +67,12 @@ template <typename Use> bool runTrapped(Prompter& prompter, Use&& use) {
 
 } // namespace
 
+QStringList readBatchFile(const QString& path) {
+    // Read and decoded whole: whether it is UTF-8 or Windows-1252 can only be told from all of
+    // it, and a file that cannot be read adds nothing rather than part of a batch.
+    return parseBatch(readFileContents(path, MaxBatchFileBytes));
+}
+
 QString userBatchFolder() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     // A relative XDG_DATA_HOME is invalid and is ignored, as other programs do.
@@ -76,10 +86,7 @@ void saveBatch(SharedFileDialog& dialog, Prompter& prompter, const QString& batc
     runTrapped(prompter, [&] {
         // Throwing on cancel is left as the previous use of the shared dialog set it, so a cancel
         // may come back either as the cancel error or as an empty file name.
-        dialog.setFilter(batchFilter);
-        dialog.setTitle(QStringLiteral("Save Quirepress"));
-        dialog.setInitialDir(madeFolder(batchFolder));
-        dialog.setFileName(QString());
+        prepareDialog(dialog, QStringLiteral("Save Quirepress"), batchFolder);
         dialog.showSave();
         if (dialog.fileName().isEmpty())
             return;
@@ -92,10 +99,7 @@ bool openBatch(SharedFileDialog& dialog, Prompter& prompter, const QString& batc
     bool readWhole = false;
     runTrapped(prompter, [&] {
         dialog.setThrowsOnCancel(true);
-        dialog.setFilter(batchFilter);
-        dialog.setTitle(QStringLiteral("Open Quirepress"));
-        dialog.setInitialDir(madeFolder(batchFolder));
-        dialog.setFileName(QString());
+        prepareDialog(dialog, QStringLiteral("Open Quirepress"), batchFolder);
         dialog.showOpen();
         if (dialog.fileName().isEmpty())
             return;

@@ -23,6 +23,9 @@ inline bool isBatchFile(const QString& path) {
     return path.endsWith(QLatin1String(".qpb"), Qt::CaseInsensitive);
 }
 
+// The entries of the batch file at path, read whole; failures throw AppError.
+QStringList readBatchFile(const QString& path);
+
 // Shows the Save dialog, starting in batchFolder (created, for its owner only, when missing),
 // and writes the entries; all failures handled inside (messages via prompter). A failed save
 // leaves an existing file as it was.

@@ -23,7 +23,6 @@ public:
 
     // Why there is no bus when none could be started; empty otherwise.
     const QString& problem() const { return m_problem; }
-    bool startedPrivateBus() const { return m_daemon != nullptr; }
 
 private:
     void startPrivateBus();
