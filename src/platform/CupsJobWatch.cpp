@@ -27,15 +27,15 @@ void pauseHandlingEvents(qint64 milliseconds) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-
 struct IppFree {
     void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
 using Ipp = std::unique_ptr<ipp_t, IppFree>;
 
-Ipp request(ipp_op_t operation, const QByteArray& uri) {
+// A request about the printer or job that uri names (uriName "printer-uri" or "job-uri").
+Ipp request(ipp_op_t operation, const QByteArray& uri, const char* uriName = "printer-uri") {
     ipp_t* ipp = ippNewRequest(operation);
-    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_URI, uriName, nullptr, uri.constData());
     ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     return Ipp(ipp);
 }
@@ -50,13 +50,11 @@ bool succeeded(const Ipp& response) {
 
 // The job's owner, or the empty text when CUPS no longer knows the job.
 QByteArray jobOwner(int job) {
-    ipp_t* ipp = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(job);
-    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
-    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+    Ipp get = request(IPP_OP_GET_JOB_ATTRIBUTES, "ipp://localhost/jobs/" + QByteArray::number(job),
+                      "job-uri");
+    ippAddString(get.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                  "job-originating-user-name");
-    const Ipp response = send(Ipp(ipp));
+    const Ipp response = send(std::move(get));
     if (!succeeded(response))
         return {};
     ipp_attribute_t* owner =

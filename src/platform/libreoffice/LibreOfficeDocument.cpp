@@ -47,11 +47,14 @@ void LibreOfficeDocument::requireLoaded() const {
                            .arg(fileName(m_path)));
 }
 
+void LibreOfficeDocument::work(const QString& what, std::function<void(OfficeSession&)> task) {
+    m_host->run(OfficeHost::Phase::Working, what.arg(fileName(m_path)), m_bound, std::move(task));
+}
+
 void LibreOfficeDocument::activate() {
     requireLoaded();
     const int document = m_id;
-    m_host->run(OfficeHost::Phase::Working, QStringLiteral("activating %1").arg(fileName(m_path)),
-                m_bound, [document](OfficeSession& s) { s.activate(document); });
+    work(QStringLiteral("activating %1"), [document](OfficeSession& s) { s.activate(document); });
 }
 
 void LibreOfficeDocument::print() {
@@ -68,10 +71,8 @@ int LibreOfficeDocument::sheetCount() {
     requireLoaded();
     auto count = std::make_shared<int>(0);
     const int id = m_id;
-    m_host->run(
-        OfficeHost::Phase::Working,
-        QStringLiteral("counting the worksheets of %1").arg(fileName(m_path)), m_bound,
-        [id, count](OfficeSession& s) { *count = s.isSpreadsheet(id) ? s.sheetCount(id) : -1; });
+    work(QStringLiteral("counting the worksheets of %1"),
+         [id, count](OfficeSession& s) { *count = s.isSpreadsheet(id) ? s.sheetCount(id) : -1; });
     if (*count < 0)
         throw AppError(
             ErrorNumber::MemberNotSupported,
@@ -101,14 +102,12 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     const QString printer = m_printers.requireAcceptingDefaultDestination(m_path);
     CupsJobWatch watch(printer, m_path, m_bound);
     const int document = m_id;
-    const QString what = sheetIndex < 0 ? QStringLiteral("printing %1").arg(fileName(m_path))
-                                        : QStringLiteral("printing worksheet %1 of %2")
-                                              .arg(sheetIndex + 1)
-                                              .arg(fileName(m_path));
-    m_host->run(OfficeHost::Phase::Working, what, m_bound,
-                [document, printer, sheetIndex](OfficeSession& s) {
-                    s.print(document, printer, sheetIndex);
-                });
+    const QString what = sheetIndex < 0
+                             ? QStringLiteral("printing %1")
+                             : QStringLiteral("printing worksheet %1 of %2").arg(sheetIndex + 1);
+    work(what, [document, printer, sheetIndex](OfficeSession& s) {
+        s.print(document, printer, sheetIndex);
+    });
     // LibreOffice has handed the job to CUPS when print returns; the wait only covers a
     // server slow to answer.
     if (watch.jobArrived(std::min(m_bound, ConfirmationWindow)))
@@ -117,11 +116,10 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     // LibreOffice 7.4 renders a blank page for an empty worksheet rather than none; asked
     // only when no job came, the count costs a printed document nothing.
     auto pages = std::make_shared<int>(-1);
-    m_host->run(OfficeHost::Phase::Working,
-                QStringLiteral("counting the pages of %1").arg(fileName(m_path)), m_bound,
-                [document, sheetIndex, pages](OfficeSession& s) {
-                    *pages = s.sheetPageCount(document, sheetIndex);
-                });
+    work(QStringLiteral("counting the pages of %1"),
+         [document, sheetIndex, pages](OfficeSession& s) {
+             *pages = s.sheetPageCount(document, sheetIndex);
+         });
     if (*pages == 0)
         return;
     QString reason = m_printers.refusalReason(printer);
@@ -134,8 +132,7 @@ void LibreOfficeDocument::close() {
     requireLoaded();
     m_closed = true;
     const int document = m_id;
-    m_host->run(OfficeHost::Phase::Working, QStringLiteral("closing %1").arg(fileName(m_path)),
-                m_bound, [document](OfficeSession& s) { s.close(document); });
+    work(QStringLiteral("closing %1"), [document](OfficeSession& s) { s.close(document); });
 }
 
 } // namespace qp

@@ -5,11 +5,13 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace qp {
 
 class OfficeHost;
+class OfficeSession;
 
 // A document loaded in the office, printed to the CUPS default destination. Destroying it
 // closes the document in the office if still open.
@@ -33,6 +35,8 @@ private:
     // Prints the whole document (sheetIndex -1) or one worksheet to the default destination
     // and confirms that CUPS received the job; throws AppError when it did not.
     void printJob(int sheetIndex);
+    // Runs a call on this document in the office; what describes it, %1 standing for the file.
+    void work(const QString& what, std::function<void(OfficeSession&)> task);
 
     std::shared_ptr<OfficeHost> m_host;
     CupsPrinters m_printers;
