@@ -34,10 +34,8 @@ public:
         return file(name, fileBytes(source));
     }
     QString file(const QString& name, const QByteArray& content) const {
-        QFile out(m_dir.filePath(name));
-        if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
-            throw std::runtime_error("cannot write " + name.toStdString());
-        return out.fileName();
+        writeFile(m_dir.filePath(name), content);
+        return m_dir.filePath(name);
     }
     // The file LibreOffice makes of the source in the format given ("pdf", "doc:MS Word 97").
     QString convert(const QString& source, const QString& format) const {
