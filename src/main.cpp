@@ -5,6 +5,7 @@
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
+#include "platform/StopSignals.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeApplication.h"
@@ -15,8 +16,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -44,7 +45,14 @@ int printFromShell(const QStringList& files) {
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer pdfServer;
-    return qp::printFromShell(*entries, err, settings, office, starter, pdfServer);
+    qp::ShellRun run(*entries, err, settings, office, starter, pdfServer);
+    // An interrupt ends the run after the entry under way, and the office with the program.
+    qp::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &qp::StopSignals::received, &run, &qp::ShellRun::stop);
+    QObject::connect(&run, &qp::ShellRun::finished, &run,
+                     [](int status) { QCoreApplication::exit(status); });
+    QTimer::singleShot(0, &run, &qp::ShellRun::start);
+    return QCoreApplication::exec();
 }
 
 int runWindow(QApplication& app, const QStringList& files) {
@@ -56,20 +64,13 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::DBusPdfPrintServer pdfServer;
     qp::DesktopHelpViewer help;
 
-    qp::MainWindow* mainWindow = nullptr;
-    const auto endProgram = [&mainWindow] {
-        // A run waiting for background printing sits in a nested event loop that would go on
-        // printing after the main loop was told to stop: end the process at once instead.
-        // LibreOffice dies with it, since it is started to end when its parent ends.
-        if (mainWindow && mainWindow->isPrinting())
-            std::exit(0);
+    const auto endProgram = [] {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     };
     qp::MainWindow window({prompter, fileDialog, settings, office, starter, pdfServer, help,
                            QApplication::applicationDirPath(), endProgram,
                            qp::BatchFiles::userBatchFolder()});
-    mainWindow = &window;
     window.runStartupChecks();
     window.openFiles(files);
     window.show();

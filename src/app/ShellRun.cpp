@@ -6,11 +6,9 @@
 #include "core/SettingsKeys.h"
 #include "printing/BatchRun.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-#include <QTimer>
 
 namespace qp {
 
@@ -39,78 +37,53 @@ QString ReadOnlySettings::read(const QString& application, const QString& sectio
 ShellRunView::ShellRunView(QStringList entries, QTextStream& err)
     : m_entries(std::move(entries)), m_err(err) {}
 
-int ShellRunView::printedCount() const {
-    // An entry under way when the run was ended did not print.
-    const int done = m_ended ? m_position - 1 : m_position;
-    int printed = 0;
-    for (int position = 1; position <= done; ++position) {
-        if (!m_passedOver.contains(position))
-            ++printed;
-    }
-    return printed;
-}
-
 int ShellRunView::exitStatus() const {
     if (m_ended)
         return 2;
     return notPrintedCount() > 0 ? 1 : 0;
 }
 
-void ShellRunView::setProgress(int done, int) {
-    m_position = done;
-    m_reason.clear();
+void ShellRunView::entryStarted(int number, int total, const QString& entry) {
+    writeLine(
+        QStringLiteral("[%1/%2] Preparing %3 for printing.").arg(number).arg(total).arg(entry));
 }
 
-void ShellRunView::setStatus(const QString& text) {
-    // Only the first status of an entry is its progress line; the run's later status texts
-    // repeat what its questions and messages say.
-    if (m_position <= m_announced)
-        return;
-    m_announced = m_position;
-    writeLine(QStringLiteral("[%1/%2] ").arg(m_position).arg(m_entries.size()) + text);
+void ShellRunView::pdfProgramMissing(int number, const QString& entry) {
+    passOver(number, entry, oneLine(runtext::pdfProgramMissing(entry)));
 }
 
-void ShellRunView::repaintNow() {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+bool ShellRunView::continueAfterUnusableEntry(int number, const QString& entry,
+                                              const QString& reason) {
+    passOver(number, entry, reason.isEmpty() ? oneLine(runtext::unusableEntry(entry)) : reason);
+    return true;
 }
 
-void ShellRunView::yieldToEvents() {
-    if (!QCoreApplication::instance())
-        return;
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(20);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-PromptAnswer ShellRunView::ask(const QString& text, const QString&, PromptButtons buttons,
-                               PromptIcon icon) {
-    // With no pending path and no save offer, the run asks only whether to go on after an
-    // entry that cannot be used; and it tells only of such an entry (for information) or of
-    // what ends the run.
-    if (buttons == PromptButtons::YesNo) {
-        passOver(m_reason.isEmpty() ? oneLine(text) : m_reason);
-        return PromptAnswer::Yes;
-    }
-    if (icon == PromptIcon::Information) {
-        passOver(oneLine(text));
-        return PromptAnswer::Ok;
-    }
+void ShellRunView::runEnded(const RunEnd& end) {
     m_ended = true;
-    QString message = text;
+    QString message;
+    switch (end.kind) {
+    case RunEnd::Kind::NoDefaultPrinter:
+        message = messages::noDefaultPrinter();
+        break;
+    case RunEnd::Kind::PdfProgramSilent:
+        message = runtext::pdfProgramSilent();
+        break;
+    case RunEnd::Kind::Failure:
+        message = runtext::failure(end.number, end.description);
+        break;
+    case RunEnd::Kind::Stopped:
+        message = runtext::stopped();
+        break;
+    }
     message.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     writeLine(messages::shellPrefix() + message);
-    return PromptAnswer::Ok;
 }
 
-void ShellRunView::passOver(const QString& reason) {
-    m_passedOver.insert(m_position);
+void ShellRunView::passOver(int number, const QString& entry, const QString& reason) {
     writeLine(QStringLiteral("[%1/%2] Not printed: %3: %4")
-                  .arg(m_position)
+                  .arg(number)
                   .arg(m_entries.size())
-                  .arg(entry(m_position - 1), reason));
-    m_reason.clear();
+                  .arg(entry, reason));
 }
 
 void ShellRunView::writeLine(const QString& line) {
@@ -140,17 +113,33 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
     return entries;
 }
 
-int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer) {
-    ShellRunView view(entries, err);
-    BatchRun run(view, view, settings, office, starter, pdfServer);
-    run.run();
-    err << QStringLiteral("%1 printed, %2 not printed.")
-               .arg(view.printedCount())
-               .arg(view.notPrintedCount())
-        << '\n';
-    err.flush();
-    return view.exitStatus();
+ShellRun::ShellRun(const QStringList& entries, QTextStream& err, SettingsStore& settings,
+                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer)
+    : m_err(err), m_view(entries, err),
+      m_run(std::make_unique<BatchRun>(m_view, m_view, settings, office, starter, pdfServer)) {
+    connect(m_run.get(), &BatchRun::finished, this, &ShellRun::end);
+}
+
+ShellRun::~ShellRun() = default;
+
+void ShellRun::start() {
+    m_run->start();
+    // A run with nothing to print ends before it starts.
+    if (!m_run->isRunning())
+        QMetaObject::invokeMethod(this, &ShellRun::end, Qt::QueuedConnection);
+}
+
+void ShellRun::stop() {
+    m_run->requestStop();
+}
+
+void ShellRun::end() {
+    m_err << QStringLiteral("%1 printed, %2 not printed.")
+                 .arg(m_view.printedCount())
+                 .arg(m_view.notPrintedCount())
+          << '\n';
+    m_err.flush();
+    Q_EMIT finished(m_view.exitStatus());
 }
 
 } // namespace qp

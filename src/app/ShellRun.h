@@ -1,17 +1,19 @@
 #pragma once
 
-#include "core/Prompter.h"
 #include "core/SettingsStore.h"
 #include "printing/BatchRunView.h"
+#include "printing/RunReport.h"
 
-#include <QSet>
+#include <QObject>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 class QTextStream;
 
 namespace qp {
 
+class BatchRun;
 class OfficeApplication;
 class PdfPrintServer;
 class ProgramStarter;
@@ -34,16 +36,16 @@ private:
 
 // The window's batch run seen from a terminal: one progress line per entry on `err`, an
 // entry that cannot be printed named with its reason and passed over (the window's question
-// answered Yes), a message that ends the run printed as it stands. Nothing is asked and no
-// save is offered.
-class ShellRunView : public BatchRunView, public Prompter {
+// answered Yes), what ends the run printed as the window would tell it. Nothing is asked and
+// no save is offered.
+class ShellRunView : public BatchRunView, public RunReport {
 public:
     ShellRunView(QStringList entries, QTextStream& err);
 
     // After the run.
-    int printedCount() const;
-    int notPrintedCount() const { return m_entries.size() - printedCount(); }
-    // 0 when every entry printed, 1 when some did not, 2 when the run was ended.
+    int printedCount() const { return m_printed; }
+    int notPrintedCount() const { return static_cast<int>(m_entries.size()) - m_printed; }
+    // 0 when every entry printed, 1 when some did not, 2 when the run was ended early.
     int exitStatus() const;
 
     int entryCount() const override { return static_cast<int>(m_entries.size()); }
@@ -52,9 +54,8 @@ public:
     void addTypedPath() override {}
     void clearTypedPath() override {}
     void startProgress(int) override {}
-    void setProgress(int done, int total) override;
-    void setStatus(const QString& text) override;
-    void noteUnusableEntry(const QString& reason) override { m_reason = reason; }
+    void setProgress(int, int) override {}
+    void setStatus(const QString&) override {}
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
     void showLocatePdfServer() override {}
@@ -62,33 +63,54 @@ public:
     void setSkipSaveOffer(bool) override {}
     void saveBatch() override {}
     void setReadyState() override {}
-    void repaintNow() override;
-    void yieldToEvents() override;
 
-    PromptAnswer ask(const QString& text, const QString& title, PromptButtons buttons,
-                     PromptIcon icon) override;
+    bool addPendingPath(const QString&) override { return false; }
+    void entryStarted(int number, int total, const QString& entry) override;
+    void entryPrinted(int) override { ++m_printed; }
+    void pdfProgramMissing(int number, const QString& entry) override;
+    bool continueAfterUnusableEntry(int number, const QString& entry,
+                                    const QString& reason) override;
+    bool offerSave() override { return false; }
+    void runEnded(const RunEnd& end) override;
 
 private:
-    void passOver(const QString& reason);
+    void passOver(int number, const QString& entry, const QString& reason);
     void writeLine(const QString& line);
 
     QStringList m_entries;
     QTextStream& m_err;
-    int m_position = 0;  // 1-based number of the entry under way, 0 before the first
-    int m_announced = 0; // the last entry whose progress line was written
-    QString m_reason;
-    QSet<int> m_passedOver;
+    int m_printed = 0;
     bool m_ended = false;
+};
+
+// `quirepress --print`: the entries printed through the window's batch run, ending with a line
+// of counts on `err` and finished() with the exit status.
+class ShellRun : public QObject {
+    Q_OBJECT
+public:
+    ShellRun(const QStringList& entries, QTextStream& err, SettingsStore& settings,
+             OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer);
+    ~ShellRun() override;
+
+    // Returns at once; finished() follows the end, from the event loop.
+    void start();
+    // An interrupt: ends the run after the entry under way.
+    void stop();
+
+Q_SIGNALS:
+    void finished(int exitStatus);
+
+private:
+    void end();
+
+    QTextStream& m_err;
+    ShellRunView m_view;
+    std::unique_ptr<BatchRun> m_run;
 };
 
 // What `quirepress --print FILE...` prints, in order: each FILE, made absolute, and for a
 // batch file (.qpb, in any case) its entries in its place, read as File > Open Batch reads
 // them. Nothing when a batch file cannot be read: that is told on `err`.
 std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& err);
-
-// Prints the entries through the window's batch run and ends with a line of counts on
-// `err`. Returns the exit status.
-int printFromShell(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer);
 
 } // namespace qp

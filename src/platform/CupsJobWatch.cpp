@@ -3,29 +3,14 @@
 #include "core/AppError.h"
 #include "platform/CupsRefusal.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QThread>
-#include <QTimer>
 
 #include <cups/cups.h>
 
 namespace qp {
 
 namespace {
-
-// On the window's thread the pause goes on painting, without taking user input.
-void pauseHandlingEvents(qint64 milliseconds) {
-    const QCoreApplication* application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() != application->thread()) {
-        QThread::msleep(static_cast<unsigned long>(milliseconds));
-        return;
-    }
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(milliseconds), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
 
 struct IppFree {
     void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -133,7 +118,9 @@ bool CupsJobWatch::jobArrived(std::chrono::milliseconds within) {
             return true;
         if (deadline.hasExpired())
             return false;
-        pauseHandlingEvents(std::min<qint64>(pause, std::max<qint64>(deadline.remainingTime(), 1)));
+        // On the office's thread: the window's thread never asks.
+        QThread::msleep(static_cast<unsigned long>(
+            std::min<qint64>(pause, std::max<qint64>(deadline.remainingTime(), 1))));
         pause = std::min(pause * 2, 200ul);
     }
 }

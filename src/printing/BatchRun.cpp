@@ -2,12 +2,11 @@
 
 #include "core/AppError.h"
 #include "core/Messages.h"
-#include "core/Prompter.h"
 #include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
 #include "printing/BatchRunView.h"
 #include "printing/EntryKind.h"
-#include "printing/OfficeDocument.h"
+#include "printing/RunReport.h"
 
 #include <limits>
 #include <new>
@@ -16,15 +15,31 @@ namespace qp {
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
-
 // Failures that are not AppErrors (a library's own exception) still end the run with a
 // number the user can report.
 constexpr long UnexpectedFailure = ErrorNumber::UnexpectedFailure;
 
-bool isUnusableEntry(const AppError& error) {
-    return error.number() == ErrorNumber::CannotBind ||
-           error.number() == ErrorNumber::ObjectNotFound;
+struct Failure {
+    long number;
+    QString description;
+};
+
+Failure describe(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AppError& error) {
+        return {error.number(), error.description()};
+    } catch (const std::bad_alloc&) {
+        return {ErrorNumber::ListFull, messages::outOfMemory()};
+    } catch (const std::exception& error) {
+        return {UnexpectedFailure, QString::fromLocal8Bit(error.what())};
+    } catch (...) {
+        return {UnexpectedFailure, QStringLiteral("Unexpected failure")};
+    }
+}
+
+bool isUnusableEntry(long number) {
+    return number == ErrorNumber::CannotBind || number == ErrorNumber::ObjectNotFound;
 }
 
 // Steps of the failure handling must not stop the ones after them: the window has to get
@@ -38,207 +53,234 @@ template <typename Step> void attempt(Step&& step) noexcept {
 
 } // namespace
 
-BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer)
-    : BatchRun(view, prompter, settings, office, starter, pdfServer, m_steadyClock) {}
-
-BatchRun::BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
+BatchRun::BatchRun(BatchRunView& view, RunReport& report, SettingsStore& settings,
                    OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
-                   WaitClock& clock)
-    : m_view(view), m_prompter(prompter), m_settings(settings), m_office(office), m_clock(clock),
-      m_officePrinter(view), m_pdfPrinter(view, prompter, starter, pdfServer, m_clock) {}
+                   QObject* parent)
+    : QObject(parent), m_view(view), m_report(report), m_settings(settings), m_office(office),
+      m_pdfPrinter(starter, pdfServer) {}
 
 BatchRun::~BatchRun() = default;
 
-void BatchRun::run() {
-    // The wait for background printing lets events through, "Print Batch" included; a
-    // second run nested inside the first would print the same entries again.
-    if (m_running)
+void BatchRun::start() {
+    if (m_running || m_view.entryCount() <= 0)
         return;
-    if (m_view.entryCount() <= 0)
-        return;
-
     m_running = true;
-    struct RunningFlag {
-        bool& running;
-        ~RunningFlag() { running = false; }
-    } runningFlag{m_running};
-
+    m_stopRequested = false;
+    m_documentHeld = false;
     try {
-        runStarted();
-    } catch (const AppError& error) {
-        endAfterFailure(error.number(), error.description());
-    } catch (const std::bad_alloc&) {
-        endAfterFailure(ErrorNumber::ListFull, messages::outOfMemory());
-    } catch (const std::exception& error) {
-        endAfterFailure(UnexpectedFailure, QString::fromLocal8Bit(error.what()));
+        begin();
     } catch (...) {
-        endAfterFailure(UnexpectedFailure, QStringLiteral("Unexpected failure"));
+        endAfterFailure(std::current_exception());
+        return;
     }
+    printNext();
 }
 
-void BatchRun::runStarted() {
+void BatchRun::begin() {
     const int entryCount = m_view.entryCount();
     if (entryCount > std::numeric_limits<qint16>::max())
         throw AppError(ErrorNumber::Overflow, messages::overflow());
-    const int lastPosition = entryCount - 1;
+    m_lastPosition = entryCount - 1;
+    m_position = 0;
 
     settlePendingPath();
     m_view.startProgress(entryCount);
-    const QString acrobatPath =
+    m_pdfProgram =
         m_settings.read(settings::application(), settings::section(), settings::acrobatKey());
+    m_pdfPrinter.startRun();
     m_view.showBusyPointer();
-
-    if (!printEntries(lastPosition, acrobatPath))
-        return;
-
-    offerToSave();
-    m_view.setReadyState();
 }
 
 void BatchRun::settlePendingPath() {
     const QString pending = m_view.typedPath();
     if (pending.isEmpty())
         return;
-    const bool add = m_prompter.askYesNo(QStringLiteral("The file ") + pending +
-                                             QStringLiteral(" has not been added to the list.") +
-                                             CrLf + QStringLiteral("Would you like to add it?"),
-                                         QStringLiteral("Add File..."), PromptIcon::Question);
-    if (add)
+    if (m_report.addPendingPath(pending))
         m_view.addTypedPath();
     else
         m_view.clearTypedPath();
 }
 
-bool BatchRun::printEntries(int lastPosition, const QString& acrobatPath) {
-    bool acrobatStarted = false;
-    for (int position = 0; position <= lastPosition; ++position) {
-        // The list stays editable while a Word document prints in the background; entries
-        // removed then are not there to print.
-        if (position >= m_view.entryCount())
-            break;
-        const QString entry = m_view.entry(position);
-        m_view.setProgress(position + 1, lastPosition + 1);
-        m_view.setStatus(QStringLiteral("Preparing ") + entry + QStringLiteral(" for printing."));
-        m_view.repaintNow();
-        try {
-            printEntry(entry, acrobatPath, acrobatStarted);
-        } catch (const AppError& error) {
-            if (!isUnusableEntry(error))
-                throw;
-            m_view.noteUnusableEntry(error.description());
-            if (!askToContinueAfterUnusableEntry(position, entry)) {
-                releaseDocument();
-                m_view.setReadyState();
-                return false;
-            }
-        }
-        releaseDocument();
-    }
-    return true;
-}
-
-void BatchRun::printEntry(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
-    if (isPdfEntry(entry)) {
-        m_pdfPrinter.print(entry, acrobatPath, acrobatStarted);
+void BatchRun::printNext() {
+    if (m_stopRequested) {
+        stop();
         return;
     }
-    m_document = m_office.open(entry);
-    m_officePrinter.print(*m_document, officeEntryKind(entry));
+    // Entries removed from the list meanwhile are not there to print.
+    if (m_position > m_lastPosition || m_position >= m_view.entryCount()) {
+        offerToSave();
+        return;
+    }
+    try {
+        m_entry = m_view.entry(m_position);
+        const int total = m_lastPosition + 1;
+        m_view.setProgress(m_position + 1, total);
+        m_view.setStatus(QStringLiteral("Preparing ") + m_entry + QStringLiteral(" for printing."));
+        m_report.entryStarted(m_position + 1, total, m_entry);
+        m_awaitingEntry = true;
+        const auto done = [this](std::exception_ptr failure) { entryDone(failure); };
+        if (!isPdfEntry(m_entry)) {
+            m_office.print(m_entry, officeEntryKind(m_entry), done);
+        } else if (m_pdfProgram.isEmpty()) {
+            // Not a failure: the entry is passed over and the batch is not offered for saving.
+            m_awaitingEntry = false;
+            m_report.pdfProgramMissing(m_position + 1, m_entry);
+            m_view.setSkipSaveOffer(true);
+            goOn();
+        } else {
+            m_pdfPrinter.print(m_entry, m_pdfProgram, done);
+        }
+    } catch (...) {
+        m_awaitingEntry = false;
+        endAfterFailure(std::current_exception());
+    }
 }
 
-bool BatchRun::askToContinueAfterUnusableEntry(int position, const QString& entryAtStart) {
-    const QString entry = position < m_view.entryCount() ? m_view.entry(position) : entryAtStart;
-    const QString message = entry + QStringLiteral(" is not a valid file. ");
-    m_view.setStatus(message);
-    m_view.repaintNow();
-    return m_prompter.askYesNo(message + QStringLiteral(" Do you wish to continue?"),
-                               QStringLiteral("File does not exist..."), PromptIcon::Question);
+void BatchRun::entryDone(std::exception_ptr failure) {
+    if (!m_awaitingEntry)
+        return; // an entry given up by a stop
+    m_awaitingEntry = false;
+    m_documentHeld = failure && !isPdfEntry(m_entry);
+    if (!failure) {
+        m_report.entryPrinted(m_position + 1);
+        goOn();
+        return;
+    }
+    const Failure described = describe(failure);
+    if (m_stopRequested) {
+        releaseDocument(false, [this] { stop(); });
+        return;
+    }
+    if (isUnusableEntry(described.number)) {
+        unusableEntry(described.description);
+        return;
+    }
+    endAfterFailure(failure);
+}
+
+void BatchRun::goOn() {
+    releaseDocument(false, [this] {
+        ++m_position;
+        // From the event loop: a long row of entries passed over must not pile up calls.
+        QMetaObject::invokeMethod(this, &BatchRun::printNext, Qt::QueuedConnection);
+    });
+}
+
+void BatchRun::unusableEntry(const QString& reason) {
+    const QString entry = m_position < m_view.entryCount() ? m_view.entry(m_position) : m_entry;
+    bool goOnWithNext = false;
+    try {
+        const QString message = entry + QStringLiteral(" is not a valid file. ");
+        m_view.setStatus(message);
+        goOnWithNext = m_report.continueAfterUnusableEntry(m_position + 1, entry, reason);
+    } catch (...) {
+        endAfterFailure(std::current_exception());
+        return;
+    }
+    if (goOnWithNext) {
+        goOn();
+        return;
+    }
+    releaseDocument(false, [this] {
+        attempt([&] { m_view.setReadyState(); });
+        finish();
+    });
 }
 
 void BatchRun::offerToSave() {
-    if (m_view.skipSaveOffer())
+    try {
+        if (!m_view.skipSaveOffer() && m_report.offerSave())
+            m_view.saveBatch();
+        m_view.setReadyState();
+    } catch (...) {
+        endAfterFailure(std::current_exception());
         return;
-    if (m_prompter.askYesNo(
-            QStringLiteral("Would you like to save this batch for printing at a later date?"),
-            QStringLiteral("Save batch..."), PromptIcon::Question))
-        m_view.saveBatch();
+    }
+    finish();
 }
 
-void BatchRun::endAfterFailure(long number, const QString& description) {
-    switch (number) {
+void BatchRun::requestStop() {
+    if (!m_running || m_stopRequested)
+        return;
+    m_stopRequested = true;
+    m_office.cancelWaits();
+    // A PDF command may take long to answer; nothing of it is lost by not waiting.
+    if (m_awaitingEntry && isPdfEntry(m_entry)) {
+        m_awaitingEntry = false;
+        m_pdfPrinter.abandon();
+        QMetaObject::invokeMethod(this, &BatchRun::stop, Qt::QueuedConnection);
+    }
+}
+
+void BatchRun::stop() {
+    attempt([&] { m_report.runEnded({RunEnd::Kind::Stopped, 0, {}, 0, {}}); });
+    endInReadyState();
+}
+
+void BatchRun::endAfterFailure(std::exception_ptr failure) {
+    const Failure described = describe(failure);
+    switch (described.number) {
     case ErrorNumber::NoDefaultPrinter:
         endWithoutDefaultPrinter();
         return;
     case ErrorNumber::ConversationNoAnswer:
-        endWithoutAcrobat();
+        endWithoutPdfProgram();
         return;
     default:
-        endWithError(number, description);
+        endWithError(described.number, described.description);
         return;
     }
 }
 
 void BatchRun::endWithoutDefaultPrinter() {
-    attempt([&] {
-        m_prompter.tell(messages::noDefaultPrinter(), QStringLiteral("No default printer..."),
-                        PromptIcon::Exclamation);
-    });
+    attempt([&] { m_report.runEnded({RunEnd::Kind::NoDefaultPrinter, 0, {}, 0, {}}); });
     // The document was opened for printing; leave nothing of it open in the application.
-    if (m_document)
-        attempt([&] { m_document->close(); });
-    releaseDocument();
-    attempt([&] { m_view.setReadyState(); });
-    attempt([&] { m_view.restoreDefaultPointer(); });
+    releaseDocument(true, [this] { endInReadyState(); });
 }
 
-void BatchRun::endWithoutAcrobat() {
-    bool settingsWritten = false;
-    long settingsFailureNumber = 0;
-    QString settingsFailure;
+void BatchRun::endWithoutPdfProgram() {
+    RunEnd end{RunEnd::Kind::PdfProgramSilent, ErrorNumber::ConversationNoAnswer, {}, 0, {}};
     try {
         m_settings.write(settings::application(), settings::section(), settings::acrobatKey(),
                          QString());
         m_settings.write(settings::application(), settings::section(),
                          settings::acrobatDeclinedKey(), QStringLiteral("0"));
-        settingsWritten = true;
     } catch (const AppError& error) {
-        settingsFailureNumber = error.number();
-        settingsFailure = error.description();
+        end.settingsFailureNumber = error.number();
+        end.settingsFailure = error.description();
     } catch (...) {
-        settingsFailureNumber = UnexpectedFailure;
-        settingsFailure = QStringLiteral("The settings could not be written.");
+        end.settingsFailureNumber = UnexpectedFailure;
+        end.settingsFailure = QStringLiteral("The settings could not be written.");
     }
     attempt([&] { m_view.showLocatePdfServer(); });
-    attempt([&] {
-        m_prompter.tell(QStringLiteral("There was a problem with finding Acrobat. Please select "
-                                       "Locate Acrobat from the File menu."),
-                        QStringLiteral("Problem with acrobat..."), PromptIcon::Exclamation);
-    });
-    // The stored path still points at the program that did not answer; say so rather than
-    // let the next run fail the same way without explanation.
-    if (!settingsWritten)
-        attempt([&] { tellError(settingsFailureNumber, settingsFailure); });
-    releaseDocument();
-    attempt([&] { m_view.setReadyState(); });
-    attempt([&] { m_view.restoreDefaultPointer(); });
+    attempt([&] { m_report.runEnded(end); });
+    releaseDocument(false, [this] { endInReadyState(); });
 }
 
 void BatchRun::endWithError(long number, const QString& description) {
-    attempt([&] { tellError(number, description); });
-    releaseDocument();
+    attempt([&] { m_report.runEnded({RunEnd::Kind::Failure, number, description, 0, {}}); });
+    releaseDocument(false, [this] { endInReadyState(); });
+}
+
+void BatchRun::releaseDocument(bool closeFirst, std::function<void()> then) {
+    if (!m_documentHeld) {
+        then();
+        return;
+    }
+    m_documentHeld = false;
+    // A close that fails has nothing to add to what the run already reports.
+    m_office.release(closeFirst, [then = std::move(then)](std::exception_ptr) { then(); });
+}
+
+void BatchRun::endInReadyState() {
     attempt([&] { m_view.setReadyState(); });
     attempt([&] { m_view.restoreDefaultPointer(); });
+    finish();
 }
 
-void BatchRun::tellError(long number, const QString& description) {
-    m_prompter.tell(QStringLiteral("Error: ") + QString::number(number) + CrLf + description +
-                        CrLf + QStringLiteral("As a result the batch will be terminated."),
-                    messages::errorTitle(), PromptIcon::Critical);
-}
-
-void BatchRun::releaseDocument() {
-    m_document.reset();
+void BatchRun::finish() {
+    m_running = false;
+    Q_EMIT finished();
 }
 
 } // namespace qp

@@ -1,73 +1,86 @@
 #pragma once
 
+#include "printing/OfficeThread.h"
 #include "printing/PdfPrinter.h"
-#include "printing/OfficePrinter.h"
-#include "printing/WaitClock.h"
 
+#include <QObject>
 #include <QString>
-#include <memory>
+#include <exception>
+#include <functional>
 
 namespace qp {
 
 class BatchRunView;
 class OfficeApplication;
-class OfficeDocument;
 class PdfPrintServer;
 class ProgramStarter;
-class Prompter;
+class RunReport;
 class SettingsStore;
 
 // The batch run behind "Print Batch": prints every entry of the window's list in order,
-// Office documents through their application and PDFs through the PDF program, shows its progress,
-// reports failures, offers to save the batch and leaves the window ready with an empty
-// list. One object serves every run of its window: the PDF printer's command time-out
-// carries over from one run to the next.
-class BatchRun {
+// Office documents through their application and PDFs through the PDF program, shows its
+// progress, reports what happens, offers to save the batch and leaves the window ready with an
+// empty list. It is a job of the event loop: each step starts the next when its outcome
+// arrives, so the thread that runs it never waits for the office, the PDF program or CUPS.
+// One object serves every run of its window: the PDF printer's command time-out carries over
+// from one run to the next.
+class BatchRun : public QObject {
+    Q_OBJECT
 public:
-    BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
-             OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer);
-    // With a clock of the caller's for the bounded wait on a PDF program that was just
-    // started.
-    BatchRun(BatchRunView& view, Prompter& prompter, SettingsStore& settings,
+    BatchRun(BatchRunView& view, RunReport& report, SettingsStore& settings,
              OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
-             WaitClock& clock);
-    ~BatchRun();
+             QObject* parent = nullptr);
+    ~BatchRun() override;
 
-    BatchRun(const BatchRun&) = delete;
-    BatchRun& operator=(const BatchRun&) = delete;
-
-    // The click on "Print Batch". Every failure is reported to the user here; nothing is
-    // thrown. A click while a run is already waiting for background printing is ignored.
-    void run();
-
+    // The click on "Print Batch". Returns once the run is under way (or over, when it ended
+    // before its first entry); finished() follows its end. Nothing is thrown: every failure
+    // is reported. A click while a run is under way is ignored.
+    void start();
     bool isRunning() const { return m_running; }
+    // Ends the run after the entry under way: an Office entry finishes (or fails within the
+    // office's time-out), a PDF entry is given up.
+    void requestStop();
+    // An Office entry has joined the list: the office may get ready in the background.
+    void prepareOffice() { m_office.prepare(); }
+    PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
+
+Q_SIGNALS:
+    void finished();
 
 private:
-    void runStarted();
+    void begin();
     void settlePendingPath();
-    // False when the user chose to stop at an entry that cannot be used.
-    bool printEntries(int lastPosition, const QString& acrobatPath);
-    void printEntry(const QString& entry, const QString& acrobatPath, bool& acrobatStarted);
-    bool askToContinueAfterUnusableEntry(int position, const QString& entryAtStart);
+    void printNext();
+    void entryDone(std::exception_ptr failure);
+    void goOn();
+    void unusableEntry(const QString& reason);
     void offerToSave();
+    void stop();
 
-    void endAfterFailure(long number, const QString& description);
+    void endAfterFailure(std::exception_ptr failure);
     void endWithoutDefaultPrinter();
-    void endWithoutAcrobat();
+    void endWithoutPdfProgram();
     void endWithError(long number, const QString& description);
-    void tellError(long number, const QString& description);
-    void releaseDocument();
+    // Lets go of the document a failed entry left, then carries on.
+    void releaseDocument(bool closeFirst, std::function<void()> then);
+    void endInReadyState();
+    void finish();
 
     BatchRunView& m_view;
-    Prompter& m_prompter;
+    RunReport& m_report;
     SettingsStore& m_settings;
-    OfficeApplication& m_office;
-    SteadyWaitClock m_steadyClock;
-    WaitClock& m_clock;
-    OfficePrinter m_officePrinter;
+    OfficeThread m_office;
     PdfPrinter m_pdfPrinter;
-    std::unique_ptr<OfficeDocument> m_document;
+
     bool m_running = false;
+    bool m_stopRequested = false;
+    int m_position = 0;
+    int m_lastPosition = -1;
+    QString m_pdfProgram;
+    // The entry under way, and whether the office holds a document of it.
+    QString m_entry;
+    bool m_awaitingEntry = false;
+    bool m_documentHeld = false;
 };
 
 } // namespace qp

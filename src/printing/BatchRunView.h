@@ -24,9 +24,6 @@ public:
     virtual void setProgress(int done, int total) = 0;
 
     virtual void setStatus(const QString& text) = 0;
-    // Why the current entry cannot be used, told before the run asks whether to go on. The
-    // window has no place for it; a run without a window reports it.
-    virtual void noteUnusableEntry(const QString& reason) { (void)reason; }
     virtual void showBusyPointer() = 0;
     virtual void restoreDefaultPointer() = 0;
     virtual void showLocatePdfServer() = 0; // the menu entry that locates the PDF program
@@ -37,12 +34,6 @@ public:
     virtual void saveBatch() = 0; // as File > Save Batch, with the list's current entries
     // An empty list and path box, "Ready" in the status line, no progress shown.
     virtual void setReadyState() = 0;
-
-    // Shows what the run changed (status line, progress bar) without handling user input.
-    virtual void repaintNow() = 0;
-    // One yield to the event loop: handles waiting events, user input included, waiting a
-    // short bounded time for one to arrive so that a wait loop does not burn a core.
-    virtual void yieldToEvents() = 0;
 };
 
 } // namespace qp

@@ -35,6 +35,8 @@ public:
     // A document may be opened soon: get the application ready in the background. Returns
     // at once and never throws; whatever fails shows at the next open.
     virtual void prepare() noexcept {}
+    // Ends the application, if it runs, within a few seconds; the next open starts it again.
+    virtual void shutdown() noexcept {}
 };
 
 } // namespace qp

@@ -2,7 +2,6 @@
 
 #include "core/AppError.h"
 #include "core/Messages.h"
-#include "printing/BatchRunView.h"
 #include "printing/OfficeDocument.h"
 
 #include <limits>
@@ -42,7 +41,7 @@ void OfficePrinter::printWordDocument(OfficeDocument& document) {
     // Closing a document that is still being printed in the background would cut the job
     // short. The wait has no time limit: the application decides when printing is done.
     while (document.backgroundPrintingPending())
-        m_view.yieldToEvents();
+        m_pause();
     document.close();
 }
 

@@ -2,16 +2,19 @@
 
 #include "printing/EntryKind.h"
 
+#include <functional>
+
 namespace qp {
 
 class OfficeDocument;
-class BatchRunView;
 
 // Prints one opened Office document. Failures are left to the caller: a sequence that fails
 // stops where it failed and does not close the document.
 class OfficePrinter {
 public:
-    explicit OfficePrinter(BatchRunView& view) : m_view(view) {}
+    // `pause` waits a moment between two looks at a Word document that is still printing; it
+    // throws to give the wait up.
+    explicit OfficePrinter(std::function<void()> pause) : m_pause(std::move(pause)) {}
 
     // Runs the sequence for the kind: Word, Excel, or the plain one for every other kind.
     void print(OfficeDocument& document, EntryKind kind);
@@ -24,7 +27,7 @@ public:
     void printPlainDocument(OfficeDocument& document);
 
 private:
-    BatchRunView& m_view;
+    std::function<void()> m_pause;
 };
 
 } // namespace qp

@@ -1,10 +1,7 @@
 #include "printing/PdfPrinter.h"
 
 #include "core/AppError.h"
-#include "core/Prompter.h"
-#include "printing/BatchRunView.h"
 #include "printing/ProgramStarter.h"
-#include "printing/WaitClock.h"
 
 #include <QFileInfo>
 
@@ -12,77 +9,121 @@ namespace qp {
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
-
-QString notSetUpMessage(const QString& entry) {
-    return QStringLiteral("Cannot print ") + entry + CrLf +
-           QStringLiteral("Acrobat has not been properly set up.") + CrLf +
-           QStringLiteral("Please use \"File -> Locate Acrobat\" before trying to print .pdf "
-                          "files");
+bool isNoAnswer(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AppError& error) {
+        return error.number() == ErrorNumber::ConversationNoAnswer;
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace
 
-void PdfPrinter::print(const QString& entry, const QString& acrobatPath, bool& acrobatStarted) {
-    if (acrobatPath.isEmpty()) {
-        m_prompter.tell(notSetUpMessage(entry), QStringLiteral("Cannot print..."),
-                        PromptIcon::Information);
-        m_view.setSkipSaveOffer(true);
-        return;
-    }
-    // The path goes into the commands between double quotes, unescaped: a quote inside it
-    // would end the argument early and let the rest of the path pass as commands of its own.
-    // Such an entry is one the run cannot use, like a document that cannot be bound.
-    if (entry.contains(QLatin1Char('"')))
-        throw AppError(ErrorNumber::CannotBind,
-                       QStringLiteral("The path contains a double quote, which cannot be "
-                                      "passed to the PDF program."));
-
-    bool programJustStarted = false;
-    if (!acrobatStarted) {
-        m_starter.start(acrobatPath);
-        acrobatStarted = true;
-        programJustStarted = true;
-    }
-
-    // A command that failed left its entry's connection behind.
-    m_server.disconnect();
-    try {
-        connectToServer(programJustStarted);
-    } catch (const AppError& error) {
-        // The program leaves after a while without commands, which the Office entries of a
-        // long run can outlast: start it again, once, before taking it for missing.
-        if (programJustStarted || error.number() != ErrorNumber::ConversationNoAnswer)
-            throw;
-        m_starter.start(acrobatPath);
-        connectToServer(true);
-    }
-
-    // The program does not share this program's working folder: a relative entry names a
-    // file from here, as it does for Office entries.
-    const QString document = QFileInfo(entry).absoluteFilePath();
-    m_server.openDocument(document, m_commandTimeout);
-    m_commandTimeout = CommandTimeout;
-    m_server.printDocument(document, m_commandTimeout);
-    m_server.disconnect();
+PdfPrinter::PdfPrinter(ProgramStarter& starter, PdfPrintServer& server, QObject* parent)
+    : QObject(parent), m_starter(starter), m_server(server) {
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &PdfPrinter::connectToServer);
 }
 
-void PdfPrinter::connectToServer(bool programJustStarted) {
-    // A program that was just started needs a moment before it answers; without this wait
-    // the first PDF after every start would fail and wipe the stored program path.
-    const auto deadline = m_clock.now() + StartupAnswerWait;
-    for (;;) {
-        try {
-            m_server.connect();
-            return;
-        } catch (const AppError& error) {
-            if (!programJustStarted || error.number() != ErrorNumber::ConversationNoAnswer ||
-                m_clock.now() >= deadline)
-                throw;
+PdfPrintServer::Reply PdfPrinter::replyTo(void (PdfPrinter::*step)(std::exception_ptr)) {
+    // A reply to an entry given up since is of no interest.
+    return [this, step, entry = m_entryNumber](std::exception_ptr failure) {
+        if (entry == m_entryNumber)
+            (this->*step)(failure);
+    };
+}
+
+void PdfPrinter::print(const QString& entry, const QString& programPath, Done done) {
+    ++m_entryNumber;
+    m_done = std::move(done);
+    m_programPath = programPath;
+    m_programJustStarted = false;
+    // The program does not share this program's working folder: a relative entry names a
+    // file from here, as it does for Office entries.
+    m_document = QFileInfo(entry).absoluteFilePath();
+    try {
+        if (!m_programStarted) {
+            startProgram();
+            m_programStarted = true;
         }
-        m_view.repaintNow();
-        m_clock.sleepFor(AnswerRetryPause);
+    } catch (...) {
+        finish(std::current_exception());
+        return;
     }
+    // A command that failed left its entry's connection behind.
+    m_server.disconnect();
+    connectToServer();
+}
+
+void PdfPrinter::startProgram() {
+    m_starter.start(m_programPath);
+    m_programJustStarted = true;
+    m_answerDeadline.setRemainingTime(m_startupAnswerWait);
+}
+
+void PdfPrinter::connectToServer() {
+    m_server.connect(replyTo(&PdfPrinter::connected));
+}
+
+void PdfPrinter::connected(std::exception_ptr failure) {
+    if (!failure) {
+        m_server.openDocument(m_document, m_commandTimeout, replyTo(&PdfPrinter::opened));
+        return;
+    }
+    if (!isNoAnswer(failure)) {
+        finish(failure);
+        return;
+    }
+    if (m_programJustStarted) {
+        // A program that was just started needs a moment before it answers; one that has
+        // ended meanwhile never will.
+        if (m_starter.hasEnded() || m_answerDeadline.hasExpired())
+            finish(failure);
+        else
+            m_retry.start(AnswerRetryPause);
+        return;
+    }
+    // The program leaves after a while without commands, which the Office entries of a long
+    // run can outlast: start it again, once, before taking it for missing.
+    try {
+        startProgram();
+    } catch (...) {
+        finish(std::current_exception());
+        return;
+    }
+    connectToServer();
+}
+
+void PdfPrinter::opened(std::exception_ptr failure) {
+    if (failure) {
+        finish(failure);
+        return;
+    }
+    m_commandTimeout = CommandTimeout;
+    m_server.printDocument(m_document, m_commandTimeout, replyTo(&PdfPrinter::printed));
+}
+
+void PdfPrinter::printed(std::exception_ptr failure) {
+    if (!failure)
+        m_server.disconnect();
+    finish(failure);
+}
+
+void PdfPrinter::finish(std::exception_ptr failure) {
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    // Always from the event loop, so that the caller never hears of the entry inside print().
+    QMetaObject::invokeMethod(
+        this, [done, failure] { done(failure); }, Qt::QueuedConnection);
+}
+
+void PdfPrinter::abandon() {
+    ++m_entryNumber;
+    m_retry.stop();
+    m_done = nullptr;
+    m_server.disconnect();
 }
 
 } // namespace qp

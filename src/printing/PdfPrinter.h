@@ -2,49 +2,68 @@
 
 #include "printing/PdfPrintServer.h"
 
+#include <QDeadlineTimer>
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <chrono>
 
 namespace qp {
 
-class BatchRunView;
 class ProgramStarter;
-class Prompter;
-class WaitClock;
 
 // Prints one PDF entry through the PDF program: starts it once per run, then holds one
 // connection to it per entry, over which it opens the document and prints it silently.
-// Failures are left to the caller.
-class PdfPrinter {
+// Every step waits for its answer through the event loop; the outcome goes to the caller.
+class PdfPrinter : public QObject {
+    Q_OBJECT
 public:
     // How long a program that was just started gets to begin answering, and how long to
-    // sleep between two attempts to reach it.
+    // wait between two attempts to reach it.
     static constexpr std::chrono::milliseconds StartupAnswerWait{30000};
     static constexpr std::chrono::milliseconds AnswerRetryPause{250};
     // The time-out of every command after the first open command.
     static constexpr std::chrono::milliseconds CommandTimeout{std::chrono::seconds{2000}};
 
-    PdfPrinter(BatchRunView& view, Prompter& prompter, ProgramStarter& starter,
-                   PdfPrintServer& server, WaitClock& clock)
-        : m_view(view), m_prompter(prompter), m_starter(starter), m_server(server), m_clock(clock) {
-    }
+    using Done = std::function<void(std::exception_ptr failure)>;
 
-    // acrobatStarted belongs to the run: false at its start, set here once the program was
-    // started. An empty acrobatPath is no failure: the user is told the entry cannot be
-    // printed and the end of the run will not offer to save the batch.
-    void print(const QString& entry, const QString& acrobatPath, bool& acrobatStarted);
+    PdfPrinter(ProgramStarter& starter, PdfPrintServer& server, QObject* parent = nullptr);
+
+    // A run begins: the program is started again at its first PDF entry.
+    void startRun() { m_programStarted = false; }
+    // Prints the entry with the program at `programPath`, which must not be empty. `done` gets
+    // the outcome later, from the event loop.
+    void print(const QString& entry, const QString& programPath, Done done);
+    // Gives up the entry under way: its outcome never comes.
+    void abandon();
+
+    void setStartupAnswerWait(std::chrono::milliseconds wait) { m_startupAnswerWait = wait; }
 
 private:
-    void connectToServer(bool programJustStarted);
+    void connectToServer();
+    void connected(std::exception_ptr failure);
+    void opened(std::exception_ptr failure);
+    void printed(std::exception_ptr failure);
+    void startProgram();
+    PdfPrintServer::Reply replyTo(void (PdfPrinter::*step)(std::exception_ptr));
+    void finish(std::exception_ptr failure);
 
-    BatchRunView& m_view;
-    Prompter& m_prompter;
     ProgramStarter& m_starter;
     PdfPrintServer& m_server;
-    WaitClock& m_clock;
+    std::chrono::milliseconds m_startupAnswerWait = StartupAnswerWait;
+    QTimer m_retry;
+    bool m_programStarted = false;
     // Unset until the first print command: the open command of the first PDF this printer
     // sends runs under the client's own time-out, every later command under CommandTimeout.
     PdfPrintServer::Timeout m_commandTimeout;
+
+    // The entry under way; its number tells its replies from those of entries given up.
+    quint64 m_entryNumber = 0;
+    QString m_document;
+    QString m_programPath;
+    Done m_done;
+    bool m_programJustStarted = false;
+    QDeadlineTimer m_answerDeadline;
 };
 
 } // namespace qp

@@ -48,9 +48,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
       m_fileDialog(m_services.fileDialogBackend),
       m_startup(*this, m_services.settings, m_services.prompter, m_fileDialog,
                 m_services.executableDir),
-      m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_services.prompter,
+      m_runReport(m_services.prompter),
+      m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_runReport,
                                             m_services.settings, m_services.office,
                                             m_services.programStarter, m_services.pdfServer)) {
+    connect(m_batchRun.get(), &BatchRun::finished, this, &MainWindow::runFinished);
     initIconResources();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(messages::applicationTitle());
@@ -113,7 +115,7 @@ void MainWindow::buildControls() {
             [this](const QModelIndex&, int first, int last) {
                 for (int row = first; row <= last; ++row)
                     if (!isPdfEntry(m_batchList->item(row)->text())) {
-                        m_services.office.prepare();
+                        m_batchRun->prepareOffice();
                         return;
                     }
             });
@@ -273,10 +275,34 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The run must not go on printing behind a closed window, nor be cut off in the middle
+    // of a document.
+    if (isPrinting()) {
+        event->ignore();
+        askToStopAndExit();
+        return;
+    }
     QMainWindow::closeEvent(event);
-    // Closing the window ends the program, also in the middle of a run that waits for
-    // background printing: the run must not go on printing behind a closed window.
-    if (event->isAccepted() && isPrinting())
+}
+
+void MainWindow::askToStopAndExit() {
+    if (m_exitAfterRun)
+        return;
+    if (!m_services.prompter.askYesNo(
+            QStringLiteral("A batch is being printed. Would you like to stop printing after the "
+                           "current document and exit?"),
+            QStringLiteral("Stop printing..."), PromptIcon::Question))
+        return;
+    // The run may have ended while the question was open.
+    m_exitAfterRun = true;
+    if (isPrinting())
+        m_batchRun->requestStop();
+    else
+        runFinished();
+}
+
+void MainWindow::runFinished() {
+    if (m_exitAfterRun)
         m_services.endProgram();
 }
 
@@ -289,7 +315,33 @@ bool MainWindow::belongsToThisWindow(QObject* object) const {
     return widget && widget->window() == this && !QApplication::activePopupWidget();
 }
 
+bool MainWindow::swallowedDuringRun(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Taken as the widget's own key, so that no shortcut or mnemonic fires either.
+        event->accept();
+        [[fallthrough]];
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        // F1 still shows the help.
+        return static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (isPrinting() && belongsToThisWindow(watched) && swallowedDuringRun(event))
+        return true;
     const bool keyEvent = event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress;
     if (!keyEvent || !belongsToThisWindow(watched))
         return QMainWindow::eventFilter(watched, event);
@@ -325,6 +377,10 @@ void MainWindow::locatePdfServer() {
 }
 
 void MainWindow::exitProgram() {
+    if (isPrinting()) {
+        askToStopAndExit();
+        return;
+    }
     if (m_batchList->count() > 0 &&
         !m_services.prompter.askYesNo(
             QStringLiteral("You haven't run the job. Are you sure you want to exit?"), QString(),
@@ -343,7 +399,7 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::printBatch() {
-    m_batchRun->run();
+    m_batchRun->start();
 }
 
 } // namespace qp

@@ -3,6 +3,7 @@
 #include "app/StartupChecks.h"
 #include "core/FileDialog.h"
 #include "printing/BatchRunView.h"
+#include "printing/PromptedRunReport.h"
 #include "ui/Twips.h"
 
 #include <QMainWindow>
@@ -39,7 +40,7 @@ struct MainWindowServices {
     PdfPrintServer& pdfServer;
     HelpViewer& helpViewer;
     QString executableDir;            // the folder that holds the program
-    std::function<void()> endProgram; // ends the program at once
+    std::function<void()> endProgram; // closes the windows and ends the event loop
     QString batchFolder;              // where the Open and Save Batch dialogs start
 };
 
@@ -60,8 +61,9 @@ public:
     void runStartupChecks();
 
     QStringList entries() const;
-    // True while a batch run is under way (it may be waiting for background printing).
+    // True while a batch run is under way.
     bool isPrinting() const;
+    BatchRun& batchRun() { return *m_batchRun; }
     bool skipSaveOffer() const override { return m_skipSaveOffer; }
     SharedFileDialog& fileDialog() { return m_fileDialog; }
 
@@ -96,6 +98,11 @@ private:
     // window is shown and measured afterwards.
     QSize frameMargins() const;
     bool belongsToThisWindow(QObject* object) const;
+    // Input that a run does not take: the window only paints, moves and shows help meanwhile.
+    static bool swallowedDuringRun(QEvent* event);
+    // A request to close while a run is under way: stop it after the current entry?
+    void askToStopAndExit();
+    void runFinished();
 
     // Appends one entry, or tells the user the list is full and returns false.
     bool appendEntry(const QString& entry);
@@ -117,8 +124,6 @@ private:
     void restoreDefaultPointer() override;
     void setSkipSaveOffer(bool value) override { m_skipSaveOffer = value; }
     void saveBatch() override { saveBatchFile(); }
-    void repaintNow() override;
-    void yieldToEvents() override;
 
     // BatchRunView and StartupView
     void showLocatePdfServer() override;
@@ -128,7 +133,9 @@ private:
     MainWindowServices m_services;
     SharedFileDialog m_fileDialog;
     StartupChecks m_startup;
+    PromptedRunReport m_runReport;
     std::unique_ptr<BatchRun> m_batchRun;
+    bool m_exitAfterRun = false;
     bool m_skipSaveOffer = false;
     bool m_centred = false;
     bool m_shownOnce = false;

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QScreen>
-#include <QTimer>
 
 namespace qp {
 
@@ -57,18 +56,6 @@ void MainWindow::showBusyPointer() {
 void MainWindow::restoreDefaultPointer() {
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-}
-
-void MainWindow::repaintNow() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void MainWindow::yieldToEvents() {
-    // The timer bounds the wait when nothing else happens; events that arrive earlier end it.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(20);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void MainWindow::showLocatePdfServer() {

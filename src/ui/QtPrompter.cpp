@@ -7,7 +7,7 @@
 namespace qp {
 
 PromptAnswer QtPrompter::ask(const QString& text, const QString& title, PromptButtons buttons,
-                             PromptIcon icon) {
+                             PromptIcon icon, const QString& detail) {
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     switch (icon) {
     case PromptIcon::Critical:
@@ -34,6 +34,8 @@ PromptAnswer QtPrompter::ask(const QString& text, const QString& title, PromptBu
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
     if (buttons == PromptButtons::YesNo)
         box.setDefaultButton(QMessageBox::Yes);
     const int result = box.exec();

@@ -10,7 +10,7 @@ namespace qp {
 class QtPrompter : public Prompter {
 public:
     PromptAnswer ask(const QString& text, const QString& title, PromptButtons buttons,
-                     PromptIcon icon) override;
+                     PromptIcon icon, const QString& detail = QString()) override;
 };
 
 } // namespace qp

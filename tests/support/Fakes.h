@@ -8,11 +8,11 @@
 #include "printing/OfficeDocument.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
-#include "printing/WaitClock.h"
 
 #include <QCoreApplication>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
 #include <exception>
 #include <functional>
 #include <gtest/gtest.h>
@@ -65,10 +65,11 @@ public:
         QString text, title;
         PromptButtons buttons;
         PromptIcon icon;
+        QString detail;
     };
     PromptAnswer ask(const QString& text, const QString& title, PromptButtons buttons,
-                     PromptIcon icon) override {
-        boxes.push_back({text, title, buttons, icon});
+                     PromptIcon icon, const QString& detail = QString()) override {
+        boxes.push_back({text, title, buttons, icon, detail});
         if (journal)
             journal->append("box " + title + ": " + text);
         return next("message box " + title + ": " + text)
@@ -174,6 +175,7 @@ private:
 
 // The PDF program and its server. Journals "start <program>", "connect" or "no answer",
 // "open|print <path> @<time-out in s, or default>" and "disconnect" after a connection.
+// Replies come from the event loop, as the real client's do.
 class FakePdfProgram : public ProgramStarter, public PdfPrintServer {
 public:
     explicit FakePdfProgram(QStringList& journal) : m_journal(journal) {}
@@ -182,18 +184,22 @@ public:
         if (startFailure)
             throw *startFailure;
     }
-    void connect() override {
+    bool hasEnded() const override { return ended; }
+    void connect(Reply reply) override {
         EXPECT_FALSE(m_connected) << "connected while a connection was still open";
         m_journal.append(unansweredConnects ? "no answer" : "connect");
-        if (unansweredConnects-- != 0)
-            throw AppError(ErrorNumber::ConversationNoAnswer, "Nobody answered.");
+        if (unansweredConnects-- != 0) {
+            later(reply, AppError(ErrorNumber::ConversationNoAnswer, "Nobody answered."));
+            return;
+        }
         m_connected = true;
+        later(reply);
     }
-    void openDocument(const QString& path, Timeout timeout) override {
-        command("open", path, timeout);
+    void openDocument(const QString& path, Timeout timeout, Reply reply) override {
+        command("open", path, timeout, reply);
     }
-    void printDocument(const QString& path, Timeout timeout) override {
-        command("print", path, timeout);
+    void printDocument(const QString& path, Timeout timeout, Reply reply) override {
+        command("print", path, timeout, reply);
     }
     void disconnect() override {
         if (m_connected)
@@ -202,24 +208,29 @@ public:
     }
 
     std::optional<AppError> startFailure;
-    int unansweredConnects = 0; // the next n connects throw 282; negative: nobody ever answers
+    int unansweredConnects = 0; // the next n connects fail with 282; negative: nobody ever answers
+    bool ended = false;         // the program started last has ended
+    std::optional<AppError> printFailure;
 
 private:
-    void command(const char* name, const QString& path, Timeout timeout) {
+    void command(const char* name, const QString& path, Timeout timeout, const Reply& reply) {
         EXPECT_TRUE(m_connected) << "a command was sent without a connection";
         const QString time = timeout ? QString::number(timeout->count() / 1000) + 's' : "default";
         m_journal.append(QStringLiteral("%1 %2 @%3").arg(name, path, time));
+        if (printFailure && qstrcmp(name, "print") == 0)
+            later(reply, *printFailure);
+        else
+            later(reply);
+    }
+    void later(const Reply& reply, std::optional<AppError> failure = std::nullopt) {
+        QTimer::singleShot(0, &m_context, [reply, failure] {
+            reply(failure ? std::make_exception_ptr(*failure) : nullptr);
+        });
     }
 
     QStringList& m_journal;
+    QObject m_context;
     bool m_connected = false;
-};
-
-// A clock that only moves when someone sleeps on it.
-struct FakeWaitClock : WaitClock {
-    std::chrono::steady_clock::time_point now() const override { return time; }
-    void sleepFor(std::chrono::milliseconds duration) override { time += duration; }
-    std::chrono::steady_clock::time_point time{};
 };
 
 // The window as the batch run sees it, with the real one's rules for the list, the path box
@@ -252,14 +263,6 @@ struct ListRunView : BatchRunView {
         skip = false;
         note("ready");
     }
-    void repaintNow() override { QCoreApplication::processEvents(); }
-    void yieldToEvents() override {
-        note("yield");
-        if (onYield)
-            onYield();
-        else
-            QCoreApplication::processEvents();
-    }
     void note(const QString& line) {
         if (journal)
             journal->append(line);
@@ -269,7 +272,6 @@ struct ListRunView : BatchRunView {
     QString pathBox;
     bool skip = false;
     QStringList* journal = nullptr;
-    std::function<void()> onYield; // runs in each yield, as a user's events would
 };
 
 } // namespace qp::test

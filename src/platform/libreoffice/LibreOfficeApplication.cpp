@@ -37,6 +37,14 @@ void LibreOfficeApplication::prepare() noexcept {
     m_host->startAhead();
 }
 
+void LibreOfficeApplication::shutdown() noexcept {
+    try {
+        m_host->shutdown();
+    } catch (...) {
+        // The office has been killed whatever failed on the way.
+    }
+}
+
 qint64 LibreOfficeApplication::officeProcessGroup() const {
     return m_host->processGroup();
 }

@@ -27,6 +27,7 @@ public:
     std::unique_ptr<OfficeDocument> open(const QString& path) override;
     // Starts the office ahead of the first open.
     void prepare() noexcept override;
+    void shutdown() noexcept override;
 
     // The bound for one office call on a file of that size.
     std::chrono::milliseconds callBound(qint64 fileSize);

@@ -36,7 +36,9 @@ constexpr milliseconds AttemptsGiveUp = std::chrono::minutes(10);
 constexpr milliseconds StartWatchSlice{100};
 // How long a call on a killed office may take to notice that the office is gone.
 constexpr milliseconds AfterKillBound = seconds(20);
-constexpr milliseconds ShutdownBound = seconds(15);
+// Ending the program waits this long for the office to end by itself, twice at the most
+// (asked, then gone), before it is killed.
+constexpr milliseconds ShutdownBound = seconds(3);
 
 QString secondsText(milliseconds bound) {
     return QString::number((bound.count() + 999) / 1000);

@@ -11,6 +11,13 @@
 
 namespace qp {
 
+namespace {
+
+constexpr int StartBoundMs = 30000;
+constexpr int KillBoundMs = 5000;
+
+} // namespace
+
 OfficeProcess::OfficeProcess(QString program, QStringList arguments)
     : m_program(std::move(program)), m_arguments(std::move(arguments)) {}
 
@@ -26,25 +33,27 @@ void OfficeProcess::start() {
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(m_program);
     m_process->setArguments(m_arguments);
-    // The office writes its warnings where this program writes its own, as any child would;
-    // nobody here reads them, so they are not collected in memory.
-    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+    // The office must not hold this program's output open: a caller that reads it, such as a
+    // shell's $(...), would wait for the office as well. Nobody reads its warnings.
     m_process->setStandardInputFile(QProcess::nullDevice());
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    m_process->setStandardErrorFile(QProcess::nullDevice());
     const pid_t parent = getpid();
     m_process->setChildProcessModifier([parent] {
-        // A group of its own, so that killGroup reaches the helpers the office spawns; and
-        // gone with this program, also when it crashes, even if that happened just now.
-        setpgid(0, 0);
+        // A session and group of its own, so that killGroup reaches the helpers the office
+        // spawns and a terminal's signals do not; and gone with this program, also when it
+        // crashes, even if that happened just now.
+        setsid();
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(127);
     });
     m_process->start();
     // Once started the child has run the modifier, so its group exists before anyone signals it.
-    if (!m_process->waitForStarted(-1))
-        throw AppError(ErrorNumber::ProgramNotStarted,
-                       QStringLiteral("LibreOffice could not be started: %1")
-                           .arg(m_process->errorString()));
+    if (!m_process->waitForStarted(StartBoundMs))
+        throw AppError(
+            ErrorNumber::ProgramNotStarted,
+            QStringLiteral("LibreOffice could not be started: %1").arg(m_process->errorString()));
     m_pid = static_cast<pid_t>(m_process->processId());
     m_running = true;
     m_end.clear();
@@ -79,10 +88,10 @@ void OfficeProcess::killGroup() {
         return;
     // The group may hold helpers even after the leader has gone.
     ::kill(-m_pid, SIGKILL);
-    if (m_running) {
-        m_process->waitForFinished(-1);
+    // A killed process ends at once; the bound only keeps a stuck kernel from hanging us.
+    if (m_running && m_process->waitForFinished(KillBoundMs))
         noteEnd();
-    }
+    m_running = false;
     m_pid = 0;
 }
 

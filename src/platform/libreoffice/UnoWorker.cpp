@@ -1,25 +1,10 @@
 #include "platform/libreoffice/UnoWorker.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QThread>
-#include <QTimer>
-
 #include <csignal>
 #include <pthread.h>
 #include <vector>
 
 namespace qp {
-
-namespace {
-
-bool onApplicationThread() {
-    const QCoreApplication* application = QCoreApplication::instance();
-    return application && QThread::currentThread() == application->thread();
-}
-
-} // namespace
 
 UnoWorker::UnoWorker() : m_shared(std::make_shared<Shared>()) {
     m_thread = std::thread(&UnoWorker::loop, m_shared);
@@ -33,13 +18,6 @@ UnoWorker::~UnoWorker() {
     m_shared->changed.notify_all();
     if (m_thread.joinable())
         m_thread.join();
-}
-
-void UnoWorker::notifyChanged(Shared& shared) {
-    shared.changed.notify_all();
-    // The loops cannot go away meanwhile: a waiter takes the mutex to leave the set.
-    for (QEventLoop* waiting : shared.waitingLoops)
-        QMetaObject::invokeMethod(waiting, &QEventLoop::quit, Qt::QueuedConnection);
 }
 
 void UnoWorker::loop(std::shared_ptr<Shared> shared) {
@@ -82,33 +60,8 @@ void UnoWorker::loop(std::shared_ptr<Shared> shared) {
         job->error = error;
         job->done = true;
         shared->busy = false;
-        notifyChanged(*shared);
+        shared->changed.notify_all();
     }
-}
-
-template <typename Done>
-bool UnoWorker::waitUntil(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds bound,
-                          Done done) {
-    if (!onApplicationThread())
-        return m_shared->changed.wait_for(lock, bound, done);
-    const QDeadlineTimer deadline(bound.count(), Qt::PreciseTimer);
-    QEventLoop loop;
-    QTimer deadlineTimer;
-    deadlineTimer.setSingleShot(true);
-    deadlineTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadlineTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    m_shared->waitingLoops.insert(&loop);
-    bool finished = done();
-    while (!finished && !deadline.hasExpired()) {
-        deadlineTimer.start(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
-        lock.unlock();
-        // A quit posted before exec() starts is handled by it, so no end is missed.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        lock.lock();
-        finished = done();
-    }
-    m_shared->waitingLoops.erase(&loop);
-    return finished;
 }
 
 UnoWorker::Ticket UnoWorker::post(std::function<void()> task) {
@@ -122,7 +75,7 @@ UnoWorker::Ticket UnoWorker::post(std::function<void()> task) {
 
 UnoWorker::Outcome UnoWorker::wait(const Ticket& job, std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(m_shared->mutex);
-    if (!waitUntil(lock, bound, [&] { return job->done; }))
+    if (!m_shared->changed.wait_for(lock, bound, [&] { return job->done; }))
         return Outcome::TimedOut;
     if (job->error)
         std::rethrow_exception(job->error);
@@ -136,7 +89,8 @@ bool UnoWorker::isDone(const Ticket& job) const {
 
 bool UnoWorker::waitIdle(std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(m_shared->mutex);
-    return waitUntil(lock, bound, [&] { return !m_shared->busy && m_shared->jobs.empty(); });
+    return m_shared->changed.wait_for(lock, bound,
+                                      [&] { return !m_shared->busy && m_shared->jobs.empty(); });
 }
 
 void UnoWorker::abandon() {

@@ -7,18 +7,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <thread>
-
-class QEventLoop;
 
 namespace qp {
 
-// The one thread that makes every UNO call of an office connection. The caller waits for
-// each task only up to a bound, so that a hung office cannot hang the caller; a task that
-// overran keeps the worker busy until it returns. A caller on the application's thread
-// waits in an event loop that paints and runs timers but takes no user input, so the
-// window stays drawn however long the office takes.
+// The one thread that makes every UNO call of an office connection. The caller (the office
+// thread, never the window's) waits for each task only up to a bound, so that a hung office
+// cannot hang the caller; a task that overran keeps the worker busy until it returns.
 class UnoWorker {
 public:
     UnoWorker();
@@ -58,16 +53,11 @@ private:
         std::mutex mutex;
         std::condition_variable changed;
         std::deque<Ticket> jobs;
-        // Event loops of callers waiting for a task: each is told when one ends.
-        std::set<QEventLoop*> waitingLoops;
         bool busy = false;
         bool stopping = false;
         bool abandoned = false;
     };
     static void loop(std::shared_ptr<Shared> shared);
-    static void notifyChanged(Shared& shared);
-    template <typename Done>
-    bool waitUntil(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds bound, Done done);
 
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
