@@ -7,7 +7,7 @@
 #include "BenchSupport.h"
 #include "core/Prompter.h"
 #include "platform/QProcessProgramStarter.h"
-#include "platform/dbus/ConversationAddress.h"
+#include "platform/dbus/PdfServerBus.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
@@ -72,8 +72,7 @@ bool printWithLp(const QStringList& documents) {
 }
 
 void endPdfServer() {
-    const QString name =
-        dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control")).service;
+    const QString& name = dbus::pdfServerName;
     auto* bus = QDBusConnection::sessionBus().interface();
     if (!bus)
         return;

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace qp {
 namespace {
@@ -65,25 +67,38 @@ TEST_F(PlatformTest, SettingsMatchNamesInAnyCaseAndKeepValuesAsTheyStand) {
 }
 
 // The stored path names a file: no shell, no arguments, no search of the PATH, and no waiting.
-// Through a shell this name would write a file named pwned.
+// Through a shell this name would write a file named pwned. The program holds none of our
+// streams, so a caller's $(...) ends with us, and lives in a session of its own; its end is
+// seen at once.
 TEST_F(PlatformTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     const QString program =
         write("my pdf; touch pwned & $(id) `id` 'x'.sh",
-              "#!/bin/sh\necho \"$0 args=$#\" > trace\nfor i in $(seq 200); do [ -e returned ] "
-              "&& exit; sleep 0.05; done\n",
+              "#!/bin/sh\necho \"$0 args=$#\" > trace.new\necho $$ >> trace.new\n"
+              "mv trace.new trace\nfor i in $(seq 200); do [ -e returned ] && exit; sleep 0.05; "
+              "done\n",
               true);
     QProcessProgramStarter starter;
+    EXPECT_FALSE(starter.hasEnded());
     QElapsedTimer timer;
     timer.start();
     starter.start(program);
     EXPECT_LT(timer.elapsed(), 5000) << "the start waited for the program";
-    write("returned", "");
     QFile trace(dir.filePath("trace"));
-    while (trace.size() == 0 && timer.elapsed() < 10000)
+    while (!trace.exists() && timer.elapsed() < 10000)
         QThread::msleep(20);
     ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
-    EXPECT_EQ(trace.readAll().trimmed(), program.toUtf8() + " args=0");
+    const QList<QByteArray> lines = trace.readAll().split('\n');
+    EXPECT_EQ(lines.value(0), program.toUtf8() + " args=0");
+    const QString pid = lines.value(1);
+    for (const char* stream : {"0", "1", "2"})
+        EXPECT_EQ(QFile::symLinkTarget("/proc/" + pid + "/fd/" + stream), "/dev/null") << stream;
+    EXPECT_NE(::getsid(pid.toInt()), ::getsid(0));
+    EXPECT_FALSE(starter.hasEnded());
+    write("returned", "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return starter.hasEnded(); }, 1000)) << "the end went unseen";
+    starter.start("/bin/true");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return starter.hasEnded(); }, 1000)) << "/bin/true";
     EXPECT_FALSE(QFile::exists(dir.filePath("pwned"))) << "part of the name ran as a command";
     // Among these a file marked executable that no loader accepts, and a command on every PATH.
     for (const QString& failing :

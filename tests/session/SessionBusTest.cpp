@@ -1,90 +1,67 @@
-// On the session bus and a private CUPS server: the PDF print server with the program's client,
-// a batch run of PDFs, and quirepress --print, never two at once on the AcroView name.
+// The PDF print server on the session bus with the program's client, printing on a private
+// CUPS server, never two at once on the server's name.
 
-#include "platform/QProcessProgramStarter.h"
-#include "platform/dbus/ConversationAddress.h"
+#include "SessionServer.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
-#include "printing/BatchRun.h"
 #include "support/EventGapProbe.h"
-#include "support/Fakes.h"
-#include "support/PrivateCups.h"
 
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QTest>
-#include <QUuid>
-#include <signal.h>
 #include <sys/stat.h>
 
 namespace qp::test {
 namespace {
 
 using namespace std::chrono_literals;
+using Reply = PdfPrintServer::Reply;
 constexpr auto PrintTimeout = 2000s;
 constexpr long Refused = ErrorNumber::ConversationRefused, Unusable = ErrorNumber::CannotBind;
 
-// The unique bus name that owns the AcroView conversation now, or the empty text.
-QString conversationOwner() {
-    const QString service = dbus::conversationAddress("AcroView", "Control").service;
-    const auto reply = QDBusConnection::sessionBus().interface()->serviceOwner(service);
-    return reply.isValid() ? reply.value() : QString();
+// The failure a call replies with, nullptr for success. The call itself must return at once,
+// and its reply come later from the event loop, which the test runs meanwhile.
+std::exception_ptr replyOf(const std::function<void(Reply)>& call) {
+    auto reply = std::make_shared<std::optional<std::exception_ptr>>();
+    QElapsedTimer took;
+    took.start();
+    call([reply](std::exception_ptr failure) { *reply = failure; });
+    EXPECT_LT(took.elapsed(), 100) << "the call waited";
+    EXPECT_FALSE(reply->has_value()) << "replied inside the call";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reply->has_value(); }, 300000)) << "no reply";
+    return reply->value_or(std::make_exception_ptr(AppError(0, "no reply")));
 }
 
-// Ends whatever serves the conversation, also a server a run started detached, so that
-// nothing outlives a test.
-void endServingProcess() {
-    const auto pid = QDBusConnection::sessionBus().interface()->servicePid(conversationOwner());
-    if (pid.isValid())
-        ::kill(static_cast<pid_t>(pid.value()), SIGKILL);
-    EXPECT_TRUE(waitUntil([] { return conversationOwner().isEmpty(); }, 10000))
-        << "the PDF print server did not end";
-}
-
-// The real server of this build, killed when the object goes.
-struct PdfServerProcess : QProcess {
-    explicit PdfServerProcess(const QString& busAddress = {}) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!busAddress.isEmpty())
-            environment.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-        setProcessEnvironment(environment);
-        setProgram(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
-        setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    }
-    ~PdfServerProcess() override {
-        kill();
-        waitForFinished(10000);
-    }
-    void startServing(bool waitForName = true) {
-        start();
-        ASSERT_TRUE(waitForStarted(10000)) << errorString().toStdString();
-        if (waitForName)
-            ASSERT_TRUE(waitUntil([] { return !conversationOwner().isEmpty(); }, 10000))
-                << "the server took no name";
-    }
-    // Never to pid 0 once the server has ended: that would stop or kill the test itself.
-    void signal(int signalNumber) {
-        if (state() == QProcess::Running)
-            ::kill(static_cast<pid_t>(processId()), signalNumber);
-    }
-};
-
-struct ServingTest : KeptJobsTest {
-    void TearDown() override { endServingProcess(); }
-    const QString locked = corpusFile("pdf/encryption_noprinting.pdf"); // forbids printing
-};
-
-// Fails the test unless the action fails with this number and words in its description.
-void expectFailure(const std::function<void()>& action, long number, const QString& words = {}) {
-    const AppError error = failureOf(action);
+void expectFailure(std::exception_ptr failure, long number, const QString& words = {}) {
+    const AppError error = failureOf([&] {
+        if (failure)
+            std::rethrow_exception(failure);
+    });
     EXPECT_TRUE(error.number() == number && error.description().contains(words))
         << error.number() << ' ' << error.description().toStdString();
+}
+
+void expectSuccess(std::exception_ptr failure) {
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const AppError& error) {
+        ADD_FAILURE() << error.number() << ' ' << error.description().toStdString();
+    }
 }
 
 struct Conversation : ServingTest {
     void SetUp() override {
         KeptJobsTest::SetUp();
         server.startServing();
-        client.connect();
+        expectSuccess(connect(client));
+    }
+    static std::exception_ptr connect(PdfPrintServer& to) {
+        return replyOf([&](Reply reply) { to.connect(reply); });
+    }
+    std::exception_ptr open(const QString& path, PdfPrintServer::Timeout timeout = {}) {
+        return replyOf([&](Reply reply) { client.openDocument(path, timeout, reply); });
+    }
+    std::exception_ptr print(const QString& path, PdfPrintServer::Timeout timeout = PrintTimeout) {
+        return replyOf([&](Reply reply) { client.printDocument(path, timeout, reply); });
     }
     QTemporaryDir dir;
     const QString good = corpusFile("pdf/rotation.pdf");
@@ -108,17 +85,18 @@ TEST_F(Conversation, DocumentsArriveIntactAsOneJobEachInTheOrderSent) {
         ASSERT_TRUE(QFile::copy(corpusFile("pdf/vertical.pdf"), sent.last()));
     }
     for (const QString& path : sent) {
-        client.openDocument(path, std::nullopt);
-        client.printDocument(path, PrintTimeout);
+        expectSuccess(open(path));
+        expectSuccess(print(path));
     }
-    client.printDocument(sent.last(), PrintTimeout); // again without opening it again
+    expectSuccess(print(sent.last())); // again without opening it again
     sent << sent.last();
     const QStringList jobs = newJobs(sent.size());
     for (int i = 0; i < std::min(jobs.size(), sent.size()); ++i)
         EXPECT_EQ(fileBytes(jobs[i]), fileBytes(sent[i])) << sent[i].toStdString();
 }
 
-// What lies in the document comes as "cannot be bound"; the rest is the server's refusal.
+// What lies in the document comes as "cannot be bound", a missing default printer as such,
+// and the rest as the server's refusal, each with the server's message.
 TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
     const QString gone = dir.filePath("gone.pdf"), garbage = dir.filePath("garbage.pdf");
     const QString empty = dir.filePath("empty.pdf"), pipe = dir.filePath("pipe.pdf");
@@ -127,8 +105,8 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
     writeFile(empty, {});
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkdir(folder));
-    client.openDocument(gone, std::nullopt);
-    client.openDocument(locked, std::nullopt);
+    expectSuccess(open(gone));
+    expectSuccess(open(locked));
     QFile::remove(gone);
     const std::tuple<bool, QString, long, QString> cases[] = {
         // print (else open), path, error
@@ -136,6 +114,7 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
         {true, good, Refused, "Cannot print " + good + ": the document has not been opened"},
         {false, missing, Unusable, "Cannot open " + missing + ": the file does not exist."},
         {false, "relative.pdf", Unusable, "must be absolute"},
+        {true, "relative.pdf", Unusable, "must be absolute"},
         {false, garbage, Unusable, "it is not a PDF document or it is damaged"},
         {false, empty, Unusable, "Cannot open " + empty + ": it is not a PDF"},
         // A pipe would block the server until someone writes into it.
@@ -145,37 +124,36 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
         {true, gone, Unusable, "Cannot open " + gone},
         {false, corpusFile("pdf/libreoffice-writer-password.pdf"), Unusable, "password"},
         {true, locked, Unusable, "does not allow printing"}};
-    for (const auto& [print, path, number, says] : cases) {
-        SCOPED_TRACE((print ? "print " : "open ") + path.toStdString());
-        expectFailure(
-            [&, print = print, path = path] {
-                print ? client.printDocument(path, 10s) : client.openDocument(path, 10s);
-            },
-            number, says);
-    }
-    // Anything but the two known commands is refused, naming what came, cut short for the user.
-    const auto address = dbus::conversationAddress("AcroView", "Control");
-    for (const QString& command :
-         {QString("[AppExit()]"), "[docopen(\"" + good + "\")]", "[DocOpen(" + good + ")]",
-          "[DocOpen(\"" + good + "\")] ", QString("[DocOpen(\"\")]"),
-          "[Nonsense(" + QString(100000, 'x')}) {
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(address.service, address.path, address.interface,
-                                           dbus::executeMethod)
-            << command);
-        EXPECT_EQ(reply.errorName(), dbus::refusedErrorName);
-        EXPECT_TRUE(reply.errorMessage().contains(command.left(40)) &&
-                    reply.errorMessage().size() < 500)
-            << reply.errorMessage().toStdString();
+    for (const auto& [isPrint, path, number, says] : cases) {
+        SCOPED_TRACE((isPrint ? "print " : "open ") + path.toStdString());
+        expectFailure(isPrint ? print(path, 10s) : open(path, 10s), number, says);
     }
     // Without a default printer the opened document waits until there is one.
     cups->clearDefault();
-    client.openDocument(good, std::nullopt);
-    expectFailure([&] { client.printDocument(good, PrintTimeout); }, Refused, "no default printer");
+    expectSuccess(open(good));
+    expectFailure(print(good), ErrorNumber::NoDefaultPrinter, "no default printer");
     newJobs(0);
     cups->setDefault(queue);
-    client.printDocument(good, PrintTimeout);
+    expectSuccess(print(good));
     newJobs(1);
+}
+
+// A reply that comes after its connection ended, or after its client went, reaches nobody.
+TEST_F(Conversation, RepliesAfterTheConnectionEndedAreDropped) {
+    int dropped = 0;
+    const auto count = [&](std::exception_ptr) { ++dropped; };
+    {
+        DBusPdfPrintServer other;
+        expectSuccess(connect(other));
+        other.openDocument(good, 10s, count);
+        other.connect(count);
+    }
+    client.openDocument(good, 10s, count);
+    client.disconnect();
+    expectFailure(open(good), ErrorNumber::ConversationNotOpen);
+    expectSuccess(connect(client));
+    expectSuccess(open(good)); // the server answers in order: the others have come by now
+    EXPECT_EQ(dropped, 0);
 }
 
 // A stopped server leaves a command unanswered: it times out, or fails at once when the server
@@ -183,23 +161,23 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
 TEST_F(Conversation, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
     const std::tuple<std::chrono::milliseconds, long, QString, qint64> cases[] = {
         {1500ms, ErrorNumber::ConversationTimeout, "1.5 seconds", 1400},
-        {20000ms, DBusPdfPrintServer::ServerQuitError, "AcroView|Control", 500}}; // killed at 0.5 s
+        {20000ms, ErrorNumber::ConversationServerQuit, "ended before it answered", 500}};
     for (const auto& [timeout, number, words, atLeast] : cases) {
         server.signal(SIGSTOP);
-        if (number == DBusPdfPrintServer::ServerQuitError)
+        if (number == ErrorNumber::ConversationServerQuit)
             QTimer::singleShot(500, [this] { server.signal(SIGKILL); });
         EventGapProbe probe;
         QElapsedTimer elapsed;
         elapsed.start();
-        expectFailure([&, timeout = timeout] { client.openDocument(good, timeout); }, number,
-                      words);
+        expectFailure(open(good, timeout), number, words);
         server.signal(SIGCONT);
-        EXPECT_LT(probe.longestMilliseconds(), 1000) << "the event loop stood still";
+        EXPECT_LT(probe.longestMilliseconds(), 100) << "the event loop stood still";
         EXPECT_TRUE(elapsed.elapsed() >= atLeast && elapsed.elapsed() < 6000) << elapsed.elapsed();
     }
 }
 
-// One server per session bus: a second start ends quietly. Without a server a client has no
+// One server per session bus: a second start ends quietly. A connection stays with the server
+// it was made to, even when another one serves by now. Without a server a client has no
 // answer at once.
 TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     const QString owner = conversationOwner();
@@ -209,10 +187,14 @@ TEST_F(Conversation, OneServerAndWithoutItNoAnswerAtOnce) {
     EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
     EXPECT_EQ(conversationOwner(), owner);
     endServingProcess();
+    PdfServerProcess next;
+    next.startServing();
+    expectFailure(open(good), ErrorNumber::ConversationServerQuit);
+    endServingProcess();
     DBusPdfPrintServer unanswered;
     QElapsedTimer elapsed;
     elapsed.start();
-    expectFailure([&] { unanswered.connect(); }, ErrorNumber::ConversationNoAnswer);
+    expectFailure(connect(unanswered), ErrorNumber::ConversationNoAnswer);
     EXPECT_LT(elapsed.elapsed(), 2000);
 }
 
@@ -227,124 +209,6 @@ TEST(ServerLifecycle, EndsWithItsSessionBus) {
     EXPECT_EQ(server.state(), QProcess::Running);
     bus.kill();
     EXPECT_TRUE(server.waitForFinished(10000)) << "the server outlived its bus";
-}
-
-// The server leaves after a second without commands here; the Word entry between the two PDFs
-// outlasts that, and the run starts it again rather than forget it.
-TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
-    QTemporaryDir dir;
-    const QString launcher = dir.filePath("PDF server, [counted]"), log = dir.filePath("log");
-    const QByteArray program = qgetenv("QP_RUNTIME_DIR") + "/quirepress-pdf-server";
-    writeFile(launcher, "#!/bin/sh\necho started >> '" + log.toUtf8() +
-                            "'\nexec env QP_PDF_SERVER_IDLE_SECONDS=1 '" + program + "'\n");
-    QFile::setPermissions(launcher, QFile::ReadOwner | QFile::ExeOwner);
-    ListRunView view;
-    view.entries = QStringList{corpusFile("pdf/rotation.pdf"), dir.filePath("long report.doc"),
-                               corpusFile("pdf/sizes.pdf")};
-    FakePrompter prompter;
-    prompter.script(PromptAnswer::Yes); // go on after the Word entry
-    prompter.script(PromptAnswer::No);  // no save
-    FakeSettingsStore settings;
-    settings.set("Quirepress/Settings/Acrobat", launcher);
-    QStringList journal;
-    FakeOffice office{journal}; // the Word entry takes its time, then cannot be opened
-    office.onOpen = [] { QTest::qWait(3000); };
-    office.fail("bind " + view.entries[1], AppError(ErrorNumber::CannotBind, "unreadable"));
-    QProcessProgramStarter starter;
-    DBusPdfPrintServer server;
-    BatchRun(view, prompter, settings, office, starter, server).run();
-    EXPECT_EQ(prompter.boxes.size(), 2u); // the Word entry's and the save offer: no other fault
-    EXPECT_EQ(fileBytes(newJobs(2).value(1)), fileBytes(corpusFile("pdf/sizes.pdf")));
-    EXPECT_EQ(fileBytes(log), "started\nstarted\n");
-}
-
-// quirepress --print as scripts, cron and ssh run it, without a display, with fresh home and
-// settings folders; PDFs go to the server on the test run's bus or on a bus of the run's own.
-// Its exit status, output lines and files printed (none: rendered by LibreOffice), in order.
-// A batch file's entries stand as written; a relative PDF entry prints from the working folder.
-TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
-    QTemporaryDir home;
-    const QString word = corpusFile("doc/TestChineseProperties.doc");
-    const QString slides = corpusFile("ppt/table_test.ppt"), gone = home.filePath("gone.doc");
-    const QString pdf = corpusFile("pdf/sizes.pdf"), otherPdf = corpusFile("pdf/XiaoBiaoSong.pdf");
-    const QString batch = home.filePath("nightly.QPB"), unreadable = home.filePath("no such.qpb");
-    ASSERT_TRUE(QFile::copy(otherPdf, home.filePath("rel.pdf")));
-    writeFile(batch, ("\"" + pdf + "\"\r\n\"" + slides + "\"\r\n\"rel.pdf\"\r\n").toUtf8());
-    enum Setup { Default, NoPrinter, NoBus };
-    const std::tuple<Setup, QStringList, int, QStringList, QStringList> cases[] = {
-        {Default,
-         {"--print", word, batch, otherPdf},
-         0,
-         {"[2/5] Preparing " + pdf, "[4/5] Preparing rel.pdf for printing.",
-          "5 printed, 0 not printed."},
-         {{}, pdf, {}, otherPdf, otherPdf}},
-        // What lies in the entry itself, for the office or the PDF server, passes it over.
-        {Default,
-         {"-p", pdf, gone, locked, otherPdf},
-         1,
-         {"[2/4] Not printed: " + gone, "[3/4] Not printed: " + locked,
-          "2 printed, 2 not printed."},
-         {pdf, otherPdf}},
-        {Default,
-         {"--print", pdf, unreadable},
-         2,
-         {"quirepress: cannot read the batch file " + unreadable + ": 53 File not found"},
-         {}},
-        {NoPrinter,
-         {"--print", word, pdf},
-         2,
-         {"quirepress: There is no default printer set up.", "0 printed, 2 not printed."},
-         {}},
-        {Default, {"--print", "--colour"}, 2, {"quirepress: Unknown option 'colour'."}, {}},
-        // Without a session bus PDFs print on a bus of the run's own that ends with it.
-        {NoBus, {"--print", pdf, otherPdf}, 0, {"2 printed, 0 not printed."}, {pdf, otherPdf}}};
-    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        shell.remove(name);
-    shell.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    // Whatever a run without a bus started, however detached, carries the mark in its environment.
-    const QString mark = QUuid::createUuid().toString();
-    QProcessEnvironment noBus = shell;
-    noBus.remove("DBUS_SESSION_BUS_ADDRESS");
-    noBus.insert("XDG_RUNTIME_DIR", home.path());
-    noBus.insert("QP_SHELL_TEST_MARK", mark);
-    for (const auto& [setup, arguments, status, lines, printed] : cases) {
-        SCOPED_TRACE(arguments.join(' ').toStdString());
-        if (setup == NoPrinter)
-            cups->clearDefault();
-        QProcess program;
-        program.setProcessEnvironment(setup == NoBus ? noBus : shell);
-        program.setWorkingDirectory(home.path());
-        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
-        EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
-        cups->setDefault(queue);
-        const QString text = program.readAllStandardError() + program.readAllStandardOutput();
-        const int ended = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        EXPECT_EQ(ended, status) << text.toStdString();
-        // Each line in the order given, somewhere in the text: "Not printed: ..." goes on with why.
-        qsizetype from = 0;
-        for (const QString& line : lines) {
-            from = text.indexOf(line, from);
-            ASSERT_GE(from, 0) << "missing or out of order: " << line.toStdString() << "\nin:\n"
-                               << text.toStdString();
-        }
-        // A run that ended otherwise than expected has failed already: no use waiting for jobs.
-        const QStringList jobs = newJobs(printed.size(), ended == status ? 120000 : 0);
-        for (qsizetype i = 0; i < std::min(jobs.size(), printed.size()); ++i)
-            EXPECT_TRUE(printed[i].isEmpty() ? pdfPages(jobs[i]) == 1
-                                             : fileBytes(jobs[i]) == fileBytes(printed[i]))
-                << i;
-        if (setup == NoBus)
-            EXPECT_TRUE(conversationOwner().isEmpty()) << "the server went to the test's own bus";
-        for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
-            QFile environ("/proc/" + pid + "/environ");
-            if (environ.open(QIODevice::ReadOnly))
-                EXPECT_FALSE(environ.readAll().contains(mark.toUtf8())) << pid.toStdString();
-        }
-        endServingProcess();
-    }
-    EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Quirepress")))
-        << "a run from the shell wrote the settings";
 }
 
 } // namespace

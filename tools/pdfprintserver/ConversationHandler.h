@@ -9,18 +9,16 @@ class PdfExaminer;
 class JobSender;
 
 // Carries out the commands of the conversation in the order they arrive: a document must be
-// opened before it is printed, and every print is one job of its own.
+// opened before it is printed, and every print is one job of its own. Each throws
+// CommandRefused when it cannot be carried out.
 class ConversationHandler {
 public:
     ConversationHandler(PdfExaminer& examiner, JobSender& sender);
 
-    // Throws CommandRefused when the command is not understood or cannot be carried out.
-    void execute(const QString& commandText);
-
-private:
     void open(const QString& path);
     void print(const QString& path);
 
+private:
     PdfExaminer& m_examiner;
     JobSender& m_sender;
     QSet<QString> m_opened;

@@ -26,9 +26,9 @@ QString lastCupsError() {
 void CupsJobSender::send(const QString& path) {
     Destination dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr));
     if (!dest)
-        throw CommandRefused(QStringLiteral("Cannot print %1: there is no default printer set "
-                                            "up.")
-                                 .arg(path));
+        throw CommandRefused(
+            QStringLiteral("Cannot print %1: there is no default printer set up.").arg(path),
+            CommandRefused::Cause::NoDefaultPrinter);
     const char* printer = dest->name;
     const QString printerName = QString::fromUtf8(printer);
     auto failed = [&](const QString& reason) {

@@ -1,15 +1,12 @@
 #include "platform/dbus/DBusPdfPrintServer.h"
 
 #include "core/AppError.h"
-#include "platform/dbus/ConversationAddress.h"
+#include "pdfprintserverproxy.h"
+#include "platform/dbus/PdfServerBus.h"
 
-#include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QDBusError>
-#include <QDBusPendingCall>
+#include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 
 namespace qp {
@@ -20,133 +17,147 @@ const QString busService = QStringLiteral("org.freedesktop.DBus");
 const QString busPath = QStringLiteral("/org/freedesktop/DBus");
 const QString busInterface = QStringLiteral("org.freedesktop.DBus");
 constexpr int busQueryMilliseconds = 10000;
-// libdbus ends a call at its time-out by itself; this margin only guards against a wait
-// that would otherwise never end if that report were lost.
-constexpr int guardMarginMilliseconds = 5000;
 
-// Where the server is found, and how the messages name it.
-const QString application = QStringLiteral("AcroView");
-const QString topic = QStringLiteral("Control");
-const QString label = application + QLatin1Char('|') + topic;
-
-// The path goes between the quotes as it is: the server takes the argument apart by position,
-// not by looking for the closing quote.
-QString quotedArgument(const QString& path) {
-    return QLatin1Char('"') + path + QStringLiteral("\")]");
+std::exception_ptr failure(long number, const QString& description) {
+    return std::make_exception_ptr(AppError(number, description));
 }
 
-QDBusMessage busCall(const QString& method, const QString& name) {
-    QDBusMessage call = QDBusMessage::createMethodCall(busService, busPath, busInterface, method);
-    call << name;
-    return call;
+bool isError(const QDBusMessage& answer, QDBusError::ErrorType type) {
+    return answer.errorName() == QDBusError::errorString(type);
 }
 
 } // namespace
 
-DBusPdfPrintServer::DBusPdfPrintServer(QDBusConnection bus) : m_bus(std::move(bus)) {}
+DBusPdfPrintServer::DBusPdfPrintServer(QDBusConnection bus)
+    : m_bus(std::move(bus)), m_connection(std::make_shared<const char>()) {}
 
-void DBusPdfPrintServer::connect() {
+DBusPdfPrintServer::~DBusPdfPrintServer() = default;
+
+void DBusPdfPrintServer::connect(Reply reply) {
     disconnect();
-    if (!m_bus.isConnected())
-        throw AppError(ErrorNumber::ConversationNoAnswer,
-                       QStringLiteral("No application answered %1: there is no D-Bus session "
-                                      "bus (%2).")
-                           .arg(label, m_bus.lastError().message()));
-    const QString service = dbus::conversationAddress(application, topic).service;
-    const QDBusMessage reply =
-        callAndWait(busCall(QStringLiteral("GetNameOwner"), service), busQueryMilliseconds);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        throw AppError(
-            ErrorNumber::ConversationNoAnswer,
-            QStringLiteral("No application answered %1 (%2).").arg(label, reply.errorMessage()));
-    m_owner = reply.arguments().constFirst().toString();
+    if (!m_bus.isConnected()) {
+        later(reply, ErrorNumber::ConversationNoAnswer,
+              QStringLiteral("No PDF print server answers: there is no D-Bus session bus (%1).")
+                  .arg(m_bus.lastError().message()));
+        return;
+    }
+    whenAnswered(
+        askBus(QStringLiteral("GetNameOwner"), dbus::pdfServerName),
+        [this, reply](const QDBusMessage& answer) {
+            if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) {
+                reply(failure(ErrorNumber::ConversationNoAnswer,
+                              QStringLiteral("No PDF print server answers on the session bus (%1).")
+                                  .arg(answer.errorMessage())));
+                return;
+            }
+            // A unique name: the proxy asks the bus nothing more.
+            m_server = std::make_unique<PdfPrintServerProxy>(
+                answer.arguments().constFirst().toString(), dbus::pdfServerPath, m_bus);
+            reply(nullptr);
+        });
 }
 
-void DBusPdfPrintServer::openDocument(const QString& absolutePath, Timeout timeout) {
-    execute(QStringLiteral("[DocOpen(") + quotedArgument(absolutePath), timeout);
+void DBusPdfPrintServer::openDocument(const QString& absolutePath, Timeout timeout, Reply reply) {
+    command(QStringLiteral("OpenDocument"), absolutePath, timeout, std::move(reply));
 }
 
-void DBusPdfPrintServer::printDocument(const QString& absolutePath, Timeout timeout) {
-    execute(QStringLiteral("[FilePrintSilent(") + quotedArgument(absolutePath), timeout);
+void DBusPdfPrintServer::printDocument(const QString& absolutePath, Timeout timeout, Reply reply) {
+    command(QStringLiteral("PrintDocumentSilently"), absolutePath, timeout, std::move(reply));
 }
 
 void DBusPdfPrintServer::disconnect() {
-    m_owner.clear();
+    m_server.reset();
+    m_connection = std::make_shared<const char>();
 }
 
-bool DBusPdfPrintServer::isConnected() const {
-    return !m_owner.isEmpty();
-}
-
-void DBusPdfPrintServer::execute(const QString& command, Timeout timeout) {
-    if (!isConnected())
-        throw AppError(NotConnectedError,
-                       QStringLiteral("No conversation is open to send %1 on.").arg(command));
-    const auto timeoutMilliseconds = static_cast<int>(timeout.value_or(DefaultTimeout).count());
-
-    const dbus::ConversationAddress address = dbus::conversationAddress(application, topic);
-    QDBusMessage call = QDBusMessage::createMethodCall(m_owner, address.path, address.interface,
-                                                       dbus::executeMethod);
-    call << command;
-    const QDBusMessage reply = callAndWait(call, timeoutMilliseconds);
-    if (reply.type() == QDBusMessage::ReplyMessage)
+void DBusPdfPrintServer::command(const QString& method, const QString& path, Timeout timeout,
+                                 Reply reply) {
+    const QString call = QStringLiteral("%1(%2)").arg(method, path);
+    if (!m_server) {
+        later(reply, ErrorNumber::ConversationNotOpen,
+              QStringLiteral("No PDF print server is connected to send %1 to.").arg(call));
         return;
-
-    const QString errorName = reply.errorName();
-    if (errorName == dbus::refusedErrorName)
-        throw AppError(ErrorNumber::ConversationRefused, reply.errorMessage());
-    // The run treats it like an Office document that cannot be opened: the user may go on.
-    if (errorName == dbus::unusableDocumentErrorName)
-        throw AppError(ErrorNumber::CannotBind, reply.errorMessage());
-
-    // The bus reports a time-out and a server that vanished mid-call with the same error, so
-    // ask whether the server is still there.
-    const bool serverGone = errorName == QDBusError::errorString(QDBusError::ServiceUnknown) ||
-                            errorName == QDBusError::errorString(QDBusError::Disconnected) ||
-                            !ownerStillConnected();
-    if (serverGone)
-        throw AppError(ServerQuitError, QStringLiteral("%1 ended before it answered %2 (%3).")
-                                            .arg(label, command, reply.errorMessage()));
-    if (errorName == QDBusError::errorString(QDBusError::NoReply) ||
-        errorName == QDBusError::errorString(QDBusError::Timeout) ||
-        errorName == QDBusError::errorString(QDBusError::TimedOut))
-        throw AppError(ErrorNumber::ConversationTimeout,
-                       QStringLiteral("%1 did not answer %2 within %3 seconds.")
-                           .arg(label, command, QString::number(timeoutMilliseconds / 1000.0)));
-    // Whoever owns the name does not speak this conversation, or failed in its own way.
-    throw AppError(ErrorNumber::ConversationRefused,
-                   QStringLiteral("%1 refused %2: %3").arg(label, command, reply.errorMessage()));
+    }
+    const int milliseconds = static_cast<int>(timeout.value_or(DefaultTimeout).count());
+    m_server->setTimeout(milliseconds);
+    const QDBusPendingCall pending = method == QLatin1String("OpenDocument")
+                                         ? m_server->OpenDocument(path)
+                                         : m_server->PrintDocumentSilently(path);
+    whenAnswered(pending, [this, call, milliseconds, reply](const QDBusMessage& answer) {
+        if (answer.type() == QDBusMessage::ReplyMessage)
+            reply(nullptr);
+        else
+            failCommand(answer, call, milliseconds, reply);
+    });
 }
 
-QDBusMessage DBusPdfPrintServer::callAndWait(const QDBusMessage& call, int timeoutMilliseconds) {
-    QDBusPendingCall pending = m_bus.asyncCall(call, timeoutMilliseconds);
-    if (!QCoreApplication::instance()) {
-        pending.waitForFinished();
-        return pending.reply();
-    }
-    if (!pending.isFinished()) {
-        QDBusPendingCallWatcher watcher(pending);
-        QEventLoop loop;
-        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-        guard.start(timeoutMilliseconds + guardMarginMilliseconds);
-        if (!watcher.isFinished())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!watcher.isFinished())
-            return call.createErrorReply(
-                QDBusError::Timeout,
-                QStringLiteral("No answer within %1 ms.").arg(timeoutMilliseconds));
-    }
-    return pending.reply();
+void DBusPdfPrintServer::failCommand(const QDBusMessage& answer, const QString& call,
+                                     int timeoutMilliseconds, const Reply& reply) {
+    const QString name = answer.errorName();
+    // What lies in the document lets the run go on, as with an Office document that cannot
+    // be opened.
+    if (name == dbus::unusableDocumentError)
+        return reply(failure(ErrorNumber::CannotBind, answer.errorMessage()));
+    if (name == dbus::noDefaultPrinterError)
+        return reply(failure(ErrorNumber::NoDefaultPrinter, answer.errorMessage()));
+    if (name == dbus::serverFailedError)
+        return reply(failure(ErrorNumber::ConversationRefused, answer.errorMessage()));
+    const QString server = m_server->service();
+    const auto quit = [call, answer] {
+        return failure(ErrorNumber::ConversationServerQuit,
+                       QStringLiteral("The PDF print server ended before it answered %1 (%2).")
+                           .arg(call, answer.errorMessage()));
+    };
+    if (isError(answer, QDBusError::ServiceUnknown) || isError(answer, QDBusError::Disconnected) ||
+        name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return reply(quit());
+    if (!isError(answer, QDBusError::NoReply) && !isError(answer, QDBusError::Timeout) &&
+        !isError(answer, QDBusError::TimedOut))
+        // Whoever owns the name does not speak the server's interface.
+        return reply(failure(ErrorNumber::ConversationRefused,
+                             QStringLiteral("The PDF print server refused %1: %2")
+                                 .arg(call, answer.errorMessage())));
+    // The bus says "no reply" both when the time ran out and when the server left before it
+    // answered; only the bus knows which.
+    whenAnswered(askBus(QStringLiteral("NameHasOwner"), server),
+                 [call, timeoutMilliseconds, reply, quit](const QDBusMessage& owner) {
+                     const bool stillThere = owner.type() == QDBusMessage::ReplyMessage &&
+                                             !owner.arguments().isEmpty() &&
+                                             owner.arguments().constFirst().toBool();
+                     if (!stillThere)
+                         return reply(quit());
+                     reply(failure(ErrorNumber::ConversationTimeout,
+                                   QStringLiteral("The PDF print server did not answer %1 within "
+                                                  "%2 seconds.")
+                                       .arg(call, QString::number(timeoutMilliseconds / 1000.0))));
+                 });
 }
 
-bool DBusPdfPrintServer::ownerStillConnected() {
-    const QDBusMessage reply =
-        callAndWait(busCall(QStringLiteral("NameHasOwner"), m_owner), busQueryMilliseconds);
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-           reply.arguments().constFirst().toBool();
+void DBusPdfPrintServer::whenAnswered(const QDBusPendingCall& call, Answer answer) {
+    // Not a child of this client: a watcher must outlive the client that made its call, so
+    // that it is never destroyed while it signals.
+    auto* watcher = new QDBusPendingCallWatcher(call);
+    const std::weak_ptr<const char> connection = m_connection;
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [connection, answer = std::move(answer)](QDBusPendingCallWatcher* done) {
+                         done->deleteLater();
+                         if (!connection.expired())
+                             answer(done->reply());
+                     });
+}
+
+void DBusPdfPrintServer::later(const Reply& reply, long number, const QString& description) {
+    const std::weak_ptr<const char> connection = m_connection;
+    QTimer::singleShot(0, [connection, reply, error = failure(number, description)] {
+        if (!connection.expired())
+            reply(error);
+    });
+}
+
+QDBusPendingCall DBusPdfPrintServer::askBus(const QString& method, const QString& name) {
+    QDBusMessage call = QDBusMessage::createMethodCall(busService, busPath, busInterface, method);
+    call << name;
+    return m_bus.asyncCall(call, busQueryMilliseconds);
 }
 
 } // namespace qp

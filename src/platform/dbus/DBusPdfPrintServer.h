@@ -4,43 +4,51 @@
 #include "printing/PdfPrintServer.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QString>
+#include <memory>
+
+class PdfPrintServerProxy;
 
 namespace qp {
 
-// The PDF print server reached over the D-Bus session bus, where it owns the name of the
-// conversation "AcroView|Control" (see ConversationAddress.h). connect() binds to the name's
-// current owner, so every command of one connection reaches the same server process. Each
-// command is one Execute call carrying "[DocOpen(\"<path>\")]" or
-// "[FilePrintSilent(\"<path>\")]", the path unescaped. Calls are asynchronous and waited for
-// in a local event loop that takes no user input: the window keeps repainting while a command
-// is under way, but nothing the user does runs.
+// The PDF print server reached over the D-Bus session bus through the proxy generated from
+// its interface (PdfServerBus.h, org.quirepress.PdfPrintServer.xml). connect() asks the bus
+// who owns the server's name and binds to that unique name, so every command of one
+// connection reaches the same server process, or none. Nothing here waits: each call hands
+// its reply to the event loop, and a reply for a connection that has been ended since, or
+// for a client that is gone, is dropped.
 class DBusPdfPrintServer : public PdfPrintServer {
 public:
-    // The server went away (ended, crashed, was killed) before it answered a command.
-    static constexpr long ServerQuitError = ErrorNumber::ConversationServerQuit;
-    // A command without a connection.
-    static constexpr long NotConnectedError = ErrorNumber::ConversationNotOpen;
     // The time-out of a command sent without one of its own.
     static constexpr std::chrono::milliseconds DefaultTimeout{60000};
 
     explicit DBusPdfPrintServer(QDBusConnection bus = QDBusConnection::sessionBus());
+    ~DBusPdfPrintServer() override;
 
     // Ends the connection there is first.
-    void connect() override;
-    void openDocument(const QString& absolutePath, Timeout timeout) override;
-    void printDocument(const QString& absolutePath, Timeout timeout) override;
+    void connect(Reply reply) override;
+    void openDocument(const QString& absolutePath, Timeout timeout, Reply reply) override;
+    void printDocument(const QString& absolutePath, Timeout timeout, Reply reply) override;
     void disconnect() override;
-    bool isConnected() const;
 
 private:
-    void execute(const QString& command, Timeout timeout);
-    QDBusMessage callAndWait(const QDBusMessage& call, int timeoutMilliseconds);
-    bool ownerStillConnected();
+    using Answer = std::function<void(const QDBusMessage& reply)>;
+
+    void command(const QString& method, const QString& path, Timeout timeout, Reply reply);
+    void failCommand(const QDBusMessage& answer, const QString& call, int timeoutMilliseconds,
+                     const Reply& reply);
+    // Runs answer with the call's reply, from the event loop, unless the connection it was
+    // made on has ended by then.
+    void whenAnswered(const QDBusPendingCall& call, Answer answer);
+    // Hands the failure to reply from the event loop, unless the connection has ended by then.
+    void later(const Reply& reply, long number, const QString& description);
+    QDBusPendingCall askBus(const QString& method, const QString& name);
 
     QDBusConnection m_bus;
-    QString m_owner; // the unique name bound to; empty without a connection
+    std::unique_ptr<PdfPrintServerProxy> m_server; // bound to the owner; none without connection
+    // Replaced whenever a connection ends: what waits on an earlier one sees it has gone.
+    std::shared_ptr<const char> m_connection;
 };
 
 } // namespace qp

@@ -1,6 +1,6 @@
 #include "platform/dbus/SessionBusForRun.h"
 
-#include "platform/dbus/ConversationAddress.h"
+#include "platform/dbus/PdfServerBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -118,8 +118,7 @@ void SessionBusForRun::endPdfServer() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    const QString service =
-        dbus::conversationAddress(QStringLiteral("AcroView"), QStringLiteral("Control")).service;
+    const QString& service = dbus::pdfServerName;
     const auto pid = bus.interface()->servicePid(service);
     if (!pid.isValid() || pid.value() == 0)
         return;
