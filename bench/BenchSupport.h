@@ -13,8 +13,8 @@ public:
 
     int boxes = 0;
 
-    PromptAnswer ask(const QString& text, const QString& title, PromptButtons,
-                     PromptIcon) override {
+    PromptAnswer ask(const QString& text, const QString& title, PromptButtons, PromptIcon,
+                     const QString& = QString()) override {
         ++boxes;
         std::fprintf(stderr, "message box \"%s\": %s\n", qUtf8Printable(title),
                      qUtf8Printable(text));

@@ -43,9 +43,10 @@ public:
     void write(const QString&, const QString&, const QString&, const QString&) override { fail(); }
     std::unique_ptr<OfficeDocument> open(const QString&) override { fail(); }
     void start(const QString&) override { fail(); }
-    void connect() override { fail(); }
-    void openDocument(const QString&, Timeout) override { fail(); }
-    void printDocument(const QString&, Timeout) override { fail(); }
+    bool hasEnded() const override { fail(); }
+    void connect(Reply) override { fail(); }
+    void openDocument(const QString&, Timeout, Reply) override { fail(); }
+    void printDocument(const QString&, Timeout, Reply) override { fail(); }
     void disconnect() override {}
     void showContents(const QString&, quintptr) override { fail(); }
 

@@ -11,6 +11,7 @@
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
+#include "printing/PromptedRunReport.h"
 #include "printing/OfficeDocument.h"
 #include "support/Fakes.h"
 #include "support/PrivateCups.h"
@@ -127,11 +128,12 @@ int main(int argc, char** argv) {
     NoOffice office;
     QProcessProgramStarter starter;
     DBusPdfPrintServer pdfServer;
-    BatchRun batchRun(view, prompter, settings, office, starter, pdfServer);
+    PromptedRunReport report(prompter);
+    BatchRun batchRun(view, report, settings, office, starter, pdfServer);
 
     QElapsedTimer runTime;
     runTime.start();
-    batchRun.run();
+    batchRun.start();
     const bool allKept = cups.waitForJobs(queue, kept + documentCount, 120000);
     const qint64 runMs = runTime.elapsed();
     endPdfServer();

@@ -1,17 +1,66 @@
 // The batch run and quirepress --print with the real PDF print server on the session bus and
 // a private CUPS server.
-// Not built yet: these follow the batch run, which is becoming a job of the event loop.
 
 #include "SessionServer.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "printing/BatchRun.h"
+#include "printing/PromptedRunReport.h"
 
 #include <QDir>
+#include <QSignalSpy>
+#include <QThread>
 #include <QUuid>
 
 namespace qp::test {
 namespace {
+
+// A batch run with the real server and starter, the window's boxes answered by the prompter.
+struct PdfRun {
+    explicit PdfRun(const QStringList& entries, const QString& program) {
+        view.entries = entries;
+        settings.set("Quirepress/Settings/Acrobat", program);
+    }
+    // Runs to the end, and tells how long that took.
+    qint64 run() {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QSignalSpy finished(&batch, &BatchRun::finished);
+        batch.start();
+        EXPECT_TRUE(!batch.isRunning() || finished.wait(120000)) << "the run did not end";
+        return elapsed.elapsed();
+    }
+    ListRunView view;
+    FakePrompter prompter;
+    PromptedRunReport report{prompter};
+    FakeSettingsStore settings;
+    QStringList journal;
+    FakeOffice office{journal};
+    QProcessProgramStarter starter;
+    DBusPdfPrintServer server;
+    BatchRun batch{view, report, settings, office, starter, server};
+};
+
+// PDFs alone without a default printer end as Office entries do; a program that ends without
+// answering is taken for missing at once, not after the time a slow one is given.
+TEST_F(ServingTest, NoDefaultPrinterAndAProgramThatEndsAreToldAtOnce) {
+    PdfRun noPrinter({corpusFile("pdf/sizes.pdf")},
+                     qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
+    noPrinter.prompter.script(PromptAnswer::Ok);
+    cups->clearDefault();
+    noPrinter.run();
+    cups->setDefault(queue);
+    ASSERT_EQ(noPrinter.prompter.boxes.size(), 1u);
+    EXPECT_EQ(noPrinter.prompter.boxes[0].title, "No default printer...");
+
+    PdfRun ended({corpusFile("pdf/sizes.pdf")}, "/bin/true");
+    ended.prompter.script(PromptAnswer::Ok);
+    EXPECT_LT(ended.run(), 2000);
+    ASSERT_EQ(ended.prompter.boxes.size(), 1u);
+    EXPECT_EQ(ended.prompter.boxes[0].title, "Problem with acrobat...");
+    EXPECT_TRUE(ended.settings.get("Quirepress/Settings/Acrobat").isEmpty());
+    newJobs(0);
+}
 
 // The server leaves after a second without commands here; the Word entry between the two PDFs
 // outlasts that, and the run starts it again rather than forget it.
@@ -32,11 +81,15 @@ TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
     settings.set("Quirepress/Settings/Acrobat", launcher);
     QStringList journal;
     FakeOffice office{journal}; // the Word entry takes its time, then cannot be opened
-    office.onOpen = [] { QTest::qWait(3000); };
+    office.onOpen = [] { QThread::sleep(3); };
     office.fail("bind " + view.entries[1], AppError(ErrorNumber::CannotBind, "unreadable"));
     QProcessProgramStarter starter;
     DBusPdfPrintServer server;
-    BatchRun(view, prompter, settings, office, starter, server).run();
+    PromptedRunReport report(prompter);
+    BatchRun run(view, report, settings, office, starter, server);
+    QSignalSpy finished(&run, &BatchRun::finished);
+    run.start();
+    EXPECT_TRUE(finished.wait(60000));
     EXPECT_EQ(prompter.boxes.size(), 2u); // the Word entry's and the save offer: no other fault
     EXPECT_EQ(fileBytes(newJobs(2).value(1)), fileBytes(corpusFile("pdf/sizes.pdf")));
     EXPECT_EQ(fileBytes(log), "started\nstarted\n");
@@ -78,6 +131,11 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
          {"--print", word, pdf},
          2,
          {"quirepress: There is no default printer set up.", "0 printed, 2 not printed."},
+         {}},
+        {NoPrinter,
+         {"--print", pdf},
+         2,
+         {"quirepress: There is no default printer set up.", "0 printed, 1 not printed."},
          {}},
         {Default, {"--print", "--colour"}, 2, {"quirepress: Unknown option 'colour'."}, {}},
         // Without a session bus PDFs print on a bus of the run's own that ends with it.
@@ -129,6 +187,42 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
     }
     EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Quirepress")))
         << "a run from the shell wrote the settings";
+}
+
+// As a script captures its output: the server the run starts holds none of it, so $(...)
+// returns with the program. A stored program that ends without answering is told at once,
+// and the stored settings stay as they are.
+TEST_F(ServingTest, ShellOutputIsFreeWhenTheProgramEndsAndAWrongProgramIsToldAtOnce) {
+    QTemporaryDir home;
+    const QString settingsFile = home.filePath("config/Quirepress/Quirepress.conf");
+    const QByteArray stored = "[Settings]\nAcrobat=/bin/true\n";
+    const auto shellRun = [&](const QString& program) {
+        QDir().mkpath(home.filePath("config/Quirepress"));
+        writeFile(settingsFile, program.isEmpty() ? QByteArray() : stored);
+        QProcess bash;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        bash.setProcessEnvironment(environment);
+        bash.start("bash", {"-c", "out=$(\"$0\" --print \"$1\" 2>&1); echo \"$out\"; echo status $?",
+                            qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
+                            corpusFile("pdf/sizes.pdf")});
+        QElapsedTimer elapsed;
+        elapsed.start();
+        EXPECT_TRUE(bash.waitForFinished(60000));
+        return std::make_pair(elapsed.elapsed(), QString(bash.readAllStandardOutput()));
+    };
+    // The server idles for 60 s here: a held pipe would keep $(...) waiting that long.
+    const auto [printMs, printed] = shellRun({});
+    EXPECT_LT(printMs, 20000) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("1 printed, 0 not printed.")) << printed.toStdString();
+    newJobs(1);
+    endServingProcess();
+
+    const auto [wrongMs, told] = shellRun("/bin/true");
+    EXPECT_LT(wrongMs, 2000) << told.toStdString();
+    EXPECT_TRUE(told.contains("quirepress: There was a problem with finding Acrobat"))
+        << told.toStdString();
+    EXPECT_EQ(fileBytes(settingsFile), stored) << "a run from the shell wrote the settings";
 }
 
 } // namespace

@@ -34,6 +34,7 @@ public:
     QStringList jobFiles(const QString& queue) const; // complete kept jobs, in the order received
     bool waitForJobs(const QString& queue, int count, int timeoutMs);
     QString log() const; // cupsd's error log, for failure messages
+    qint64 serverPid() const { return m_cupsd.processId(); }
 
 private:
     QTemporaryDir m_root;

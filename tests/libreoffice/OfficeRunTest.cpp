@@ -1,0 +1,113 @@
+// The batch run with a real office and the private CUPS: the window goes on handling events
+// whatever CUPS does, a close request ends the program cleanly, and an interrupted shell run
+// leaves nothing behind.
+
+#include "OfficeTestSupport.h"
+#include "support/EventGapProbe.h"
+#include "support/WindowFixture.h"
+
+#include <QDir>
+#include <QTest>
+#include <csignal>
+
+namespace qp::test {
+namespace {
+
+// The office's temporary profiles that exist now.
+QStringList officeProfiles() {
+    return QDir(QDir::tempPath()).entryList({"quirepress-office-*"}, QDir::Dirs);
+}
+
+// Whether a process whose command line holds the text runs.
+bool processRuns(const QString& text) {
+    QProcess pgrep;
+    pgrep.start("pgrep", {"-f", text});
+    return pgrep.waitForFinished(10000) && pgrep.exitCode() == 0;
+}
+
+class OfficeRun : public OfficeSuite {};
+
+// Print Batch in the window, with the real office behind it.
+struct RealOfficeWindow : WindowFixture {
+    RealOfficeWindow() : realWindow(MainWindowServices{prompter, dialogs, settings, real, pdf, pdf,
+                                                       help, "/opt/quirepress",
+                                                       [this] { ++endProgramCalls; },
+                                                       dataHome.filePath("BatchBin")}) {}
+    void start(const QStringList& entries) {
+        realWindow.openFiles(entries);
+        realWindow.printBatch();
+    }
+    bool waitForEnd(int timeoutMs) {
+        return QTest::qWaitFor([this] { return !realWindow.isPrinting(); }, timeoutMs);
+    }
+    FakeSettingsStore realSettings;
+    std::unique_ptr<LibreOfficeApplication> office =
+        std::make_unique<LibreOfficeApplication>(realSettings);
+    LibreOfficeApplication& real = *office;
+    MainWindow realWindow;
+};
+
+// CUPS stopped in the middle of a run, as a busy print server is: the window's thread goes on
+// handling events, and the run completes once CUPS answers again.
+TEST_F(OfficeRun, CupsThatDoesNotAnswerNeverFreezesTheWindow) {
+    RealOfficeWindow w;
+    w.prompter.script(PromptAnswer::No); // the save offer
+    w.start(QStringList(6, fixtures->doc()));
+    ASSERT_TRUE(cups->waitForJobs(queue, jobsBefore + 1, 120000));
+    const EventGapProbe gaps;
+    ::kill(static_cast<pid_t>(cups->serverPid()), SIGSTOP);
+    QTest::qWait(4000);
+    ::kill(static_cast<pid_t>(cups->serverPid()), SIGCONT);
+    EXPECT_TRUE(w.waitForEnd(180000));
+    EXPECT_LT(gaps.longestMilliseconds(), 100);
+    EXPECT_TRUE(w.prompter.allAnswersUsed()) << w.journal.join(" | ").toStdString();
+    newJobs(6);
+}
+
+// A close request in the middle of a long document asks; Yes lets that document finish, and
+// then the program ends with no office process and no temporary profile left.
+TEST_F(OfficeRun, CloseDuringARunEndsTheProgramCleanly) {
+    const QStringList profilesBefore = officeProfiles();
+    auto w = std::make_unique<RealOfficeWindow>();
+    w->prompter.script(PromptAnswer::Yes);
+    w->start({fixtures->longDoc(200), fixtures->doc()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->real.officeProcessGroup() != 0; }, 60000));
+    const qint64 group = w->real.officeProcessGroup();
+    QTest::qWait(1000);
+    w->realWindow.close();
+    EXPECT_TRUE(w->waitForEnd(180000));
+    EXPECT_EQ(w->endProgramCalls, 1);
+    EXPECT_EQ(w->prompter.boxes.size(), 1u);
+    QElapsedTimer ending;
+    ending.start();
+    w.reset();
+    EXPECT_LT(ending.elapsed(), 8000) << "the program waited long for LibreOffice";
+    EXPECT_NE(::kill(-static_cast<pid_t>(group), 0), 0) << "the office outlived the program";
+    EXPECT_EQ(officeProfiles(), profilesBefore);
+    newJobs(1);
+}
+
+// quirepress --print interrupted: the entry under way finishes, the run ends with status 2,
+// and nothing of it runs on.
+TEST_F(OfficeRun, InterruptedShellRunEndsWithStatusTwoAndLeavesNothingRunning) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
+                  {"--print", fixtures->doc(), fixtures->doc(), fixtures->doc()});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return run.readAll().contains("[1/3]") ||
+                                                 run.state() == QProcess::NotRunning; },
+                                    120000));
+        ::kill(static_cast<pid_t>(run.processId()), signal);
+        const qint64 pid = run.processId();
+        ASSERT_TRUE(run.waitForFinished(60000));
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode(), 2) << run.readAll().toStdString();
+        EXPECT_FALSE(processRuns(QString("quirepress-%1-").arg(pid))) << "the office runs on";
+        ASSERT_LE(cups->jobFiles(queue).size() - jobsBefore, 2);
+        jobsBefore = static_cast<int>(cups->jobFiles(queue).size());
+    }
+}
+
+} // namespace
+} // namespace qp::test
