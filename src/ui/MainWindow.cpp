@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -53,6 +54,17 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                             m_services.settings, m_services.office,
                                             m_services.programStarter, m_services.pdfServer)) {
     connect(m_batchRun.get(), &BatchRun::finished, this, &MainWindow::runFinished);
+    // The desktop's session ending is a close request like any other.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!isPrinting())
+            return;
+        if (manager.allowsInteraction()) {
+            askToStopAndExit();
+            manager.release();
+        }
+        if (!m_exitAfterRun)
+            manager.cancel();
+    });
     initIconResources();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(messages::applicationTitle());

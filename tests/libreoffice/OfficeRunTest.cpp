@@ -13,9 +13,9 @@
 namespace qp::test {
 namespace {
 
-// The office's temporary profiles that exist now.
-QStringList officeProfiles() {
-    return QDir(QDir::tempPath()).entryList({"quirepress-office-*"}, QDir::Dirs);
+// The office's temporary profiles in the folder.
+QStringList officeProfiles(const QString& folder) {
+    return QDir(folder).entryList({"quirepress-office-*"}, QDir::Dirs);
 }
 
 // Whether a process whose command line holds the text runs.
@@ -67,11 +67,13 @@ TEST_F(OfficeRun, CupsThatDoesNotAnswerNeverFreezesTheWindow) {
 // A close request in the middle of a long document asks; Yes lets that document finish, and
 // then the program ends with no office process and no temporary profile left.
 TEST_F(OfficeRun, CloseDuringARunEndsTheProgramCleanly) {
-    const QStringList profilesBefore = officeProfiles();
+    QTemporaryDir temporary; // where this program's office keeps its profile
+    qputenv("TMPDIR", temporary.path().toLocal8Bit());
     auto w = std::make_unique<RealOfficeWindow>();
     w->prompter.script(PromptAnswer::Yes);
     w->start({fixtures->longDoc(200), fixtures->doc()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->real.officeProcessGroup() != 0; }, 60000));
+    ASSERT_EQ(officeProfiles(temporary.path()).size(), 1);
     const qint64 group = w->real.officeProcessGroup();
     QTest::qWait(1000);
     w->realWindow.close();
@@ -83,7 +85,8 @@ TEST_F(OfficeRun, CloseDuringARunEndsTheProgramCleanly) {
     w.reset();
     EXPECT_LT(ending.elapsed(), 8000) << "the program waited long for LibreOffice";
     EXPECT_NE(::kill(-static_cast<pid_t>(group), 0), 0) << "the office outlived the program";
-    EXPECT_EQ(officeProfiles(), profilesBefore);
+    EXPECT_EQ(officeProfiles(temporary.path()), QStringList());
+    qunsetenv("TMPDIR");
     newJobs(1);
 }
 

@@ -52,6 +52,7 @@ TEST_F(ServingTest, NoDefaultPrinterAndAProgramThatEndsAreToldAtOnce) {
     cups->setDefault(queue);
     ASSERT_EQ(noPrinter.prompter.boxes.size(), 1u);
     EXPECT_EQ(noPrinter.prompter.boxes[0].title, "No default printer...");
+    endServingProcess();
 
     PdfRun ended({corpusFile("pdf/sizes.pdf")}, "/bin/true");
     ended.prompter.script(PromptAnswer::Ok);
