@@ -11,6 +11,7 @@
 
 #include <limits>
 #include <new>
+#include <optional>
 
 namespace qp {
 
@@ -20,11 +21,10 @@ const QString CrLf = QStringLiteral("\r\n");
 
 // Failures that are not AppErrors (a library's own exception) still end the run with a
 // number the user can report.
-constexpr long UnexpectedFailure = ErrorNumber::UnexpectedFailure;
+constexpr ErrorNumber UnexpectedFailure = ErrorNumber::UnexpectedFailure;
 
 bool isUnusableEntry(const AppError& error) {
-    return error.number() == ErrorNumber::CannotBind ||
-           error.number() == ErrorNumber::ObjectNotFound;
+    return error.number() == ErrorNumber::CannotBind;
 }
 
 // Steps of the failure handling must not stop the ones after them: the window has to get
@@ -67,13 +67,13 @@ void BatchRun::run() {
     try {
         runStarted();
     } catch (const AppError& error) {
-        endAfterFailure(error.number(), error.description());
+        endAfterFailure(error);
     } catch (const std::bad_alloc&) {
-        endAfterFailure(ErrorNumber::ListFull, messages::outOfMemory());
+        endAfterFailure(AppError(ErrorNumber::OutOfMemory, messages::outOfMemory()));
     } catch (const std::exception& error) {
-        endAfterFailure(UnexpectedFailure, QString::fromLocal8Bit(error.what()));
+        endAfterFailure(AppError(UnexpectedFailure, QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        endAfterFailure(UnexpectedFailure, QStringLiteral("Unexpected failure"));
+        endAfterFailure(AppError(UnexpectedFailure, QStringLiteral("Unexpected failure")));
     }
 }
 
@@ -165,8 +165,8 @@ void BatchRun::offerToSave() {
         m_view.saveBatch();
 }
 
-void BatchRun::endAfterFailure(long number, const QString& description) {
-    switch (number) {
+void BatchRun::endAfterFailure(const AppError& error) {
+    switch (error.number()) {
     case ErrorNumber::NoDefaultPrinter:
         endWithoutDefaultPrinter();
         return;
@@ -174,7 +174,7 @@ void BatchRun::endAfterFailure(long number, const QString& description) {
         endWithoutAcrobat();
         return;
     default:
-        endWithError(number, description);
+        endWithError(error);
         return;
     }
 }
@@ -193,21 +193,17 @@ void BatchRun::endWithoutDefaultPrinter() {
 }
 
 void BatchRun::endWithoutAcrobat() {
-    bool settingsWritten = false;
-    long settingsFailureNumber = 0;
-    QString settingsFailure;
+    std::optional<AppError> settingsFailure;
     try {
         m_settings.write(settings::application(), settings::section(), settings::acrobatKey(),
                          QString());
         m_settings.write(settings::application(), settings::section(),
                          settings::acrobatDeclinedKey(), QStringLiteral("0"));
-        settingsWritten = true;
     } catch (const AppError& error) {
-        settingsFailureNumber = error.number();
-        settingsFailure = error.description();
+        settingsFailure = error;
     } catch (...) {
-        settingsFailureNumber = UnexpectedFailure;
-        settingsFailure = QStringLiteral("The settings could not be written.");
+        settingsFailure =
+            AppError(UnexpectedFailure, QStringLiteral("The settings could not be written."));
     }
     attempt([&] { m_view.showLocatePdfServer(); });
     attempt([&] {
@@ -217,23 +213,24 @@ void BatchRun::endWithoutAcrobat() {
     });
     // The stored path still points at the program that did not answer; say so rather than
     // let the next run fail the same way without explanation.
-    if (!settingsWritten)
-        attempt([&] { tellError(settingsFailureNumber, settingsFailure); });
+    if (settingsFailure)
+        attempt([&] { tellError(*settingsFailure); });
     releaseDocument();
     attempt([&] { m_view.setReadyState(); });
     attempt([&] { m_view.restoreDefaultPointer(); });
 }
 
-void BatchRun::endWithError(long number, const QString& description) {
-    attempt([&] { tellError(number, description); });
+void BatchRun::endWithError(const AppError& error) {
+    attempt([&] { tellError(error); });
     releaseDocument();
     attempt([&] { m_view.setReadyState(); });
     attempt([&] { m_view.restoreDefaultPointer(); });
 }
 
-void BatchRun::tellError(long number, const QString& description) {
-    m_prompter.tell(QStringLiteral("Error: ") + QString::number(number) + CrLf + description +
-                        CrLf + QStringLiteral("As a result the batch will be terminated."),
+void BatchRun::tellError(const AppError& error) {
+    m_prompter.tell(QStringLiteral("Error: ") + QString::number(error.userNumber()) + CrLf +
+                        error.description() + CrLf +
+                        QStringLiteral("As a result the batch will be terminated."),
                     messages::errorTitle(), PromptIcon::Critical);
 }
 

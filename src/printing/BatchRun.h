@@ -1,7 +1,7 @@
 #pragma once
 
-#include "printing/PdfPrinter.h"
 #include "printing/OfficePrinter.h"
+#include "printing/PdfPrinter.h"
 #include "printing/WaitClock.h"
 
 #include <QString>
@@ -9,6 +9,7 @@
 
 namespace qp {
 
+class AppError;
 class BatchRunView;
 class OfficeApplication;
 class OfficeDocument;
@@ -51,11 +52,11 @@ private:
     bool askToContinueAfterUnusableEntry(int position, const QString& entryAtStart);
     void offerToSave();
 
-    void endAfterFailure(long number, const QString& description);
+    void endAfterFailure(const AppError& error);
     void endWithoutDefaultPrinter();
     void endWithoutAcrobat();
-    void endWithError(long number, const QString& description);
-    void tellError(long number, const QString& description);
+    void endWithError(const AppError& error);
+    void tellError(const AppError& error);
     void releaseDocument();
 
     BatchRunView& m_view;

@@ -21,7 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr auto PrintTimeout = 2000s;
-constexpr long Refused = ErrorNumber::ConversationRefused, Unusable = ErrorNumber::CannotBind;
+constexpr ErrorNumber Refused = ErrorNumber::ConversationRefused,
+                      Unusable = ErrorNumber::CannotBind;
 
 // The unique bus name that owns the AcroView conversation now, or the empty text.
 QString conversationOwner() {
@@ -74,10 +75,10 @@ struct ServingTest : KeptJobsTest {
 };
 
 // Fails the test unless the action fails with this number and words in its description.
-void expectFailure(const std::function<void()>& action, long number, const QString& words = {}) {
+void expectFailure(const std::function<void()>& action, ErrorNumber number,
+                   const QString& words = {}) {
     const AppError error = failureOf(action);
-    EXPECT_TRUE(error.number() == number && error.description().contains(words))
-        << error.number() << ' ' << error.description().toStdString();
+    EXPECT_TRUE(error.number() == number && error.description().contains(words)) << error.what();
 }
 
 struct Conversation : ServingTest {
@@ -130,7 +131,7 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
     client.openDocument(gone, std::nullopt);
     client.openDocument(locked, std::nullopt);
     QFile::remove(gone);
-    const std::tuple<bool, QString, long, QString> cases[] = {
+    const std::tuple<bool, QString, ErrorNumber, QString> cases[] = {
         // print (else open), path, error
         // Opening another document does not open this one.
         {true, good, Refused, "Cannot print " + good + ": the document has not been opened"},
@@ -181,7 +182,7 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
 // A stopped server leaves a command unanswered: it times out, or fails at once when the server
 // dies meanwhile. Events, and so repainting, go on while the command waits.
 TEST_F(Conversation, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
-    const std::tuple<std::chrono::milliseconds, long, QString, qint64> cases[] = {
+    const std::tuple<std::chrono::milliseconds, ErrorNumber, QString, qint64> cases[] = {
         {1500ms, ErrorNumber::ConversationTimeout, "1.5 seconds", 1400},
         {20000ms, DBusPdfPrintServer::ServerQuitError, "AcroView|Control", 500}}; // killed at 0.5 s
     for (const auto& [timeout, number, words, atLeast] : cases) {

@@ -12,7 +12,7 @@ struct RecordingHelpViewer : HelpViewer {
     void showContents(const QString& path, quintptr ownerWindow) override {
         opened << path + " for " + QString::number(ownerWindow);
         if (fails)
-            throw AppError(53, "Not found");
+            throw AppError(ErrorNumber::FileNotFound, "Not found");
     }
     QStringList opened;
     bool fails = false;

@@ -19,9 +19,9 @@ namespace qp {
 class DBusPdfPrintServer : public PdfPrintServer {
 public:
     // The server went away (ended, crashed, was killed) before it answered a command.
-    static constexpr long ServerQuitError = ErrorNumber::ConversationServerQuit;
+    static constexpr ErrorNumber ServerQuitError = ErrorNumber::ConversationServerQuit;
     // A command without a connection.
-    static constexpr long NotConnectedError = ErrorNumber::ConversationNotOpen;
+    static constexpr ErrorNumber NotConnectedError = ErrorNumber::ConversationNotOpen;
     // The time-out of a command sent without one of its own.
     static constexpr std::chrono::milliseconds DefaultTimeout{60000};
 
