@@ -47,7 +47,7 @@ public:
     void openDocument(const QString&, Timeout) override { fail(); }
     void printDocument(const QString&, Timeout) override { fail(); }
     void disconnect() override {}
-    void showContents(const QString&, quintptr) override { fail(); }
+    bool show(const QString&, quintptr) override { fail(); }
 
 private:
     [[noreturn]] static void fail() {

@@ -46,6 +46,7 @@ TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAnd
 
     EXPECT_TRUE(QFileInfo(root + "/opt/quirepress/quirepress-pdf-server").isExecutable());
     EXPECT_GT(QFileInfo(root + "/opt/quirepress/helpfiles/Quirepress.chm").size(), 1000);
+    EXPECT_TRUE(QFileInfo(root + "/opt/quirepress/helpfiles/html/index.html").isFile());
     const QFileInfo link(root + "/usr/bin/quirepress");
     EXPECT_EQ(link.canonicalFilePath(),
               QFileInfo(root + "/opt/quirepress/quirepress").canonicalFilePath());
