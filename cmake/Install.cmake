@@ -1,7 +1,7 @@
 # The help, the installed layout and the Debian package.
 #
 # Everything the program needs at run time lies in one folder, the install prefix:
-#   quirepress, quirepress-pdf-server, helpfiles/Quirepress.chm
+#   quirepress, quirepress-pdf-server, helpfiles/Quirepress.chm and its pages in helpfiles/html
 # Batches live in each user's own folder, never in a folder shared by all users.
 # For the package that folder is /opt/quirepress; the menu entry, the icon and the link
 # /usr/bin/quirepress, the batch file type and the manual page go to the system's folders (packaging/InstallDesktopIntegration.cmake).
@@ -21,6 +21,7 @@ set_target_properties(${QP_INSTALLED_PROGRAMS} PROPERTIES INSTALL_RPATH_USE_LINK
 install(TARGETS ${QP_INSTALLED_PROGRAMS} RUNTIME DESTINATION .)
 
 install(FILES ${QP_HELP_FILE} DESTINATION helpfiles)
+install(FILES ${QP_HELP_PAGES} DESTINATION helpfiles/html)
 
 install(CODE "
     set(QP_DESKTOP_PREFIX \"${QP_DESKTOP_PREFIX}\")

@@ -31,8 +31,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${QP_LIBREOFFICE_DIR}/program")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libreoffice-core, libreoffice-writer, libreoffice-calc, libreoffice-impress, \
 cups-client, default-dbus-session-bus | dbus-session-bus, qt6-qpa-plugins")
-# Help opens with the desktop's handler for .chm files.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xchm | kchmviewer | okular-extra-backends")
+# Help opens with the desktop's program for .chm files, found through GLib; without one its
+# pages open in the web browser.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xchm | kchmviewer | okular-extra-backends")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 

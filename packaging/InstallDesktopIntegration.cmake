@@ -21,9 +21,9 @@ set(root "${QP_DESKTOP_PREFIX}")
 set(staged_root "$ENV{DESTDIR}${QP_DESKTOP_PREFIX}")
 set(QP_EXECUTABLE "${CMAKE_INSTALL_PREFIX}/quirepress")
 
-configure_file(${QP_PACKAGING_DIR}/quirepress.desktop.in
-    ${QP_PACKAGING_BUILD_DIR}/quirepress.desktop @ONLY)
-file(INSTALL ${QP_PACKAGING_BUILD_DIR}/quirepress.desktop
+# The entry names the program by its link on the PATH: menus and "Open with" look a TryExec
+# and the program of Exec up there, and drop an entry whose program they do not find.
+file(INSTALL ${QP_PACKAGING_DIR}/quirepress.desktop
     DESTINATION "${root}/share/applications")
 
 # The program's icon also stands for its batch files (the type's icon name, see the MIME package).

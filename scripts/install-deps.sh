@@ -18,6 +18,8 @@ PACKAGES=(
     # Metric-compatible fonts, so that Office documents keep their page breaks.
     fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
     fp-utils dpkg-dev file
+    # GLib's desktop entry loader, for the installed-package test.
+    libglib2.0-dev
 )
 
 missing=()

@@ -48,7 +48,7 @@ public:
     void openDocument(const QString&, Timeout, Reply) override { fail(); }
     void printDocument(const QString&, Timeout, Reply) override { fail(); }
     void disconnect() override {}
-    void showContents(const QString&, quintptr) override { fail(); }
+    bool show(const QString&, quintptr) override { fail(); }
 
 private:
     [[noreturn]] static void fail() {

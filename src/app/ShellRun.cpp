@@ -102,9 +102,8 @@ std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& e
         try {
             entries += BatchFiles::readBatchFile(file);
         } catch (const AppError& error) {
-            err << messages::shellPrefix() +
-                       QStringLiteral("cannot read the batch file %1: %2 %3")
-                           .arg(file, QString::number(error.number()), error.description())
+            err << messages::shellPrefix() + QStringLiteral("cannot read the batch file %1: %2")
+                                                 .arg(file, error.numberAndDescription())
                 << '\n';
             err.flush();
             return std::nullopt;

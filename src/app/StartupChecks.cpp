@@ -71,8 +71,7 @@ void StartupChecks::locatePdfServer() {
     } catch (const AppError& error) {
         if (error.number() == ErrorNumber::CancelError)
             return;
-        m_prompter.tell(QString::number(error.number()) + QLatin1Char(' ') + error.description(),
-                        kTitleError, PromptIcon::Critical);
+        m_prompter.tell(error.numberAndDescription(), kTitleError, PromptIcon::Critical);
     }
 }
 

@@ -42,7 +42,7 @@ private:
 };
 
 AppError tooLargeError(const QString& path) {
-    return AppError(FileErrorNumber::OutOfMemory,
+    return AppError(ErrorNumber::OutOfMemory,
                     QStringLiteral("Out of memory: %1 is too large for a batch file").arg(path));
 }
 

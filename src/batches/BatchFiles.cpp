@@ -42,9 +42,8 @@ void prepareDialog(SharedFileDialog& dialog, const QString& title, const QString
     dialog.setFileName(QString());
 }
 
-void reportFailure(Prompter& prompter, long number, const QString& description) {
-    prompter.tell(QString::number(number) + QLatin1Char(' ') + description, errorTitle,
-                  PromptIcon::Critical);
+void reportFailure(Prompter& prompter, const AppError& error) {
+    prompter.tell(error.numberAndDescription(), errorTitle, PromptIcon::Critical);
 }
 
 // Runs one dialog use to its end: a cancel ends it silently, every other failure is shown as
@@ -55,12 +54,12 @@ template <typename Use> bool runTrapped(Prompter& prompter, Use&& use) {
         return true;
     } catch (const AppError& error) {
         if (error.number() != ErrorNumber::CancelError)
-            reportFailure(prompter, error.number(), error.description());
+            reportFailure(prompter, error);
     } catch (const std::bad_alloc&) {
-        reportFailure(prompter, FileErrorNumber::OutOfMemory, messages::outOfMemory());
+        reportFailure(prompter, AppError(ErrorNumber::OutOfMemory, messages::outOfMemory()));
     } catch (const std::exception& error) {
-        reportFailure(prompter, FileErrorNumber::PathFileAccessError,
-                      QString::fromLocal8Bit(error.what()));
+        reportFailure(prompter, AppError(ErrorNumber::PathFileAccessError,
+                                         QString::fromLocal8Bit(error.what())));
     }
     return false;
 }

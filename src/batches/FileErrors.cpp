@@ -16,7 +16,7 @@ bool folderExists(const QString& path) {
     return folder.isDir();
 }
 
-AppError describe(long number, const QString& text, const QString& path) {
+AppError describe(ErrorNumber number, const QString& text, const QString& path) {
     return AppError(number, text + QStringLiteral(": ") + QDir::toNativeSeparators(path));
 }
 
@@ -34,8 +34,8 @@ AppError fileError(int errnoValue, const QString& path, FileAction action) {
         if (action == FileAction::Read)
             return describe(ErrorNumber::FileNotFound, QStringLiteral("File not found"), path);
         // The folder is there but refuses new files (a virtual file system, for one).
-        return describe(FileErrorNumber::PathFileAccessError,
-                        QStringLiteral("Path/File access error"), path);
+        return describe(ErrorNumber::PathFileAccessError, QStringLiteral("Path/File access error"),
+                        path);
     case ENOTDIR:
         return describe(ErrorNumber::PathNotFound, messages::pathNotFound(), path);
     case EACCES:
@@ -48,27 +48,27 @@ AppError fileError(int errnoValue, const QString& path, FileAction action) {
     case ENAMETOOLONG:
     case EILSEQ:
     case EINVAL:
-        return describe(FileErrorNumber::BadFileName, QStringLiteral("Bad file name"), path);
+        return describe(ErrorNumber::BadFileName, QStringLiteral("Bad file name"), path);
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return describe(FileErrorNumber::DiskFull, QStringLiteral("Disk full"), path);
+        return describe(ErrorNumber::DiskFull, QStringLiteral("Disk full"), path);
     case EIO:
         return describe(ErrorNumber::DeviceIOError, QStringLiteral("Device I/O error"), path);
     case EMFILE:
     case ENFILE:
-        return describe(FileErrorNumber::TooManyFiles, QStringLiteral("Too many files"), path);
+        return describe(ErrorNumber::TooManyFiles, QStringLiteral("Too many files"), path);
     case ENOMEM:
-        return describe(FileErrorNumber::OutOfMemory, messages::outOfMemory(), path);
+        return describe(ErrorNumber::OutOfMemory, messages::outOfMemory(), path);
     default:
-        return AppError(FileErrorNumber::PathFileAccessError,
+        return AppError(ErrorNumber::PathFileAccessError,
                         QStringLiteral("Path/File access error: %1 (%2)")
                             .arg(QDir::toNativeSeparators(path), systemReason(errnoValue)));
     }
 }
 
 AppError notRegularFileError(const QString& path) {
-    return describe(FileErrorNumber::PathFileAccessError,
+    return describe(ErrorNumber::PathFileAccessError,
                     QStringLiteral("Path/File access error (not a regular file)"), path);
 }
 

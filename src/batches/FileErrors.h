@@ -6,15 +6,6 @@
 
 namespace qp {
 
-// Numbers for file failures beyond those every part of the program shares.
-namespace FileErrorNumber {
-constexpr long OutOfMemory = 7;
-constexpr long DiskFull = ErrorNumber::DiskFull;
-constexpr long BadFileName = ErrorNumber::BadFileName;
-constexpr long TooManyFiles = ErrorNumber::TooManyFiles;
-constexpr long PathFileAccessError = ErrorNumber::PathFileAccessError;
-} // namespace FileErrorNumber
-
 enum class FileAction { Read, Write };
 
 // The error number and description shown for a failed file operation on `path`, from the

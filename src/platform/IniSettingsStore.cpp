@@ -105,7 +105,8 @@ void checkName(const QString& name) {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
         name.contains(QLatin1Char('=')) || name.contains(QLatin1Char('[')) ||
         name.contains(QLatin1Char('\n')))
-        throw AppError(5, QStringLiteral("Invalid settings name \"%1\".").arg(name));
+        throw AppError(ErrorNumber::InvalidArgument,
+                       QStringLiteral("Invalid settings name \"%1\".").arg(name));
 }
 
 } // namespace
@@ -150,7 +151,8 @@ void IniSettingsStore::write(const QString& application, const QString& section,
     checkName(section);
     checkName(key);
     if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
-        throw AppError(5, QStringLiteral("A setting cannot hold a line break."));
+        throw AppError(ErrorNumber::InvalidArgument,
+                       QStringLiteral("A setting cannot hold a line break."));
     if (!QDir().mkpath(m_configDir))
         throw AppError(ErrorNumber::PathNotFound,
                        QStringLiteral("The settings folder %1 cannot be created.")

@@ -17,10 +17,10 @@ namespace {
 
 // Failures that are not AppErrors (a library's own exception) still end the run with a
 // number the user can report.
-constexpr long UnexpectedFailure = ErrorNumber::UnexpectedFailure;
+constexpr ErrorNumber UnexpectedFailure = ErrorNumber::UnexpectedFailure;
 
 struct Failure {
-    long number;
+    ErrorNumber number;
     QString description;
 };
 
@@ -30,7 +30,7 @@ Failure describe(std::exception_ptr failure) {
     } catch (const AppError& error) {
         return {error.number(), error.description()};
     } catch (const std::bad_alloc&) {
-        return {ErrorNumber::ListFull, messages::outOfMemory()};
+        return {ErrorNumber::OutOfMemory, messages::outOfMemory()};
     } catch (const std::exception& error) {
         return {UnexpectedFailure, QString::fromLocal8Bit(error.what())};
     } catch (...) {
@@ -38,8 +38,8 @@ Failure describe(std::exception_ptr failure) {
     }
 }
 
-bool isUnusableEntry(long number) {
-    return number == ErrorNumber::CannotBind || number == ErrorNumber::ObjectNotFound;
+bool isUnusableEntry(ErrorNumber number) {
+    return number == ErrorNumber::CannotBind;
 }
 
 // Steps of the failure handling must not stop the ones after them: the window has to get
@@ -239,17 +239,18 @@ void BatchRun::endWithoutDefaultPrinter() {
 }
 
 void BatchRun::endWithoutPdfProgram() {
-    RunEnd end{RunEnd::Kind::PdfProgramSilent, ErrorNumber::ConversationNoAnswer, {}, 0, {}};
+    RunEnd end{
+        RunEnd::Kind::PdfProgramSilent, userNumber(ErrorNumber::ConversationNoAnswer), {}, 0, {}};
     try {
         m_settings.write(settings::application(), settings::section(), settings::acrobatKey(),
                          QString());
         m_settings.write(settings::application(), settings::section(),
                          settings::acrobatDeclinedKey(), QStringLiteral("0"));
     } catch (const AppError& error) {
-        end.settingsFailureNumber = error.number();
+        end.settingsFailureNumber = error.userNumber();
         end.settingsFailure = error.description();
     } catch (...) {
-        end.settingsFailureNumber = UnexpectedFailure;
+        end.settingsFailureNumber = userNumber(UnexpectedFailure);
         end.settingsFailure = QStringLiteral("The settings could not be written.");
     }
     attempt([&] { m_view.showLocatePdfServer(); });
@@ -257,8 +258,10 @@ void BatchRun::endWithoutPdfProgram() {
     releaseDocument(false, [this] { endInReadyState(); });
 }
 
-void BatchRun::endWithError(long number, const QString& description) {
-    attempt([&] { m_report.runEnded({RunEnd::Kind::Failure, number, description, 0, {}}); });
+void BatchRun::endWithError(ErrorNumber number, const QString& description) {
+    attempt([&] {
+        m_report.runEnded({RunEnd::Kind::Failure, userNumber(number), description, 0, {}});
+    });
     releaseDocument(false, [this] { endInReadyState(); });
 }
 

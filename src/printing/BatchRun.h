@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AppError.h"
 #include "printing/OfficeThread.h"
 #include "printing/PdfPrinter.h"
 
@@ -60,7 +61,7 @@ private:
     void endAfterFailure(std::exception_ptr failure);
     void endWithoutDefaultPrinter();
     void endWithoutPdfProgram();
-    void endWithError(long number, const QString& description);
+    void endWithError(ErrorNumber number, const QString& description);
     // Lets go of the document a failed entry left, then carries on.
     void releaseDocument(bool closeFirst, std::function<void()> then);
     void endInReadyState();

@@ -60,6 +60,7 @@ void PdfPrinter::print(const QString& entry, const QString& programPath, Done do
 void PdfPrinter::startProgram() {
     m_starter.start(m_programPath);
     m_programJustStarted = true;
+    m_askedAfterEnd = false;
     m_answerDeadline.setRemainingTime(m_startupAnswerWait);
 }
 
@@ -77,12 +78,17 @@ void PdfPrinter::connected(std::exception_ptr failure) {
         return;
     }
     if (m_programJustStarted) {
-        // A program that was just started needs a moment before it answers; one that has
-        // ended meanwhile never will.
-        if (m_starter.hasEnded() || m_answerDeadline.hasExpired())
+        // A program that was just started needs a moment before it answers. One that has
+        // ended never will, unless it left a server behind (a launcher) or found one already
+        // running: one more attempt, made after its end, tells.
+        if (m_answerDeadline.hasExpired() || m_askedAfterEnd) {
             finish(failure);
-        else
+        } else if (m_starter.hasEnded()) {
+            m_askedAfterEnd = true;
+            connectToServer();
+        } else {
             m_retry.start(AnswerRetryPause);
+        }
         return;
     }
     // The program leaves after a while without commands, which the Office entries of a long

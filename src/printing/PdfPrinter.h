@@ -63,6 +63,7 @@ private:
     QString m_programPath;
     Done m_done;
     bool m_programJustStarted = false;
+    bool m_askedAfterEnd = false; // the program had ended when the last attempt was made
     QDeadlineTimer m_answerDeadline;
 };
 

@@ -13,7 +13,7 @@ struct RunEnd {
         Stopped           // the user (or a signal) stopped the run after an entry
     };
     Kind kind = Kind::Failure;
-    long number = 0;
+    long number = 0; // as users see it
     QString description;
     // With PdfProgramSilent: why the stored path could not be forgotten, if it could not.
     long settingsFailureNumber = 0;

@@ -402,7 +402,7 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::showHelpContents() {
-    HelpLauncher(m_services.helpViewer, m_services.executableDir)
+    HelpLauncher(m_services.helpViewer, m_services.prompter, m_services.executableDir)
         .showContents(static_cast<quintptr>(winId()));
 }
 

@@ -83,9 +83,8 @@ void MainWindow::browseForFile() {
     } catch (const AppError& error) {
         if (error.number() == ErrorNumber::CancelError)
             return;
-        m_services.prompter.tell(QString::number(error.number()) + QLatin1Char(' ') +
-                                     error.description(),
-                                 messages::errorTitle(), PromptIcon::Critical);
+        m_services.prompter.tell(error.numberAndDescription(), messages::errorTitle(),
+                                 PromptIcon::Critical);
     }
 }
 

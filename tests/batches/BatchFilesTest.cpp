@@ -79,7 +79,7 @@ protected:
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::System); }
     static QString failure(const std::function<void()>& action) {
         const AppError error = test::failureOf(action);
-        return QString::number(error.number()) + u' ' + error.description();
+        return error.numberAndDescription();
     }
     QString batchFolder() const { return path("data/Quirepress/BatchBin"); }
     void save(const QStringList& entries, std::optional<QString> chosen) {

@@ -63,7 +63,8 @@ TEST_F(OfficeFaults, KilledOfficeFailsOneEntryAndTheNextStartsAnother) {
     QTimer::singleShot(300, [loading] { signalGroup(loading, SIGKILL); });
     QElapsedTimer timer;
     timer.start();
-    const long number = failureOf([&] { own->open(corpusFile("doc/Bug50955.doc")); }).number();
+    const ErrorNumber number =
+        failureOf([&] { own->open(corpusFile("doc/Bug50955.doc")); }).number();
     EXPECT_TRUE(number == ErrorNumber::AutomationError || number == ErrorNumber::CannotBind)
         << number;
     EXPECT_LT(timer.elapsed(), 30000);
@@ -91,7 +92,7 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
         QElapsedTimer timer;
         timer.start();
         EventGapProbe probe;
-        const long number =
+        const ErrorNumber number =
             failureOf([&] {
                 whilePrinting ? document->print() : void(own->open(fixtures->xls()));
             }).number();

@@ -145,7 +145,7 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
              notValid("/q\".pdf") + " | bind /b.ppt | print /b.ppt | close /b.ppt | " + Save +
              " | ready"},
         {"an unusable entry, stopping", "/gone.xls /b.ppt", "N",
-         failAt("bind /gone.xls", AppError(ErrorNumber::ObjectNotFound, "unavailable")),
+         failAt("bind /gone.xls", AppError(ErrorNumber::CannotBind, "unavailable")),
          "bind /gone.xls | " + notValid("/gone.xls") + " | ready"},
         {"no default printer", "/a.doc /b.ppt", "O",
          failAt("print /a.doc", AppError(ErrorNumber::NoDefaultPrinter, "none")), noPrinter},

@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 using Reply = PdfPrintServer::Reply;
 constexpr auto PrintTimeout = 2000s;
-constexpr long Refused = ErrorNumber::ConversationRefused, Unusable = ErrorNumber::CannotBind;
+constexpr ErrorNumber Refused = ErrorNumber::ConversationRefused, Unusable = ErrorNumber::CannotBind;
 
 // The failure a call replies with, nullptr for success. The call itself must return at once,
 // and its reply come later from the event loop, which the test runs meanwhile.
@@ -27,16 +27,16 @@ std::exception_ptr replyOf(const std::function<void(Reply)>& call) {
     EXPECT_LT(took.elapsed(), 100) << "the call waited";
     EXPECT_FALSE(reply->has_value()) << "replied inside the call";
     EXPECT_TRUE(QTest::qWaitFor([&] { return reply->has_value(); }, 300000)) << "no reply";
-    return reply->value_or(std::make_exception_ptr(AppError(0, "no reply")));
+    return reply->value_or(std::make_exception_ptr(AppError(ErrorNumber::UnexpectedFailure, "no reply")));
 }
 
-void expectFailure(std::exception_ptr failure, long number, const QString& words = {}) {
+void expectFailure(std::exception_ptr failure, ErrorNumber number, const QString& words = {}) {
     const AppError error = failureOf([&] {
         if (failure)
             std::rethrow_exception(failure);
     });
     EXPECT_TRUE(error.number() == number && error.description().contains(words))
-        << error.number() << ' ' << error.description().toStdString();
+        << error.numberAndDescription().toStdString();
 }
 
 void expectSuccess(std::exception_ptr failure) {
@@ -108,7 +108,7 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
     expectSuccess(open(gone));
     expectSuccess(open(locked));
     QFile::remove(gone);
-    const std::tuple<bool, QString, long, QString> cases[] = {
+    const std::tuple<bool, QString, ErrorNumber, QString> cases[] = {
         // print (else open), path, error
         // Opening another document does not open this one.
         {true, good, Refused, "Cannot print " + good + ": the document has not been opened"},
@@ -159,7 +159,7 @@ TEST_F(Conversation, RepliesAfterTheConnectionEndedAreDropped) {
 // A stopped server leaves a command unanswered: it times out, or fails at once when the server
 // dies meanwhile. Events, and so repainting, go on while the command waits.
 TEST_F(Conversation, UnansweredCommandTimesOutOrFailsAtOnceWhenTheServerDies) {
-    const std::tuple<std::chrono::milliseconds, long, QString, qint64> cases[] = {
+    const std::tuple<std::chrono::milliseconds, ErrorNumber, QString, qint64> cases[] = {
         {1500ms, ErrorNumber::ConversationTimeout, "1.5 seconds", 1400},
         {20000ms, ErrorNumber::ConversationServerQuit, "ended before it answered", 500}};
     for (const auto& [timeout, number, words, atLeast] : cases) {

@@ -26,9 +26,16 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 QT_END_NAMESPACE
 
+namespace qp {
+// Failure messages name an error by the number users see.
+inline std::ostream& operator<<(std::ostream& out, ErrorNumber number) {
+    return out << userNumber(number);
+}
+} // namespace qp
+
 namespace qp::test {
 
-// The error the action raises; number 0 (and a failure) when it raises none.
+// The error the action raises; a test failure when it raises none.
 inline AppError failureOf(const std::function<void()>& action) {
     try {
         action();
@@ -36,7 +43,7 @@ inline AppError failureOf(const std::function<void()>& action) {
         return error;
     }
     ADD_FAILURE() << "no error";
-    return AppError(0, {});
+    return AppError(ErrorNumber::UnexpectedFailure, QStringLiteral("no error"));
 }
 
 // Answers in the order scripted; a question nobody scripted fails the test.

@@ -4,16 +4,22 @@
 #include "support/Fakes.h"
 #include "ui/MainWindow.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace qp::test {
 
+// Shows the kinds of file it was given programs for, and writes down what it showed.
 struct RecordingHelpViewer : HelpViewer {
-    void showContents(const QString& path, quintptr ownerWindow) override {
-        opened << path + " for " + QString::number(ownerWindow);
+    bool show(const QString& path, quintptr ownerWindow) override {
         if (fails)
-            throw AppError(53, "Not found");
+            throw AppError(ErrorNumber::FileNotFound, "Not found");
+        if (!programsFor.contains(QFileInfo(path).suffix()))
+            return false;
+        opened << path + " for " + QString::number(ownerWindow);
+        return true;
     }
+    QStringList programsFor{"chm", "html"};
     QStringList opened;
     bool fails = false;
 };

@@ -18,7 +18,7 @@ const QString busPath = QStringLiteral("/org/freedesktop/DBus");
 const QString busInterface = QStringLiteral("org.freedesktop.DBus");
 constexpr int busQueryMilliseconds = 10000;
 
-std::exception_ptr failure(long number, const QString& description) {
+std::exception_ptr failure(ErrorNumber number, const QString& description) {
     return std::make_exception_ptr(AppError(number, description));
 }
 
@@ -146,7 +146,7 @@ void DBusPdfPrintServer::whenAnswered(const QDBusPendingCall& call, Answer answe
                      });
 }
 
-void DBusPdfPrintServer::later(const Reply& reply, long number, const QString& description) {
+void DBusPdfPrintServer::later(const Reply& reply, ErrorNumber number, const QString& description) {
     const std::weak_ptr<const char> connection = m_connection;
     QTimer::singleShot(0, [connection, reply, error = failure(number, description)] {
         if (!connection.expired())

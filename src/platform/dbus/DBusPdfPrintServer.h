@@ -42,7 +42,7 @@ private:
     // made on has ended by then.
     void whenAnswered(const QDBusPendingCall& call, Answer answer);
     // Hands the failure to reply from the event loop, unless the connection has ended by then.
-    void later(const Reply& reply, long number, const QString& description);
+    void later(const Reply& reply, ErrorNumber number, const QString& description);
     QDBusPendingCall askBus(const QString& method, const QString& name);
 
     QDBusConnection m_bus;
