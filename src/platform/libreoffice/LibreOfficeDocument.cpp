@@ -91,7 +91,13 @@ void LibreOfficeDocument::printSheet(int index) {
                            .arg(fileName(m_path))
                            .arg(count)
                            .arg(index));
-    printJob(index - 1);
+    auto visible = std::make_shared<bool>(true);
+    const int id = m_id;
+    work(QStringLiteral("looking at worksheet %1 of %2").arg(index),
+         [id, index, visible](OfficeSession& s) { *visible = s.isSheetVisible(id, index - 1); });
+    // A hidden worksheet stays out of print, as it does when the whole workbook prints.
+    if (*visible)
+        printJob(index - 1);
 }
 
 void LibreOfficeDocument::printJob(int sheetIndex) {

@@ -12,6 +12,7 @@
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNameReplace.hpp>
+#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
@@ -154,6 +155,23 @@ struct OfficeSession::Impl {
         if (window.is())
             window->setVisible(true);
         view->setActiveSheet(sheet);
+        // Calc refuses a hidden sheet without a word and keeps the one it showed, which would
+        // then print in its place.
+        if (sheetName(view->getActiveSheet()) != sheetName(sheet))
+            throw OfficeFailure("Calc did not show worksheet " + std::to_string(sheetIndex + 1) +
+                                    " for printing",
+                                false);
+    }
+
+    static OUString sheetName(const Reference<css::sheet::XSpreadsheet>& sheet) {
+        return Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
+    }
+
+    Reference<css::sheet::XSpreadsheet> sheetAt(int document, int sheetIndex) const {
+        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(this->document(document),
+                                                                UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
+        return Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(sheetIndex), UNO_QUERY_THROW);
     }
 
     Reference<css::lang::XComponent> document(int id) const {
@@ -282,6 +300,15 @@ int OfficeSession::sheetCount(int document) {
                                                                 UNO_QUERY_THROW);
         Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
         return static_cast<int>(sheets->getCount());
+    });
+}
+
+bool OfficeSession::isSheetVisible(int document, int sheetIndex) {
+    return translated("looking at the worksheet", [&] {
+        bool visible = true;
+        Reference<css::beans::XPropertySet>(m->sheetAt(document, sheetIndex), UNO_QUERY_THROW)
+            ->getPropertyValue("IsVisible") >>= visible;
+        return visible;
     });
 }
 

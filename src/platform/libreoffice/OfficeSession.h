@@ -40,6 +40,8 @@ public:
     void activate(int document);
     bool isSpreadsheet(int document);
     int sheetCount(int document);
+    // False for a hidden worksheet (sheetIndex from 0), "very hidden" ones included.
+    bool isSheetVisible(int document, int sheetIndex);
     // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
     // named, and returns when the job has been handed to the print system.
     void print(int document, const QString& printer, int sheetIndex = -1);
