@@ -8,6 +8,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLoggingCategory>
 
 #include <thread>
@@ -290,6 +291,37 @@ void OfficeHost::shutdown() {
     }
     abandonOffice();
     m_process.reset();
+}
+
+void OfficeHost::recycle(const QString& why) noexcept {
+    qCDebug(officeCalls) << "replacing the office" << why;
+    try {
+        shutdown();
+    } catch (...) {
+        // Whatever the polite end left behind goes below, as after a crash.
+    }
+    try {
+        if (m_process) {
+            abandonOffice();
+            m_process.reset();
+        }
+    } catch (...) {
+        // Only a failed allocation gets here; the next call finds no office up either way.
+    }
+}
+
+qint64 OfficeHost::residentBytes() const {
+    const pid_t office = processGroup(); // the group's leader is soffice.bin itself
+    if (office <= 0)
+        return 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(office));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // "VmRSS:    123456 kB"
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
 }
 
 } // namespace qp

@@ -47,6 +47,11 @@ public:
     pid_t processGroup() const;
     // Ends the office now; the next call starts it again.
     void shutdown();
+    // Ends a worn office between two entries, why saying what wore it; the next call starts
+    // a fresh one, also when the end went wrong. Never throws.
+    void recycle(const QString& why) noexcept;
+    // The office's resident memory; 0 when none runs.
+    qint64 residentBytes() const;
 
 private:
     // An office process that is starting, and the worker's attempts to reach it.
