@@ -142,9 +142,10 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
     }
 }
 
-// An office asked for ahead starts without holding up the caller; one that is gone by the
-// first open, or that cannot start at all, changes nothing of what that open does. The
-// window stays painted while the office starts and a long document loads and prints.
+// An office asked for ahead starts without holding up the caller, and is the one that
+// prints; one that is gone by the first open, or that cannot start at all, changes nothing
+// of what that open does. The window stays painted while the office starts and a long
+// document loads and prints.
 TEST_F(OfficeFaults, OfficeStartedAheadChangesNothingButTheWait) {
     const QString longDocument = fixtures->longDoc(300);
     QElapsedTimer timer;
@@ -158,6 +159,15 @@ TEST_F(OfficeFaults, OfficeStartedAheadChangesNothingButTheWait) {
     document->close();
     EXPECT_LT(probe.longestMilliseconds(), 1000);
     newJobs(1);
+
+    // The office started ahead is the one that prints, and its warm-up leaves no document
+    // open and sends no job (the count waits for the warm-up).
+    own = std::make_unique<LibreOfficeApplication>(ownSettings);
+    own->prepare();
+    const qint64 ahead = own->officeProcessGroup();
+    EXPECT_EQ(own->openDocumentCount(), 0);
+    printNextEntry();
+    EXPECT_EQ(own->officeProcessGroup(), ahead) << "started again for the first document";
 
     LibreOfficeApplication missing(ownSettings, CupsPrinters(), "/nonexistent/program");
     missing.prepare();

@@ -6,6 +6,7 @@
 #include "platform/libreoffice/OfficeSession.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -38,6 +39,19 @@ LibreOfficeApplication::~LibreOfficeApplication() {
 
 void LibreOfficeApplication::prepare() noexcept {
     m_host->startAhead();
+    // The office's first load of each kind and its first print pay for modules and the
+    // printer list: paid here, they come while the user is still building the list.
+    m_host->warmUpAhead([printers = m_printers](OfficeSession& s, const std::atomic<bool>& stop) {
+        QString printer;
+        try {
+            printer = printers.requireAcceptingDefaultDestination(QString());
+        } catch (const AppError&) {
+            // The first entry reports it; the rest of the warm-up still helps.
+        }
+        const QTemporaryDir folder;
+        if (folder.isValid())
+            s.warmUp(folder.path(), printer, stop);
+    });
 }
 
 qint64 LibreOfficeApplication::officeProcessGroup() const {
@@ -126,6 +140,8 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
 
     const QString absolute = info.absoluteFilePath();
     const std::chrono::milliseconds bound = callBound(info.size());
+    // The first document of a list goes before the rest of the warm-up.
+    m_host->stopWarmUp();
     replaceWornOffice();
     auto id = std::make_shared<int>(0);
     try {

@@ -324,4 +324,27 @@ qint64 OfficeHost::residentBytes() const {
     return 0;
 }
 
+void OfficeHost::warmUpAhead(WarmUp work) noexcept {
+    if (!m_launch || !m_launch->ahead || m_warmedStart == m_starts)
+        return;
+    m_warmedStart = m_starts;
+    try {
+        m_stopWarmUp = std::make_shared<std::atomic<bool>>(false);
+        // Queued behind the attempts to connect, and ahead of any call that comes later.
+        m_worker->post([session = m_session, connected = m_launch->connected,
+                        cancelled = m_launch->cancelled, stop = m_stopWarmUp,
+                        work = std::move(work)] {
+            if (!*connected || *cancelled || *stop)
+                return;
+            try {
+                work(*session, *stop);
+            } catch (...) {
+                // A cold office is only slower: the first real call meets any real fault.
+            }
+        });
+    } catch (...) {
+        // Without a warm-up the first document takes a little longer, nothing else.
+    }
+}
+
 } // namespace qp
