@@ -73,6 +73,10 @@ QStringList printableCorpus() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (!qEnvironmentVariableIsSet("QP_SOURCE_DIR"))
+        qputenv("QP_SOURCE_DIR", QP_TREE_SOURCE_DIR);
+    if (!qEnvironmentVariableIsSet("QP_CORPUS_DIR"))
+        qputenv("QP_CORPUS_DIR", QP_TREE_CORPUS_DIR);
     try {
         QStringList arguments = app.arguments().mid(1);
         int entries = qEnvironmentVariableIsSet("QP_BENCH_QUICK") ? 30 : 600;
