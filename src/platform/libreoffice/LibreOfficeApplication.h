@@ -28,7 +28,7 @@ public:
     ~LibreOfficeApplication() override;
 
     std::unique_ptr<OfficeDocument> open(const QString& path) override;
-    // Starts the office ahead of the first open.
+    // Starts the office ahead of the first open and warms it up in the background.
     void prepare() noexcept override;
 
     // The bound for one office call on a file of that size.
