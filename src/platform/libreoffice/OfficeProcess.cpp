@@ -42,9 +42,9 @@ void OfficeProcess::start() {
     m_process->start();
     // Once started the child has run the modifier, so its group exists before anyone signals it.
     if (!m_process->waitForStarted(-1))
-        throw AppError(
-            ErrorNumber::ProgramNotStarted,
-            QStringLiteral("LibreOffice could not be started: %1").arg(m_process->errorString()));
+        throw AppError(ErrorNumber::ProgramNotStarted,
+                       QStringLiteral("LibreOffice could not be started: %1")
+                           .arg(m_process->errorString()));
     m_pid = static_cast<pid_t>(m_process->processId());
     m_running = true;
     m_end.clear();
