@@ -8,6 +8,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLoggingCategory>
 
 #include <thread>
@@ -292,6 +293,60 @@ void OfficeHost::shutdown() {
     }
     abandonOffice();
     m_process.reset();
+}
+
+void OfficeHost::recycle(const QString& why) noexcept {
+    qCDebug(officeCalls) << "replacing the office" << why;
+    try {
+        shutdown();
+    } catch (...) {
+        // Whatever the polite end left behind goes below, as after a crash.
+    }
+    try {
+        if (m_process) {
+            abandonOffice();
+            m_process.reset();
+        }
+    } catch (...) {
+        // Only a failed allocation gets here; the next call finds no office up either way.
+    }
+}
+
+qint64 OfficeHost::residentBytes() const {
+    const pid_t office = processGroup(); // the group's leader is soffice.bin itself
+    if (office <= 0)
+        return 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(office));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // "VmRSS:    123456 kB"
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+void OfficeHost::warmUpAhead(WarmUp work) noexcept {
+    if (!m_launch || !m_launch->ahead || m_warmedStart == m_starts)
+        return;
+    m_warmedStart = m_starts;
+    try {
+        m_stopWarmUp = std::make_shared<std::atomic<bool>>(false);
+        // Queued behind the attempts to connect, and ahead of any call that comes later.
+        m_worker->post([session = m_session, connected = m_launch->connected,
+                        cancelled = m_launch->cancelled, stop = m_stopWarmUp,
+                        work = std::move(work)] {
+            if (!*connected || *cancelled || *stop)
+                return;
+            try {
+                work(*session, *stop);
+            } catch (...) {
+                // A cold office is only slower: the first real call meets any real fault.
+            }
+        });
+    } catch (...) {
+        // Without a warm-up the first document takes a little longer, nothing else.
+    }
 }
 
 } // namespace qp

@@ -47,6 +47,18 @@ public:
     pid_t processGroup() const;
     // Ends the office now; the next call starts it again.
     void shutdown();
+    // Ends a worn office between two entries, why saying what wore it; the next call starts
+    // a fresh one, also when the end went wrong. Never throws.
+    void recycle(const QString& why) noexcept;
+    // The office's resident memory; 0 when none runs.
+    qint64 residentBytes() const;
+    // Has the worker run the work on the office started ahead as soon as it is connected,
+    // before any call: it costs the caller nothing. Failures of the work are dropped. The
+    // work should end soon once stop is set.
+    using WarmUp = std::function<void(OfficeSession&, const std::atomic<bool>& stop)>;
+    void warmUpAhead(WarmUp work) noexcept;
+    // Tells a warm-up to make way: a document is waiting.
+    void stopWarmUp() noexcept { *m_stopWarmUp = true; }
 
 private:
     // An office process that is starting, and the worker's attempts to reach it.
@@ -74,6 +86,9 @@ private:
     std::unique_ptr<Launch> m_launch;
     quint64 m_generation = 0;
     int m_starts = 0;
+    // The start that was last warmed up.
+    int m_warmedStart = 0;
+    std::shared_ptr<std::atomic<bool>> m_stopWarmUp = std::make_shared<std::atomic<bool>>(true);
     bool m_up = false;
     // Set while a call waits in an event loop, where a start ahead must not step in.
     bool m_busy = false;
