@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QLoggingCategory>
 
-#include <thread>
 
 #include <unistd.h>
 
@@ -93,19 +92,20 @@ void OfficeHost::launch(bool ahead) {
 
     auto launch = std::make_unique<Launch>();
     launch->connected = std::make_shared<bool>(false);
-    launch->cancelled = std::make_shared<std::atomic<bool>>(false);
+    launch->cancelled = std::make_shared<Cancellation>();
     launch->ahead = ahead;
     // The worker keeps trying until the office listens; the caller only watches it, so a
     // start ahead costs the window nothing.
     launch->attempts = m_worker->post(
         [session = m_session, pipe, connected = launch->connected, cancelled = launch->cancelled] {
             const auto giveUp = std::chrono::steady_clock::now() + AttemptsGiveUp;
-            while (!*cancelled && std::chrono::steady_clock::now() < giveUp) {
+            while (std::chrono::steady_clock::now() < giveUp) {
                 if (session->connect(pipe)) {
                     *connected = true;
                     return;
                 }
-                std::this_thread::sleep_for(ConnectRetryPause);
+                if (cancelled->pause(ConnectRetryPause))
+                    return;
             }
         });
     m_launch = std::move(launch);
@@ -114,7 +114,7 @@ void OfficeHost::launch(bool ahead) {
 void OfficeHost::cancelLaunch() {
     if (!m_launch)
         return;
-    *m_launch->cancelled = true;
+    m_launch->cancelled->cancel();
     // Nobody listens on the pipe of an office that has gone, so the attempts end at once.
     try {
         if (m_worker->wait(m_launch->attempts, AfterKillBound) == UnoWorker::Outcome::TimedOut)
@@ -196,7 +196,7 @@ void OfficeHost::abandonOffice() {
     if (m_process)
         m_process->killGroup();
     if (m_launch) {
-        *m_launch->cancelled = true;
+        m_launch->cancelled->cancel();
         m_launch.reset();
     }
     // A call into the killed office returns once the connection notices the broken pipe.
@@ -336,7 +336,7 @@ void OfficeHost::warmUpAhead(WarmUp work) noexcept {
         m_worker->post([session = m_session, connected = m_launch->connected,
                         cancelled = m_launch->cancelled, stop = m_stopWarmUp,
                         work = std::move(work)] {
-            if (!*connected || *cancelled || *stop)
+            if (!*connected || cancelled->isCancelled() || *stop)
                 return;
             try {
                 work(*session, *stop);

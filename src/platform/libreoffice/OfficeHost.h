@@ -5,8 +5,10 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <sys/types.h>
 
 namespace qp {
@@ -61,11 +63,37 @@ public:
     void stopWarmUp() noexcept { *m_stopWarmUp = true; }
 
 private:
+    // Given up by one thread, waited on by another: a pause of the worker ends at once.
+    class Cancellation {
+    public:
+        void cancel() {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_cancelled = true;
+            }
+            m_changed.notify_all();
+        }
+        bool isCancelled() {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_cancelled;
+        }
+        // Waits up to the pause; true once cancelled.
+        bool pause(std::chrono::milliseconds pause) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            return m_changed.wait_for(lock, pause, [this] { return m_cancelled; });
+        }
+
+    private:
+        std::mutex m_mutex;
+        std::condition_variable m_changed;
+        bool m_cancelled = false;
+    };
+
     // An office process that is starting, and the worker's attempts to reach it.
     struct Launch {
         UnoWorker::Ticket attempts;
         std::shared_ptr<bool> connected;
-        std::shared_ptr<std::atomic<bool>> cancelled;
+        std::shared_ptr<Cancellation> cancelled;
         bool ahead = false;
     };
 
