@@ -1,6 +1,7 @@
 #include "help/HelpLauncher.h"
 #include "platform/DesktopHelpViewer.h"
 #include "support/Fakes.h"
+#include "ui/AboutDialog.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
 
@@ -135,6 +136,51 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSays
     EXPECT_EQ(opened,
               (QStringList{"browser " + HelpLauncher::helpPagesPath(built), "message Help...",
                            "viewer " + HelpLauncher::helpFilePath(built)}));
+}
+
+double luminance(QRgb pixel) { // relative luminance, as contrast ratios use it
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(pixel)) + 0.7152 * linear(qGreen(pixel)) +
+           0.0722 * linear(qBlue(pixel));
+}
+
+// About stays readable whatever the desktop's theme: in each text, the strongest contrast
+// between a pixel and the colour seen most there (the background) is at least 4.5:1.
+TEST(AboutDialogTest, EveryTextStandsOutFromItsBackgroundOnALightAndADarkTheme) {
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base})
+        dark.setColor(role, QColor(49, 54, 59));
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(role, QColor(239, 240, 241));
+    for (const bool onDark : {false, true}) {
+        QApplication::setPalette(onDark ? dark : light);
+        AboutDialog about;
+        const QImage shot = about.grab().toImage();
+        for (const char* name : {"titleLabel", "versionLabel", "addressLabel", "descriptionLabel",
+                                 "disclaimerLabel", "okButton"}) {
+            const QRect area = about.findChild<QWidget*>(name)->geometry();
+            QHash<QRgb, int> seen;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    ++seen[shot.pixel(x, y)];
+            const QRgb background =
+                std::max_element(seen.keyValueBegin(), seen.keyValueEnd(), [](auto a, auto b) {
+                    return a.second < b.second;
+                })->first;
+            double best = 1;
+            for (auto it = seen.keyBegin(); it != seen.keyEnd(); ++it) {
+                const double l1 = luminance(*it), l2 = luminance(background);
+                best = std::max(best, (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05));
+            }
+            EXPECT_GE(best, 4.5) << name << (onDark ? " on dark" : " on light");
+        }
+    }
+    QApplication::setPalette(light);
 }
 
 // Every page, the contents and the index are compiled into the help file.
