@@ -195,8 +195,9 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
         EXPECT_EQ(b.run(row.entries, row.answers), row.journal);
         // A just started program is waited for, 30 s at most, while the window stays painted.
         EXPECT_LE(b.clock.time.time_since_epoch(), 30s + PdfPrinter::AnswerRetryPause);
-        if (row.journal.contains(Locate))
+        if (row.journal.contains(Locate)) {
             EXPECT_GE(b.clock.time.time_since_epoch(), 30s);
+        }
     }
 }
 

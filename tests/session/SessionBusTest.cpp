@@ -58,9 +58,10 @@ struct PdfServerProcess : QProcess {
     void startServing(bool waitForName = true) {
         start();
         ASSERT_TRUE(waitForStarted(10000)) << errorString().toStdString();
-        if (waitForName)
+        if (waitForName) {
             ASSERT_TRUE(waitUntil([] { return !conversationOwner().isEmpty(); }, 10000))
                 << "the server took no name";
+        }
     }
     // Never to pid 0 once the server has ended: that would stop or kill the test itself.
     void signal(int signalNumber) {
@@ -335,12 +336,14 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
             EXPECT_TRUE(printed[i].isEmpty() ? pdfPages(jobs[i]) == 1
                                              : fileBytes(jobs[i]) == fileBytes(printed[i]))
                 << i;
-        if (setup == NoBus)
+        if (setup == NoBus) {
             EXPECT_TRUE(conversationOwner().isEmpty()) << "the server went to the test's own bus";
+        }
         for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
             QFile environ("/proc/" + pid + "/environ");
-            if (environ.open(QIODevice::ReadOnly))
+            if (environ.open(QIODevice::ReadOnly)) {
                 EXPECT_FALSE(environ.readAll().contains(mark.toUtf8())) << pid.toStdString();
+            }
         }
         endServingProcess();
     }
