@@ -42,7 +42,7 @@ public:
 
     // After the run.
     int printedCount() const;
-    int notPrintedCount() const { return m_entries.size() - printedCount(); }
+    int notPrintedCount() const { return int(m_entries.size()) - printedCount(); }
     // 0 when every entry printed, 1 when some did not, 2 when the run was ended.
     int exitStatus() const;
 
