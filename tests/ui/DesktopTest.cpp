@@ -114,8 +114,8 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSays
         environment.insert("QP_PROBE", record);
         environment.insert("XDG_DATA_HOME", root.filePath(desktop));
         environment.insert("XDG_DATA_DIRS", root.filePath("system"));
-        environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
-        environment.insert("XDG_CONFIG_DIRS", root.filePath("config"));
+        for (const char* noDefaults : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            environment.insert(noDefaults, root.filePath("none"));
         process.setProcessEnvironment(environment);
         process.start(QCoreApplication::applicationFilePath(),
                       {"--gtest_filter=DesktopHelpViewerTest.*"});
@@ -150,13 +150,7 @@ double luminance(QRgb pixel) { // relative luminance, as contrast ratios use it
 // About stays readable whatever the desktop's theme: in each text, the strongest contrast
 // between a pixel and the colour seen most there (the background) is at least 4.5:1.
 TEST(AboutDialogTest, EveryTextStandsOutFromItsBackgroundOnALightAndADarkTheme) {
-    const QPalette light = QApplication::palette();
-    QPalette dark = light;
-    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base})
-        dark.setColor(role, QColor(49, 54, 59));
-    for (const QPalette::ColorRole role :
-         {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        dark.setColor(role, QColor(239, 240, 241));
+    const QPalette light = QApplication::palette(), dark(QColor(49, 54, 59)); // light text
     for (const bool onDark : {false, true}) {
         QApplication::setPalette(onDark ? dark : light);
         AboutDialog about;
