@@ -32,32 +32,37 @@ function(qp_shared_headers name)
     set_property(GLOBAL APPEND PROPERTY QP_SHARED_HEADERS ${ARGN})
 endfunction()
 
-# qp_layer_library(<name> <folder below src/> [RECURSE] [MATCHING <regex>] [EXCLUDING <regex>]
+# qp_layer_library(<name> <folder below src/> [RECURSE] [FILES <files below the folder...>]
 #                  [EXTRA <files below src/...>] [LIBS <libraries...>])
-# A static library of the .cpp and .h files in the folder (and its subfolders with RECURSE;
-# file names filtered by MATCHING/EXCLUDING), publicly linking LIBS.
+# A static library of the .cpp and .h files in the folder (and its subfolders with RECURSE),
+# or of just the FILES named when the folder holds more than one library, publicly linking LIBS.
 function(qp_layer_library name folder)
-    cmake_parse_arguments(ARG "RECURSE" "MATCHING;EXCLUDING" "EXTRA;LIBS" ${ARGN})
-    set(glob GLOB)
-    if(ARG_RECURSE)
-        set(glob GLOB_RECURSE)
+    cmake_parse_arguments(ARG "RECURSE" "" "FILES;EXTRA;LIBS" ${ARGN})
+    if(ARG_FILES)
+        list(TRANSFORM ARG_FILES PREPEND "${folder}/" OUTPUT_VARIABLE files)
+    else()
+        set(glob GLOB)
+        if(ARG_RECURSE)
+            set(glob GLOB_RECURSE)
+        endif()
+        file(${glob} files CONFIGURE_DEPENDS RELATIVE "${QP_SRC_DIR}"
+            "${QP_SRC_DIR}/${folder}/*.cpp" "${QP_SRC_DIR}/${folder}/*.h")
     endif()
-    file(${glob} files CONFIGURE_DEPENDS RELATIVE "${QP_SRC_DIR}"
-        "${QP_SRC_DIR}/${folder}/*.cpp" "${QP_SRC_DIR}/${folder}/*.h")
     get_property(shared GLOBAL PROPERTY QP_SHARED_HEADERS)
+    get_property(claimed GLOBAL PROPERTY QP_LIBRARY_FILES)
     set(sources "")
     set(headers "")
     foreach(file ${files})
-        get_filename_component(file_name "${file}" NAME)
-        if(ARG_MATCHING AND NOT file_name MATCHES "${ARG_MATCHING}")
-            continue()
-        endif()
-        if(ARG_EXCLUDING AND file_name MATCHES "${ARG_EXCLUDING}")
-            continue()
-        endif()
         if(file IN_LIST shared)
             continue()
         endif()
+        if(NOT EXISTS "${QP_SRC_DIR}/${file}")
+            message(FATAL_ERROR "${name}: src/${file} does not exist")
+        endif()
+        if(file IN_LIST claimed)
+            message(FATAL_ERROR "${name}: src/${file} belongs to another library already")
+        endif()
+        set_property(GLOBAL APPEND PROPERTY QP_LIBRARY_FILES "${file}")
         list(APPEND sources "${QP_SRC_DIR}/${file}")
         if(file MATCHES "\\.h$")
             list(APPEND headers "${file}")
@@ -72,6 +77,20 @@ function(qp_layer_library name folder)
     target_include_directories(${name} PUBLIC "${QP_LAYER_ROOTS}/${name}")
     target_link_libraries(${name} PUBLIC ${ARG_LIBS})
     target_compile_definitions(${name} PUBLIC QT_NO_KEYWORDS)
+endfunction()
+
+# qp_check_every_file_has_a_library(<files below src/ that belong to no library...>): a file
+# of src/ that no library took would be compiled nowhere; say so at configure time.
+function(qp_check_every_file_has_a_library)
+    file(GLOB_RECURSE files CONFIGURE_DEPENDS RELATIVE "${QP_SRC_DIR}"
+        "${QP_SRC_DIR}/*.cpp" "${QP_SRC_DIR}/*.h")
+    get_property(shared GLOBAL PROPERTY QP_SHARED_HEADERS)
+    get_property(claimed GLOBAL PROPERTY QP_LIBRARY_FILES)
+    list(REMOVE_ITEM files ${shared} ${claimed} ${ARGN})
+    if(files)
+        list(JOIN files ", " orphans)
+        message(FATAL_ERROR "In no library (list them in src/CMakeLists.txt): ${orphans}")
+    endif()
 endfunction()
 
 # qp_check_layer_includes(<libraries...>): before any of the libraries compiles, their files are

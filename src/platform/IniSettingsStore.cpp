@@ -30,7 +30,7 @@ bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
             section = trimmed.mid(1, trimmed.size() - 2).trimmed();
             continue;
         }
-        const int equals = line.indexOf(QLatin1Char('='));
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals <= 0 || section.isEmpty())
             continue;
         const QString key = line.left(equals).trimmed();
@@ -45,7 +45,7 @@ bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
     QStringList sections;
     QMap<QString, QStringList> linesBySection;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        const int slash = it.key().indexOf(QLatin1Char('/'));
+        const qsizetype slash = it.key().indexOf(QLatin1Char('/'));
         const QString section = it.key().left(slash);
         const QString key = it.key().mid(slash + 1);
         if (!linesBySection.contains(section))

@@ -11,6 +11,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -32,6 +33,28 @@ constexpr double DialogFontPoints = 8.25;
 const QColor EtchShadow(128, 128, 128);
 const QColor EtchHighlight(255, 255, 255);
 const QColor AddressBlue(0, 0, 192);
+// The light face the window was drawn for, whatever the desktop's theme.
+const QColor Face(240, 240, 240);
+
+// The window's colours are those of its design: black and dark blue text, and a separator
+// etched in grey and white, all meant for a light face. On a dark theme they would sink into
+// the background, so the window brings its own light face along instead of the desktop's.
+QPalette lightPalette(QPalette palette) {
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, Face);
+        palette.setColor(group, QPalette::Button, Face);
+        palette.setColor(group, QPalette::Base, Qt::white);
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+        palette.setColor(group, QPalette::ButtonText, Qt::black);
+        palette.setColor(group, QPalette::Text, Qt::black);
+        palette.setColor(group, QPalette::Light, Qt::white);
+        palette.setColor(group, QPalette::Midlight, Face.lighter(104));
+        palette.setColor(group, QPalette::Mid, QColor(160, 160, 160));
+        palette.setColor(group, QPalette::Dark, EtchShadow);
+        palette.setColor(group, QPalette::Shadow, QColor(64, 64, 64));
+    }
+    return palette;
+}
 
 const char* const DescriptionText =
     "This application can be used to automate batch printer output from M.S. Office files or "
@@ -128,6 +151,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     QFont dialogFont = QApplication::font();
     dialogFont.setPointSizeF(DialogFontPoints);
     setFont(dialogFont);
+    setPalette(lightPalette(palette()));
+    setAutoFillBackground(true);
 
     buildControls();
     centreOnScreen();
@@ -138,9 +163,6 @@ void AboutDialog::buildControls() {
     boldFont.setBold(true);
     QFont addressFont = boldFont;
     addressFont.setUnderline(true);
-
-    QPalette black = palette();
-    black.setColor(QPalette::WindowText, Qt::black);
 
     m_logoLabel = new QLabel(this);
     m_logoLabel->setObjectName(QStringLiteral("logoLabel"));
@@ -153,7 +175,6 @@ void AboutDialog::buildControls() {
     m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
     m_titleLabel->setGeometry(m_twips.rect(2640, 240, 2445, 240));
     m_titleLabel->setFont(boldFont);
-    m_titleLabel->setPalette(black);
 
     m_versionLabel = new QLabel(versionText(), this);
     m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
@@ -173,14 +194,12 @@ void AboutDialog::buildControls() {
     m_descriptionLabel->setGeometry(m_twips.rect(120, 1320, 5565, 930));
     m_descriptionLabel->setWordWrap(true);
     m_descriptionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_descriptionLabel->setPalette(black);
 
     m_disclaimerLabel = new QLabel(QString::fromLatin1(DisclaimerText), this);
     m_disclaimerLabel->setObjectName(QStringLiteral("disclaimerLabel"));
     m_disclaimerLabel->setGeometry(m_twips.rect(120, 2520, 3870, 825));
     m_disclaimerLabel->setWordWrap(true);
     m_disclaimerLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_disclaimerLabel->setPalette(black);
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setObjectName(QStringLiteral("okButton"));

@@ -4,6 +4,8 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 
 namespace qp {
 
@@ -31,7 +33,16 @@ void BatchListWidget::dragMoveEvent(QDragMoveEvent* event) {
 
 void BatchListWidget::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
-    Q_EMIT dropped(event->mimeData());
+    QStringList paths;
+    const QMimeData* given = event->mimeData();
+    if (given && given->hasUrls()) {
+        const QList<QUrl> urls = given->urls();
+        for (const QUrl& url : urls) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+    }
+    Q_EMIT dropped(paths);
 }
 
 void BatchListWidget::keyReleaseEvent(QKeyEvent* event) {

@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -131,7 +130,10 @@ void MainWindow::buildControls() {
                         return;
                     }
             });
-    connect(m_batchList, &BatchListWidget::dropped, this, &MainWindow::addDroppedFiles);
+    // Handled once the drop has returned: the file manager that started the drag waits for
+    // the drop's end, and would otherwise wait until every message box was answered.
+    connect(m_batchList, &BatchListWidget::dropped, this, &MainWindow::addDroppedFiles,
+            Qt::QueuedConnection);
     connect(m_batchList, &BatchListWidget::keyReleased, this,
             [this](int key, Qt::KeyboardModifiers, bool autoRepeat) {
                 if (!autoRepeat)

@@ -15,7 +15,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QMimeData;
 class QProgressBar;
 class QPushButton;
 
@@ -82,7 +81,7 @@ public Q_SLOTS:
     void showAbout();
     void printBatch();
     void locatePdfServer();
-    void addDroppedFiles(const QMimeData* data);
+    void addDroppedFiles(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -9,8 +9,6 @@
 #include "ui/BatchListWidget.h"
 
 #include <QLineEdit>
-#include <QMimeData>
-#include <QUrl>
 
 namespace qp {
 
@@ -114,15 +112,7 @@ void MainWindow::clearList() {
     m_pathEdit->setText(QString());
 }
 
-void MainWindow::addDroppedFiles(const QMimeData* data) {
-    QStringList paths;
-    if (data && data->hasUrls()) {
-        const QList<QUrl> urls = data->urls();
-        for (const QUrl& url : urls) {
-            if (url.isLocalFile())
-                paths << url.toLocalFile();
-        }
-    }
+void MainWindow::addDroppedFiles(const QStringList& paths) {
     if (paths.isEmpty()) {
         m_services.prompter.tell(QStringLiteral("The selected file is not a supported."),
                                  QStringLiteral("Not supported..."), PromptIcon::Exclamation);

@@ -153,8 +153,9 @@ TEST_F(OfficePrinting, CorpusPrintsWithTheManifestsPageCountOrCannotBeBound) {
             continue;
         }
         auto document = office->open(expected.path);
-        if (expected.kind == "xls")
+        if (expected.kind == "xls") {
             EXPECT_EQ(document->sheetCount(), expected.worksheets);
+        }
         if (expected.kind == "doc")
             document->activate();
         document->print(); // the whole document: its page count is the manifest's

@@ -50,8 +50,9 @@ struct Bench {
         batch.start();
         if (stopAtOnce)
             batch.requestStop();
-        if (batch.isRunning())
+        if (batch.isRunning()) {
             EXPECT_TRUE(finished.wait(10000)) << "the run did not end";
+        }
         EXPECT_FALSE(batch.isRunning());
         EXPECT_EQ(office.liveDocuments, 0) << "a document was not let go";
         EXPECT_TRUE(prompter.allAnswersUsed()) << "a scripted answer was never asked for";
@@ -211,8 +212,9 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
         // A just started program is waited for within its bound, unless it has ended.
         const auto took = std::chrono::milliseconds(elapsed.elapsed());
         EXPECT_LE(took, Bench::StartupWait + PdfPrinter::AnswerRetryPause * 2);
-        if (row.journal.contains(Locate))
+        if (row.journal.contains(Locate)) {
             EXPECT_EQ(took >= Bench::StartupWait, !b.pdf.ended);
+        }
     }
 }
 

@@ -177,12 +177,14 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
             EXPECT_TRUE(printed[i].isEmpty() ? pdfPages(jobs[i]) == 1
                                              : fileBytes(jobs[i]) == fileBytes(printed[i]))
                 << i;
-        if (setup == NoBus)
+        if (setup == NoBus) {
             EXPECT_TRUE(conversationOwner().isEmpty()) << "the server went to the test's own bus";
+        }
         for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
             QFile environ("/proc/" + pid + "/environ");
-            if (environ.open(QIODevice::ReadOnly))
+            if (environ.open(QIODevice::ReadOnly)) {
                 EXPECT_FALSE(environ.readAll().contains(mark.toUtf8())) << pid.toStdString();
+            }
         }
         endServingProcess();
     }

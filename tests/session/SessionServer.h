@@ -43,9 +43,10 @@ struct PdfServerProcess : QProcess {
     void startServing(bool waitForName = true) {
         start();
         ASSERT_TRUE(waitForStarted(10000)) << errorString().toStdString();
-        if (waitForName)
+        if (waitForName) {
             ASSERT_TRUE(waitUntil([] { return !conversationOwner().isEmpty(); }, 10000))
                 << "the server took no name";
+        }
     }
     // Never to pid 0 once the server has ended: that would stop or kill the test itself.
     void signal(int signalNumber) {

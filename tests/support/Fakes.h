@@ -155,7 +155,7 @@ private:
             std::rethrow_exception(failure);
     }
     struct Document : OfficeDocument {
-        Document(FakeOffice& office, const QString& path) : office(office), path(path) {
+        Document(FakeOffice& owner, const QString& opened) : office(owner), path(opened) {
             ++office.liveDocuments;
         }
         ~Document() override { --office.liveDocuments; }

@@ -1,6 +1,7 @@
 #include "help/HelpLauncher.h"
 #include "platform/DesktopHelpViewer.h"
 #include "support/Fakes.h"
+#include "ui/AboutDialog.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
 
@@ -113,8 +114,8 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSays
         environment.insert("QP_PROBE", record);
         environment.insert("XDG_DATA_HOME", root.filePath(desktop));
         environment.insert("XDG_DATA_DIRS", root.filePath("system"));
-        environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
-        environment.insert("XDG_CONFIG_DIRS", root.filePath("config"));
+        for (const char* noDefaults : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            environment.insert(noDefaults, root.filePath("none"));
         process.setProcessEnvironment(environment);
         process.start(QCoreApplication::applicationFilePath(),
                       {"--gtest_filter=DesktopHelpViewerTest.*"});
@@ -135,6 +136,45 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSays
     EXPECT_EQ(opened,
               (QStringList{"browser " + HelpLauncher::helpPagesPath(built), "message Help...",
                            "viewer " + HelpLauncher::helpFilePath(built)}));
+}
+
+double luminance(QRgb pixel) { // relative luminance, as contrast ratios use it
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(pixel)) + 0.7152 * linear(qGreen(pixel)) +
+           0.0722 * linear(qBlue(pixel));
+}
+
+// About stays readable whatever the desktop's theme: in each text, the strongest contrast
+// between a pixel and the colour seen most there (the background) is at least 4.5:1.
+TEST(AboutDialogTest, EveryTextStandsOutFromItsBackgroundOnALightAndADarkTheme) {
+    const QPalette light = QApplication::palette(), dark(QColor(49, 54, 59)); // light text
+    for (const bool onDark : {false, true}) {
+        QApplication::setPalette(onDark ? dark : light);
+        AboutDialog about;
+        const QImage shot = about.grab().toImage();
+        for (const char* name : {"titleLabel", "versionLabel", "addressLabel", "descriptionLabel",
+                                 "disclaimerLabel", "okButton"}) {
+            const QRect area = about.findChild<QWidget*>(name)->geometry();
+            QHash<QRgb, int> seen;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    ++seen[shot.pixel(x, y)];
+            const QRgb background =
+                std::max_element(seen.keyValueBegin(), seen.keyValueEnd(), [](auto a, auto b) {
+                    return a.second < b.second;
+                })->first;
+            double best = 1;
+            for (auto it = seen.keyBegin(); it != seen.keyEnd(); ++it) {
+                const double l1 = luminance(*it), l2 = luminance(background);
+                best = std::max(best, (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05));
+            }
+            EXPECT_GE(best, 4.5) << name << (onDark ? " on dark" : " on light");
+        }
+    }
+    QApplication::setPalette(light);
 }
 
 // Every page, the contents and the index are compiled into the help file.

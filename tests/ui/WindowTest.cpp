@@ -48,7 +48,10 @@ protected:
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(list()->viewport(), &enter); // the target of the drop
+        const QStringList before = window.entries() + journal;
         QApplication::sendEvent(list()->viewport(), &dropped);
+        EXPECT_EQ(window.entries() + journal, before) << "the drop waited for its handling";
+        QCoreApplication::processEvents();
     }
     QString batchFile(const QByteArray& bytes, const QString& name = "week.qpb") {
         QFile file(dataHome.filePath(name));

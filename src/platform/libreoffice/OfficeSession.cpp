@@ -57,7 +57,8 @@ using uno::UNO_QUERY_THROW;
 namespace {
 
 OUString toOUString(const QString& text) {
-    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), text.size());
+    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()),
+                    static_cast<sal_Int32>(text.size()));
 }
 
 QString toQString(const OUString& text) {

@@ -16,8 +16,8 @@ public:
 // A UNO call failed; officeGone tells that the connection to the office broke.
 class OfficeFailure : public std::runtime_error {
 public:
-    OfficeFailure(const std::string& message, bool officeGone)
-        : std::runtime_error(message), officeGone(officeGone) {}
+    OfficeFailure(const std::string& message, bool gone)
+        : std::runtime_error(message), officeGone(gone) {}
     bool officeGone;
 };
 
