@@ -54,12 +54,16 @@ TEST_F(OfficeRun, CupsThatDoesNotAnswerNeverFreezesTheWindow) {
     w.prompter.script(PromptAnswer::No); // the save offer
     w.start(QStringList(6, fixtures->doc()));
     ASSERT_TRUE(cups->waitForJobs(queue, jobsBefore + 1, 120000));
-    const EventGapProbe gaps;
     ::kill(static_cast<pid_t>(cups->serverPid()), SIGSTOP);
-    QTest::qWait(4000);
+    qint64 longestGap = 0;
+    {
+        const EventGapProbe gaps;
+        QTest::qWait(4000);
+        longestGap = gaps.longestMilliseconds();
+    }
     ::kill(static_cast<pid_t>(cups->serverPid()), SIGCONT);
+    EXPECT_LT(longestGap, 100);
     EXPECT_TRUE(w.waitForEnd(180000));
-    EXPECT_LT(gaps.longestMilliseconds(), 100);
     EXPECT_TRUE(w.prompter.allAnswersUsed()) << w.journal.join(" | ").toStdString();
     newJobs(6);
 }
