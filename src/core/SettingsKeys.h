@@ -24,5 +24,13 @@ inline QString acrobatDeclinedKey() {
 inline QString officeTimeoutKey() {
     return QStringLiteral("OfficeTimeout");
 }
+// LibreOffice is replaced between two entries once it has loaded that many documents, or
+// once its resident memory has passed that many megabytes.
+inline QString officeMaxDocumentsKey() {
+    return QStringLiteral("OfficeMaxDocuments");
+}
+inline QString officeMaxMemoryKey() {
+    return QStringLiteral("OfficeMaxMemory");
+}
 
 } // namespace qp::settings

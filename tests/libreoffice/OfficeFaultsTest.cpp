@@ -1,13 +1,12 @@
-// A killed or hung LibreOffice fails one entry, never the program, and is started again;
-// whoever waits for the office goes on handling events meanwhile.
+// A killed or hung LibreOffice fails one entry, never the program, and is started again.
 
 #include "OfficeTestSupport.h"
-#include "support/EventGapProbe.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <thread>
 
 namespace qp::test {
 namespace {
@@ -33,17 +32,63 @@ protected:
         std::make_unique<LibreOfficeApplication>(ownSettings);
 };
 
-TEST_F(OfficeFaults, CallBoundComesFromTheSettingsAndGrowsWithTheFile) {
+// Hand-edited values stay within sane ranges; what is not a positive number is the default.
+TEST_F(OfficeFaults, CallBoundAndOfficeLimitsComeFromTheSettings) {
     const std::tuple<const char*, qint64, std::chrono::milliseconds> cases[] = {
-        {"", 1000, 180s},  {" 5 ", 1000, 5s}, {"5", 25 * 1024 * 1024, 15s},
-        {"0.5", 0, 500ms}, {"-3", 0, 180s},   {"0", 0, 180s}};
+        {"", 1000, 180s}, {" 5 ", 1000, 5s}, {"5", 25 * 1024 * 1024, 15s},
+        {"0.5", 0, 1s},   {"-3", 0, 180s},   {"0", 0, 180s},
+        {"nan", 0, 180s}, {"1e300", 0, 24h}, {"80000", 25 * 1024 * 1024, 80000s}};
     for (const auto& [setting, fileSize, bound] : cases) {
         ownSettings.set("Quirepress/Settings/OfficeTimeout", setting);
         EXPECT_EQ(own->callBound(fileSize), bound) << setting;
+        ownSettings.set("Quirepress/Settings/OfficeMaxDocuments", setting);
+        ownSettings.set("Quirepress/Settings/OfficeMaxMemory", setting);
+        const auto limits = own->officeLimits();
+        EXPECT_TRUE(limits.documents >= 1 && limits.megabytes >= 64) << setting;
     }
+    ownSettings.set("Quirepress/Settings/OfficeMaxDocuments", "7");
+    ownSettings.set("Quirepress/Settings/OfficeMaxMemory", "3000");
+    EXPECT_EQ(own->officeLimits(), (LibreOfficeApplication::Limits{7, 3000}));
     ownSettings.failReads = true;
     EXPECT_EQ(own->callBound(0), 180s);
+    EXPECT_EQ(own->officeLimits(), LibreOfficeApplication::DefaultLimits);
     EXPECT_EQ(own->officeProcessGroup(), 0) << "started an office for none of this";
+}
+
+// A worn office is replaced between two entries, never between a workbook's sheets, and
+// nothing of it shows: every call goes through and the old office is gone.
+TEST_F(OfficeFaults, OfficeIsReplacedAfterItsDocumentsOrAtItsMemoryLimit) {
+    ownSettings.set("Quirepress/Settings/OfficeMaxDocuments", "2");
+    QList<qint64> groups; // the office of each entry, of each worksheet too
+    for (const QString& path :
+         {fixtures->doc(), fixtures->ppt(), fixtures->xls(), fixtures->doc(), fixtures->ppt()}) {
+        auto document = own->open(path);
+        for (int sheet = 1; sheet <= 3; ++sheet) {
+            path == fixtures->xls() ? document->printSheet(sheet) : document->print();
+            groups << own->officeProcessGroup();
+            if (path != fixtures->xls())
+                break;
+        }
+    }
+    newJobs(7);
+    EXPECT_EQ(QSet<qint64>(groups.begin(), groups.end()).size(), 3);
+    EXPECT_EQ(groups.mid(2, 4), QList<qint64>(4, groups[2])) << "replaced within the workbook";
+    EXPECT_TRUE(groups[0] == groups[1] && groups[5] != groups[6] && !signalGroup(groups[0], 0));
+
+    // Every office that has loaded a document holds more than the least memory limit; it is
+    // replaced only once none of its documents is open.
+    ownSettings.set("Quirepress/Settings/OfficeMaxDocuments", "");
+    ownSettings.set("Quirepress/Settings/OfficeMaxMemory", "1");
+    auto held = own->open(fixtures->doc());
+    const qint64 group = own->officeProcessGroup();
+    EXPECT_NE(group, groups.back());
+    printNextEntry();
+    held->print();
+    held.reset();
+    newJobs(1);
+    EXPECT_EQ(own->officeProcessGroup(), group);
+    printNextEntry();
+    EXPECT_NE(own->officeProcessGroup(), group);
 }
 
 // Killed while it prints, while it loads or between two entries, the office fails that
@@ -60,11 +105,16 @@ TEST_F(OfficeFaults, KilledOfficeFailsOneEntryAndTheNextStartsAnother) {
     printNextEntry();
 
     const qint64 loading = own->officeProcessGroup();
-    QTimer::singleShot(300, [loading] { signalGroup(loading, SIGKILL); });
+    // The adapter's calls hold the thread that makes them (the office's own in the program).
+    std::thread killer([loading] {
+        std::this_thread::sleep_for(300ms);
+        signalGroup(loading, SIGKILL);
+    });
     QElapsedTimer timer;
     timer.start();
     const ErrorNumber number =
         failureOf([&] { own->open(corpusFile("doc/Bug50955.doc")); }).number();
+    killer.join();
     EXPECT_TRUE(number == ErrorNumber::AutomationError || number == ErrorNumber::CannotBind)
         << number;
     EXPECT_LT(timer.elapsed(), 30000);
@@ -91,13 +141,11 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
         ASSERT_TRUE(signalGroup(group, SIGSTOP));
         QElapsedTimer timer;
         timer.start();
-        EventGapProbe probe;
         const ErrorNumber number =
             failureOf([&] {
                 whilePrinting ? document->print() : void(own->open(fixtures->xls()));
             }).number();
         EXPECT_EQ(number, whilePrinting ? ErrorNumber::AutomationError : ErrorNumber::CannotBind);
-        EXPECT_LT(probe.longestMilliseconds(), 1000) << "the window would have frozen";
         EXPECT_TRUE(timer.elapsed() >= 3900 && timer.elapsed() < 30000) << timer.elapsed();
         EXPECT_FALSE(signalGroup(group, 0)) << "the hung office was left running";
         document.reset();
@@ -105,22 +153,28 @@ TEST_F(OfficeFaults, OfficeHungInACallIsEndedAfterTheBound) {
     }
 }
 
-// An office asked for ahead starts without holding up the caller; one that is gone by the
-// first open, or that cannot start at all, changes nothing of what that open does. The
-// window stays painted while the office starts and a long document loads and prints.
+// An office asked for ahead starts without holding up the caller, and is the one that
+// prints; one that is gone by the first open, or that cannot start at all, changes nothing
+// of what that open does.
 TEST_F(OfficeFaults, OfficeStartedAheadChangesNothingButTheWait) {
-    const QString longDocument = fixtures->longDoc(300);
     QElapsedTimer timer;
     timer.start();
     own->prepare();
     EXPECT_LT(timer.elapsed(), 200);
     ASSERT_TRUE(signalGroup(own->officeProcessGroup(), SIGKILL));
-    EventGapProbe probe;
-    auto document = own->open(longDocument);
+    auto document = own->open(fixtures->doc());
     document->print();
     document->close();
-    EXPECT_LT(probe.longestMilliseconds(), 1000);
     newJobs(1);
+
+    // The office started ahead is the one that prints, and its warm-up leaves no document
+    // open and sends no job (the count waits for the warm-up).
+    own = std::make_unique<LibreOfficeApplication>(ownSettings);
+    own->prepare();
+    const qint64 ahead = own->officeProcessGroup();
+    EXPECT_EQ(own->openDocumentCount(), 0);
+    printNextEntry();
+    EXPECT_EQ(own->officeProcessGroup(), ahead) << "started again for the first document";
 
     LibreOfficeApplication missing(ownSettings, CupsPrinters(), "/nonexistent/program");
     missing.prepare();

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <csignal>
+#include <thread>
 
 namespace qp::test {
 namespace {
@@ -35,21 +36,28 @@ TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
 }
 
 // Each worksheet alone in index order, then the whole workbook as a document; neither way
-// of printing may leave the workbook set up for the other.
+// of printing may leave the workbook set up for the other. A hidden worksheet prints nothing,
+// and no other sheet in its place.
 TEST_F(OfficePrinting, WorkbookPrintsSheetBySheetOrWhole) {
-    auto book = office->open(fixtures->copy(fixtures->xls(), "LOUD BOOK.XLS"));
-    ASSERT_EQ(book->sheetCount(), 3);
-    for (int index : {1, 2, 3, 0, 2}) // 0: the whole workbook
-        index > 0 ? book->printSheet(index) : book->print();
-    book->close();
-    QStringList shown; // per job its pages, then its sheets by the name in their A1
-    for (const QString& job : newJobs(5)) {
-        shown << QString::number(pdfPages(job));
-        for (const char* sheet : {"ALPHA", "BETA", "GAMMA"})
-            if (pdfText(job).contains(QString("QPSHEET ") + sheet))
-                shown.last() += QString(" ") + sheet;
+    for (const auto& [path, indexes, expected] :
+         {std::tuple{fixtures->copy(fixtures->xls(), "LOUD BOOK.XLS"), QList{1, 2, 3, 0, 2},
+                     QStringList{"1 ALPHA", "1 BETA", "1 GAMMA", "3 ALPHA BETA GAMMA", "1 BETA"}},
+          std::tuple{fixtures->xlsHidingBeta(), QList{1, 2, 3},
+                     QStringList{"1 ALPHA", "1 GAMMA"}}}) {
+        auto book = office->open(path);
+        ASSERT_EQ(book->sheetCount(), 3);
+        for (int index : indexes) // 0: the whole workbook
+            index > 0 ? book->printSheet(index) : book->print();
+        book->close();
+        QStringList shown; // per job its pages, then its sheets by the name in their A1
+        for (const QString& job : newJobs(expected.size())) {
+            shown << QString::number(pdfPages(job));
+            for (const char* sheet : {"ALPHA", "BETA", "GAMMA"})
+                if (pdfText(job).contains(QString("QPSHEET ") + sheet))
+                    shown.last() += QString(" ") + sheet;
+        }
+        EXPECT_EQ(shown, expected);
     }
-    EXPECT_EQ(shown, (QStringList{"1 ALPHA", "1 BETA", "1 GAMMA", "3 ALPHA BETA GAMMA", "1 BETA"}));
 }
 
 TEST_F(OfficePrinting, ErrorsOfPathsDocumentsSheetsAndPrinters) {
@@ -115,12 +123,15 @@ TEST_F(OfficePrinting, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
     document->print();
     newJobs(1);
     const auto group = static_cast<pid_t>(office->officeProcessGroup());
-    QTimer::singleShot(500, [&] {
+    // The adapter's calls hold the thread that makes them (the office's own in the program).
+    std::thread remover([group] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         ::kill(-group, SIGSTOP);
         cups->removeQueue(queue);
         ::kill(-group, SIGCONT);
     });
     const AppError error = failureOf([&] { document->print(); });
+    remover.join();
     cups->addKeepingQueue(queue, true);
     EXPECT_EQ(error.number(), ErrorNumber::AutomationError);
     EXPECT_EQ(error.description(),

@@ -30,6 +30,17 @@ public:
                 .replace("<office:text>", "<office:text>" + page.repeated(pages - 2));
         return convert(file(QString("long%1.fodt").arg(pages), odf), "doc:MS Word 97");
     }
+    // The workbook with its middle sheet, BETA, hidden.
+    QString xlsHidingBeta() const {
+        const QByteArray odf =
+            fileBytes(dataFile("book.fods"))
+                .replace("<office:body>",
+                         "<office:automatic-styles><style:style style:name=\"hid\" "
+                         "style:family=\"table\"><style:table-properties table:display="
+                         "\"false\"/></style:style></office:automatic-styles><office:body>")
+                .replace("\"BETA\"", "\"BETA\" table:style-name=\"hid\"");
+        return convert(file("hiding.fods", odf), "xls:MS Excel 97");
+    }
     QString copy(const QString& source, const QString& name) const {
         return file(name, fileBytes(source));
     }

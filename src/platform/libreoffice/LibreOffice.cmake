@@ -20,6 +20,7 @@ set(QP_UNO_TYPES
     com.sun.star.container.XIndexAccess
     com.sun.star.container.XNameReplace
     com.sun.star.container.XNameAccess
+    com.sun.star.container.XNamed
     com.sun.star.document.MacroExecMode
     com.sun.star.document.UpdateDocMode
     com.sun.star.frame.XComponentLoader
@@ -27,6 +28,7 @@ set(QP_UNO_TYPES
     com.sun.star.frame.XDesktop
     com.sun.star.frame.XFrame
     com.sun.star.frame.XModel
+    com.sun.star.frame.XStorable
     com.sun.star.io.IOException
     com.sun.star.lang.DisposedException
     com.sun.star.lang.IllegalArgumentException

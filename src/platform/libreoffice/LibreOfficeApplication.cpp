@@ -6,6 +6,10 @@
 #include "platform/libreoffice/OfficeSession.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
 
 namespace qp {
 
@@ -35,6 +39,19 @@ LibreOfficeApplication::~LibreOfficeApplication() {
 
 void LibreOfficeApplication::prepare() noexcept {
     m_host->startAhead();
+    // The office's first load of each kind and its first print pay for modules and the
+    // printer list: paid here, they come while the user is still building the list.
+    m_host->warmUpAhead([printers = m_printers](OfficeSession& s, const std::atomic<bool>& stop) {
+        QString printer;
+        try {
+            printer = printers.requireAcceptingDefaultDestination(QString());
+        } catch (const AppError&) {
+            // The first entry reports it; the rest of the warm-up still helps.
+        }
+        const QTemporaryDir folder;
+        if (folder.isValid())
+            s.warmUp(folder.path(), printer, stop);
+    });
 }
 
 void LibreOfficeApplication::shutdown() noexcept {
@@ -58,22 +75,61 @@ int LibreOfficeApplication::openDocumentCount() {
     return *count;
 }
 
-std::chrono::milliseconds LibreOfficeApplication::callBound(qint64 fileSize) {
-    std::chrono::milliseconds base = DefaultTimeout;
+double LibreOfficeApplication::setting(const QString& key, double lowest, double highest,
+                                       double fallback) {
     try {
         bool valid = false;
-        const double seconds =
-            m_settings.read(settings::application(), settings::section(), timeoutKey())
-                .trimmed()
-                .toDouble(&valid);
-        if (valid && seconds > 0)
-            base = std::chrono::milliseconds(static_cast<qint64>(seconds * 1000));
+        const double value = m_settings.read(settings::application(), settings::section(), key)
+                                 .trimmed()
+                                 .toDouble(&valid);
+        // NaN fails the comparison and keeps the fallback; infinities are clamped.
+        if (valid && value > 0)
+            return std::clamp(value, lowest, highest);
     } catch (const AppError&) {
         // An unreadable setting leaves the default in force.
     }
+    return fallback;
+}
+
+std::chrono::milliseconds LibreOfficeApplication::callBound(qint64 fileSize) {
+    using std::chrono::milliseconds;
+    // A day is beyond any call that still answers, and within every timer's range.
+    constexpr milliseconds longest = std::chrono::hours(24);
+    const double seconds = setting(timeoutKey(), 1, longest.count() / 1000.0,
+                                   static_cast<double>(DefaultTimeout.count()));
+    const milliseconds base(std::llround(seconds * 1000));
     // Big documents take longer to lay out: one more bound for every 10 MB.
     constexpr qint64 step = 10 * 1024 * 1024;
-    return base * (1 + std::max<qint64>(fileSize, 0) / step);
+    const milliseconds::rep steps = 1 + std::max<qint64>(fileSize, 0) / step;
+    return base * std::min(steps, longest / base);
+}
+
+LibreOfficeApplication::Limits LibreOfficeApplication::officeLimits() {
+    // An office that has loaded a document takes more than 64 MB: below that it would be
+    // replaced at every entry.
+    return {int(setting(settings::officeMaxDocumentsKey(), 1, 1000000, DefaultLimits.documents)),
+            qint64(setting(settings::officeMaxMemoryKey(), 64, 1 << 30, DefaultLimits.megabytes))};
+}
+
+void LibreOfficeApplication::replaceWornOffice() {
+    // Only between two entries: never while a document of this office is open (a workbook
+    // between its sheets), and only an office that is counted.
+    if (*m_openDocuments > 0 || !m_host->isCurrent(m_countedGeneration))
+        return;
+    const Limits limits = officeLimits();
+    const qint64 megabytes = m_host->residentBytes() / (1024 * 1024);
+    if (m_loads >= limits.documents)
+        m_host->recycle(QStringLiteral("after %1 documents").arg(m_loads));
+    else if (megabytes > limits.megabytes)
+        m_host->recycle(QStringLiteral("at %1 MB").arg(megabytes));
+}
+
+void LibreOfficeApplication::countLoad() {
+    if (m_host->generation() != m_countedGeneration) {
+        m_countedGeneration = m_host->generation();
+        m_loads = 0;
+    }
+    ++m_loads;
 }
 
 std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path) {
@@ -92,11 +148,21 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
 
     const QString absolute = info.absoluteFilePath();
     const std::chrono::milliseconds bound = callBound(info.size());
+    // The first document of a list goes before the rest of the warm-up.
+    m_host->stopWarmUp();
+    replaceWornOffice();
     auto id = std::make_shared<int>(0);
-    m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path), bound,
-                [absolute, id](OfficeSession& s) { *id = s.load(absolute); });
+    try {
+        m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path), bound,
+                    [absolute, id](OfficeSession& s) { *id = s.load(absolute); });
+    } catch (const AppError&) {
+        // A refused file costs the office memory as well.
+        countLoad();
+        throw;
+    }
+    countLoad();
     return std::make_unique<LibreOfficeDocument>(m_host, m_printers, absolute, *id,
-                                                 m_host->generation(), bound);
+                                                 m_host->generation(), bound, m_openDocuments);
 }
 
 } // namespace qp

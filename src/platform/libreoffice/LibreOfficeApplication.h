@@ -18,6 +18,9 @@ class OfficeHost;
 // Prints go to the CUPS default destination by name. Each office call is bounded by the
 // setting "OfficeTimeout" (seconds, application "Quirepress", section "Settings"; empty
 // for the default), scaled up for big files; an office that overruns it is killed.
+// LibreOffice keeps memory of every document it loaded, closed or not: an office that has
+// loaded "OfficeMaxDocuments" documents, or grown past "OfficeMaxMemory" megabytes, is
+// replaced at the next open that finds none of its documents open.
 class LibreOfficeApplication : public OfficeApplication {
 public:
     explicit LibreOfficeApplication(SettingsStore& settings);
@@ -25,7 +28,7 @@ public:
     ~LibreOfficeApplication() override;
 
     std::unique_ptr<OfficeDocument> open(const QString& path) override;
-    // Starts the office ahead of the first open.
+    // Starts the office ahead of the first open and warms it up in the background.
     void prepare() noexcept override;
     void shutdown() noexcept override;
 
@@ -35,15 +38,37 @@ public:
     qint64 officeProcessGroup() const;
     // How many documents the running office holds open (0 when none runs).
     int openDocumentCount();
+    // When the office is replaced, as the settings say.
+    struct Limits {
+        int documents;
+        qint64 megabytes;
+        bool operator==(const Limits& other) const {
+            return documents == other.documents && megabytes == other.megabytes;
+        }
+    };
+    Limits officeLimits();
 
     static constexpr std::chrono::seconds DefaultTimeout{180};
+    static constexpr Limits DefaultLimits{100, 1024};
     static QString timeoutKey() { return settings::officeTimeoutKey(); }
     static QString defaultProgramDir();
 
 private:
+    // A number from the settings within [lowest, highest]; fallback when it is missing, not
+    // a number or not positive.
+    double setting(const QString& key, double lowest, double highest, double fallback);
+    // Between two entries: replaces an office that is worn by the limits.
+    void replaceWornOffice();
+    void countLoad();
+
     SettingsStore& m_settings;
     CupsPrinters m_printers;
     std::shared_ptr<OfficeHost> m_host;
+    // The documents opened here and not yet closed, whichever office they belong to.
+    std::shared_ptr<int> m_openDocuments = std::make_shared<int>(0);
+    // Documents loaded into the office of that generation.
+    quint64 m_countedGeneration = 0;
+    int m_loads = 0;
 };
 
 } // namespace qp

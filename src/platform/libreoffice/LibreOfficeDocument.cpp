@@ -21,19 +21,29 @@ QString fileName(const QString& path) {
 
 LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
                                          QString path, int id, quint64 generation,
-                                         std::chrono::milliseconds bound)
+                                         std::chrono::milliseconds bound,
+                                         std::shared_ptr<int> openCount)
     : m_host(std::move(host)), m_printers(std::move(printers)), m_path(std::move(path)), m_id(id),
-      m_generation(generation), m_bound(bound) {}
+      m_generation(generation), m_bound(bound), m_openCount(std::move(openCount)) {
+    ++*m_openCount;
+}
 
 LibreOfficeDocument::~LibreOfficeDocument() {
-    if (m_closed || !m_host->isCurrent(m_generation))
-        return;
-    // Nothing may leave a destructor: a failing close has killed the office already, which
-    // drops the document too.
-    try {
-        close();
-    } catch (...) {
+    if (!m_closed && m_host->isCurrent(m_generation)) {
+        // Nothing may leave a destructor: a failing close has killed the office already,
+        // which drops the document too.
+        try {
+            close();
+        } catch (...) {
+        }
     }
+    markClosed();
+}
+
+void LibreOfficeDocument::markClosed() {
+    if (!m_closed)
+        --*m_openCount;
+    m_closed = true;
 }
 
 void LibreOfficeDocument::requireLoaded() const {
@@ -91,7 +101,13 @@ void LibreOfficeDocument::printSheet(int index) {
                            .arg(fileName(m_path))
                            .arg(count)
                            .arg(index));
-    printJob(index - 1);
+    auto visible = std::make_shared<bool>(true);
+    const int id = m_id;
+    work(QStringLiteral("looking at worksheet %1 of %2").arg(index),
+         [id, index, visible](OfficeSession& s) { *visible = s.isSheetVisible(id, index - 1); });
+    // A hidden worksheet stays out of print, as it does when the whole workbook prints.
+    if (*visible)
+        printJob(index - 1);
 }
 
 void LibreOfficeDocument::printJob(int sheetIndex) {
@@ -130,7 +146,7 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
 
 void LibreOfficeDocument::close() {
     requireLoaded();
-    m_closed = true;
+    markClosed();
     const int document = m_id;
     work(QStringLiteral("closing %1"), [document](OfficeSession& s) { s.close(document); });
 }

@@ -18,8 +18,10 @@ class OfficeSession;
 class LibreOfficeDocument : public OfficeDocument {
 public:
     // The document numbered id in the office of that generation; bound limits each call.
+    // openCount counts it until it is closed or destroyed.
     LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers, QString path,
-                        int id, quint64 generation, std::chrono::milliseconds bound);
+                        int id, quint64 generation, std::chrono::milliseconds bound,
+                        std::shared_ptr<int> openCount);
     ~LibreOfficeDocument() override;
 
     void activate() override;
@@ -37,6 +39,7 @@ private:
     void printJob(int sheetIndex);
     // Runs a call on this document in the office; what describes it, %1 standing for the file.
     void work(const QString& what, std::function<void(OfficeSession&)> task);
+    void markClosed();
 
     std::shared_ptr<OfficeHost> m_host;
     CupsPrinters m_printers;
@@ -44,6 +47,7 @@ private:
     int m_id;
     quint64 m_generation;
     std::chrono::milliseconds m_bound;
+    std::shared_ptr<int> m_openCount;
     bool m_closed = false;
 };
 

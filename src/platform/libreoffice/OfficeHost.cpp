@@ -8,9 +8,9 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLoggingCategory>
 
-#include <thread>
 
 #include <unistd.h>
 
@@ -92,19 +92,20 @@ void OfficeHost::launch(bool ahead) {
 
     auto launch = std::make_unique<Launch>();
     launch->connected = std::make_shared<bool>(false);
-    launch->cancelled = std::make_shared<std::atomic<bool>>(false);
+    launch->cancelled = std::make_shared<Cancellation>();
     launch->ahead = ahead;
     // The worker keeps trying until the office listens; the caller only watches it, so a
     // start ahead costs the window nothing.
     launch->attempts = m_worker->post(
         [session = m_session, pipe, connected = launch->connected, cancelled = launch->cancelled] {
             const auto giveUp = std::chrono::steady_clock::now() + AttemptsGiveUp;
-            while (!*cancelled && std::chrono::steady_clock::now() < giveUp) {
+            while (std::chrono::steady_clock::now() < giveUp) {
                 if (session->connect(pipe)) {
                     *connected = true;
                     return;
                 }
-                std::this_thread::sleep_for(ConnectRetryPause);
+                if (cancelled->pause(ConnectRetryPause))
+                    return;
             }
         });
     m_launch = std::move(launch);
@@ -113,7 +114,7 @@ void OfficeHost::launch(bool ahead) {
 void OfficeHost::cancelLaunch() {
     if (!m_launch)
         return;
-    *m_launch->cancelled = true;
+    m_launch->cancelled->cancel();
     // Nobody listens on the pipe of an office that has gone, so the attempts end at once.
     try {
         if (m_worker->wait(m_launch->attempts, AfterKillBound) == UnoWorker::Outcome::TimedOut)
@@ -195,7 +196,7 @@ void OfficeHost::abandonOffice() {
     if (m_process)
         m_process->killGroup();
     if (m_launch) {
-        *m_launch->cancelled = true;
+        m_launch->cancelled->cancel();
         m_launch.reset();
     }
     // A call into the killed office returns once the connection notices the broken pipe.
@@ -292,6 +293,60 @@ void OfficeHost::shutdown() {
     }
     abandonOffice();
     m_process.reset();
+}
+
+void OfficeHost::recycle(const QString& why) noexcept {
+    qCDebug(officeCalls) << "replacing the office" << why;
+    try {
+        shutdown();
+    } catch (...) {
+        // Whatever the polite end left behind goes below, as after a crash.
+    }
+    try {
+        if (m_process) {
+            abandonOffice();
+            m_process.reset();
+        }
+    } catch (...) {
+        // Only a failed allocation gets here; the next call finds no office up either way.
+    }
+}
+
+qint64 OfficeHost::residentBytes() const {
+    const pid_t office = processGroup(); // the group's leader is soffice.bin itself
+    if (office <= 0)
+        return 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(office));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // "VmRSS:    123456 kB"
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+void OfficeHost::warmUpAhead(WarmUp work) noexcept {
+    if (!m_launch || !m_launch->ahead || m_warmedStart == m_starts)
+        return;
+    m_warmedStart = m_starts;
+    try {
+        m_stopWarmUp = std::make_shared<std::atomic<bool>>(false);
+        // Queued behind the attempts to connect, and ahead of any call that comes later.
+        m_worker->post([session = m_session, connected = m_launch->connected,
+                        cancelled = m_launch->cancelled, stop = m_stopWarmUp,
+                        work = std::move(work)] {
+            if (!*connected || cancelled->isCancelled() || *stop)
+                return;
+            try {
+                work(*session, *stop);
+            } catch (...) {
+                // A cold office is only slower: the first real call meets any real fault.
+            }
+        });
+    } catch (...) {
+        // Without a warm-up the first document takes a little longer, nothing else.
+    }
 }
 
 } // namespace qp

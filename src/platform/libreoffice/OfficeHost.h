@@ -5,8 +5,10 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <sys/types.h>
 
 namespace qp {
@@ -47,13 +49,51 @@ public:
     pid_t processGroup() const;
     // Ends the office now; the next call starts it again.
     void shutdown();
+    // Ends a worn office between two entries, why saying what wore it; the next call starts
+    // a fresh one, also when the end went wrong. Never throws.
+    void recycle(const QString& why) noexcept;
+    // The office's resident memory; 0 when none runs.
+    qint64 residentBytes() const;
+    // Has the worker run the work on the office started ahead as soon as it is connected,
+    // before any call: it costs the caller nothing. Failures of the work are dropped. The
+    // work should end soon once stop is set.
+    using WarmUp = std::function<void(OfficeSession&, const std::atomic<bool>& stop)>;
+    void warmUpAhead(WarmUp work) noexcept;
+    // Tells a warm-up to make way: a document is waiting.
+    void stopWarmUp() noexcept { *m_stopWarmUp = true; }
 
 private:
+    // Given up by one thread, waited on by another: a pause of the worker ends at once.
+    class Cancellation {
+    public:
+        void cancel() {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_cancelled = true;
+            }
+            m_changed.notify_all();
+        }
+        bool isCancelled() {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_cancelled;
+        }
+        // Waits up to the pause; true once cancelled.
+        bool pause(std::chrono::milliseconds pause) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            return m_changed.wait_for(lock, pause, [this] { return m_cancelled; });
+        }
+
+    private:
+        std::mutex m_mutex;
+        std::condition_variable m_changed;
+        bool m_cancelled = false;
+    };
+
     // An office process that is starting, and the worker's attempts to reach it.
     struct Launch {
         UnoWorker::Ticket attempts;
         std::shared_ptr<bool> connected;
-        std::shared_ptr<std::atomic<bool>> cancelled;
+        std::shared_ptr<Cancellation> cancelled;
         bool ahead = false;
     };
 
@@ -74,6 +114,9 @@ private:
     std::unique_ptr<Launch> m_launch;
     quint64 m_generation = 0;
     int m_starts = 0;
+    // The start that was last warmed up.
+    int m_warmedStart = 0;
+    std::shared_ptr<std::atomic<bool>> m_stopWarmUp = std::make_shared<std::atomic<bool>>(true);
     bool m_up = false;
     // Set while a call waits in an event loop, where a start ahead must not step in.
     bool m_busy = false;

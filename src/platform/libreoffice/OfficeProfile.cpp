@@ -63,8 +63,28 @@ OfficeProfile::OfficeProfile(const QString& programDir)
     xcu += item("/org.openoffice.Office.Common/Misc", "UseLocking", QStringLiteral("false"));
     xcu += "</oor:items>\n";
 
-    QFile file(m_dir.filePath(QStringLiteral("user/registrymodifications.xcu")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(xcu) != xcu.size())
+    writeFile(QStringLiteral("user/registrymodifications.xcu"), xcu);
+    // Without the build its extensions were set up for, the office sets them up, ends and
+    // asks to be started again: a start ahead of the first document would be lost that way.
+    const QByteArray build = installedBuild(programDir);
+    if (!build.isEmpty() && QDir().mkpath(m_dir.filePath(QStringLiteral("user/extensions"))))
+        writeFile(QStringLiteral("user/extensions/buildid"), build);
+}
+
+QByteArray OfficeProfile::installedBuild(const QString& programDir) {
+    QFile rc(programDir + QStringLiteral("/versionrc"));
+    if (!rc.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    // buildid=40(Build:2)
+    for (const QByteArray& line : rc.readAll().split('\n'))
+        if (line.startsWith("buildid="))
+            return line.mid(8).trimmed();
+    return {};
+}
+
+void OfficeProfile::writeFile(const QString& relative, const QByteArray& content) const {
+    QFile file(m_dir.filePath(relative));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         throw AppError(ErrorNumber::PermissionDenied,
                        QStringLiteral("Cannot write the LibreOffice profile in %1.").arg(path()));
 }

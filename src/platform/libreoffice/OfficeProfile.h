@@ -17,8 +17,12 @@ public:
     QString path() const { return m_dir.path(); }
     // The installed version as LibreOffice records it ("7.4"), empty when unknown.
     static QString installedVersion(const QString& programDir);
+    // The installed build as LibreOffice records it ("40(Build:2)"), empty when unknown.
+    static QByteArray installedBuild(const QString& programDir);
 
 private:
+    void writeFile(const QString& relative, const QByteArray& content) const;
+
     QTemporaryDir m_dir;
 };
 

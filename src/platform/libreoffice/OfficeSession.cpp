@@ -12,6 +12,7 @@
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNameReplace.hpp>
+#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
@@ -19,6 +20,7 @@
 #include <com/sun/star/frame/XDesktop.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
@@ -154,6 +156,23 @@ struct OfficeSession::Impl {
         if (window.is())
             window->setVisible(true);
         view->setActiveSheet(sheet);
+        // Calc refuses a hidden sheet without a word and keeps the one it showed, which would
+        // then print in its place.
+        if (sheetName(view->getActiveSheet()) != sheetName(sheet))
+            throw OfficeFailure("Calc did not show worksheet " + std::to_string(sheetIndex + 1) +
+                                    " for printing",
+                                false);
+    }
+
+    static OUString sheetName(const Reference<css::sheet::XSpreadsheet>& sheet) {
+        return Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
+    }
+
+    Reference<css::sheet::XSpreadsheet> sheetAt(int document, int sheetIndex) const {
+        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(this->document(document),
+                                                                UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
+        return Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(sheetIndex), UNO_QUERY_THROW);
     }
 
     Reference<css::lang::XComponent> document(int id) const {
@@ -285,6 +304,15 @@ int OfficeSession::sheetCount(int document) {
     });
 }
 
+bool OfficeSession::isSheetVisible(int document, int sheetIndex) {
+    return translated("looking at the worksheet", [&] {
+        bool visible = true;
+        Reference<css::beans::XPropertySet>(m->sheetAt(document, sheetIndex), UNO_QUERY_THROW)
+            ->getPropertyValue("IsVisible") >>= visible;
+        return visible;
+    });
+}
+
 void OfficeSession::print(int document, const QString& printer, int sheetIndex) {
     translated("printing", [&] {
         Reference<css::lang::XComponent> component = m->document(document);
@@ -365,6 +393,60 @@ int OfficeSession::openDocumentCount() {
             ++count;
         return count;
     });
+}
+
+void OfficeSession::warmUp(const QString& folder, const QString& printer,
+                           const std::atomic<bool>& stop) {
+    const struct {
+        const char* factory;
+        const char* filter;
+        const char* name;
+    } kinds[] = {{"swriter", "MS Word 97", "warm.doc"},
+                 {"scalc", "MS Excel 97", "warm.xls"},
+                 {"simpress", "MS PowerPoint 97", "warm.ppt"}};
+    for (const auto& kind : kinds) {
+        if (stop)
+            return;
+        const QString path = folder + QLatin1Char('/') + QLatin1String(kind.name);
+        translated("making a document to warm up with", [&] {
+            if (!m->desktop.is())
+                throw OfficeFailure("not connected to LibreOffice", true);
+            Reference<css::lang::XComponent> made = m->desktop->loadComponentFromURL(
+                OUString::createFromAscii("private:factory/") +
+                    OUString::createFromAscii(kind.factory),
+                "_blank", 0, properties({property("Hidden", uno::Any(true))}));
+            Reference<css::util::XCloseable> closeable(made, UNO_QUERY_THROW);
+            try {
+                Reference<css::frame::XStorable>(made, UNO_QUERY_THROW)
+                    ->storeToURL(
+                        toOUString(fileUrl(path)),
+                        properties({property("FilterName",
+                                             uno::Any(OUString::createFromAscii(kind.filter)))}));
+            } catch (...) {
+                closeable->close(true);
+                throw;
+            }
+            closeable->close(true);
+        });
+        const int id = load(path);
+        try {
+            // What the first print waits for: the printer list and the printer's set-up, then
+            // the print path itself, walked here into a file, so that no job leaves.
+            if (!printer.isEmpty())
+                translated("printing into a file", [&] {
+                    Reference<css::view::XPrintable> printable(m->document(id), UNO_QUERY_THROW);
+                    printable->setPrinter(
+                        properties({property("Name", uno::Any(toOUString(printer)))}));
+                    printable->print(properties(
+                        {property("FileName", uno::Any(toOUString(fileUrl(path + ".out")))),
+                         property("Wait", uno::Any(true))}));
+                });
+        } catch (...) {
+            closeQuietly(id);
+            throw;
+        }
+        close(id);
+    }
 }
 
 void OfficeSession::terminate() {

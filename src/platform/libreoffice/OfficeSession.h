@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 
@@ -40,6 +41,8 @@ public:
     void activate(int document);
     bool isSpreadsheet(int document);
     int sheetCount(int document);
+    // False for a hidden worksheet (sheetIndex from 0), "very hidden" ones included.
+    bool isSheetVisible(int document, int sheetIndex);
     // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
     // named, and returns when the job has been handed to the print system.
     void print(int document, const QString& printer, int sheetIndex = -1);
@@ -51,6 +54,10 @@ public:
     int openDocumentCount();
     // Asks the office to end.
     void terminate();
+    // Gets the office ready for the first Word, Excel and PowerPoint file: makes a tiny one
+    // of each kind in folder, loads it as load() does, prints it into a file with the
+    // printer named (when not empty) and closes it. Ends early once stop is set.
+    void warmUp(const QString& folder, const QString& printer, const std::atomic<bool>& stop);
 
 private:
     // Closes a document that is being given up; a failure to close would hide the failure
