@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
+#include "core/AppError.h"
 #include "core/Messages.h"
+#include "platform/CupsPrinters.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
@@ -9,6 +11,7 @@
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeApplication.h"
+#include "printing/OfficeDocument.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
@@ -26,16 +29,54 @@ void nameApplication() {
     QCoreApplication::setApplicationVersion(qp::CommandLine::version());
 }
 
+qp::DestinationCheck checkJob(const qp::PrintOptions& options) {
+    const qp::CupsPrinters::JobCheck check =
+        qp::CupsPrinters().checkJob(options.destination, options.cupsOptions());
+    return {check.destination, check.refusal};
+}
+
+// How many worksheets the office counts in a workbook; -1 when it cannot open it, which the
+// run itself would report.
+int worksheetsOf(qp::OfficeApplication& office, const QString& workbook) {
+    try {
+        const std::unique_ptr<qp::OfficeDocument> document = office.open(workbook);
+        const int count = document->sheetCount();
+        document->close();
+        return count;
+    } catch (const qp::AppError&) {
+        return -1;
+    }
+}
+
 // quirepress --print: the window's batch run without a window, for scripts, cron and ssh.
-int printFromShell(const QStringList& files) {
+int printFromShell(const qp::CommandLine& command) {
     QTextStream err(stderr);
-    const std::optional<QStringList> entries = qp::shellEntries(files, err);
+    const std::optional<qp::ShellEntries> entries =
+        qp::shellEntries(command.files, command.recursive, err);
     if (!entries)
         return qp::CommandLine::NotRunStatus;
+    // Before anything prints: a script learns of a wrong destination or option at once.
+    const QString destination = qp::acceptedDestination(checkJob, command.options, err);
+    if (destination.isEmpty())
+        return qp::CommandLine::NotRunStatus;
+    // The office's jobs go to the default destination of this process, which LPDEST names
+    // before anything else, as -d does for lp.
+    if (!command.options.destination.isEmpty())
+        qputenv("LPDEST", destination.toLocal8Bit());
 
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
                                               QStringLiteral("/quirepress-pdf-server"));
+    if (command.dryRun) {
+        // Nothing runs but this: the office is asked only for the workbooks' worksheets.
+        qp::LibreOfficeApplication office(settings);
+        QTextStream out(stdout);
+        qp::listJobs(
+            entries->entries, destination, command.options,
+            [&office](const QString& workbook) { return worksheetsOf(office, workbook); }, out);
+        office.shutdown();
+        return 0;
+    }
     // Before anything else touches the session bus.
     qp::SessionBusForRun bus;
     if (!bus.problem().isEmpty()) {
@@ -45,7 +86,8 @@ int printFromShell(const QStringList& files) {
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer pdfServer;
-    qp::ShellRun run(*entries, err, settings, office, starter, pdfServer);
+    qp::ShellRun run(entries->entries, err, settings, office, starter, pdfServer, command.options,
+                     entries->rejected);
     // An interrupt ends the run after the entry under way, and the office with the program.
     qp::StopSignals stopSignals;
     QObject::connect(&stopSignals, &qp::StopSignals::received, &run, &qp::ShellRun::stop);
@@ -94,7 +136,7 @@ int main(int argc, char** argv) {
         const qp::CommandLine command = qp::CommandLine::parse(QCoreApplication::arguments());
         if (command.mode != qp::CommandLine::Mode::Print)
             return command.exitStatus;
-        return printFromShell(command.files);
+        return printFromShell(command);
     }
 
     QApplication app(argc, argv);
@@ -106,7 +148,7 @@ int main(int argc, char** argv) {
     case qp::CommandLine::Mode::Window:
         return runWindow(app, command.files);
     case qp::CommandLine::Mode::Print:
-        return printFromShell(command.files);
+        return printFromShell(command);
     case qp::CommandLine::Mode::Finished:
         break;
     }

@@ -30,9 +30,9 @@ bool CommandLine::needsNoDisplay(const QStringList& arguments) {
         // with a single dash. Short options run together (-pv) reach the window's start-up,
         // which prints too, but needs a display.
         static const QStringList consoleOptions = {
-            QStringLiteral("-p"), QStringLiteral("--print"),  QStringLiteral("-h"),
-            QStringLiteral("-?"), QStringLiteral("--help"),   QStringLiteral("--help-all"),
-            QStringLiteral("-v"), QStringLiteral("--version")};
+            QStringLiteral("-p"), QStringLiteral("--print"),   QStringLiteral("-h"),
+            QStringLiteral("-?"), QStringLiteral("--help"),    QStringLiteral("--help-all"),
+            QStringLiteral("-v"), QStringLiteral("--version"), QStringLiteral("--dry-run")};
         if (consoleOptions.contains(argument))
             return true;
     }
@@ -49,24 +49,59 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption printOption(
         {QStringLiteral("p"), QStringLiteral("print")},
-        QStringLiteral("Print the files on the default printer without a window, then end. "
-                       "Exit status: 0 when every entry printed, 1 when some did not, 2 when "
-                       "the run could not start or was ended."));
-    parser.addOption(printOption);
+        QStringLiteral("Print the files without a window, then end. Exit status: 0 when every "
+                       "entry printed, 1 when some did not, 2 when the run could not start or "
+                       "was ended. Example: --print ~/batches/monday.qpb ~/forms"));
+    // lp's letters, with lp's meanings.
+    const QCommandLineOption destinationOption(
+        {QStringLiteral("d"), QStringLiteral("destination")},
+        QStringLiteral("Print on DEST, a printer or an instance of one, instead of the default "
+                       "destination (which LPDEST, PRINTER or lpoptions -d choose). "
+                       "Example: -d office/duplex"),
+        QStringLiteral("DEST"));
+    const QCommandLineOption copiesOption(
+        {QStringLiteral("n"), QStringLiteral("copies")},
+        QStringLiteral("Print COPIES collated copies of every job. Example: -n 3"),
+        QStringLiteral("COPIES"));
+    const QCommandLineOption optionOption(
+        {QStringLiteral("o"), QStringLiteral("option")},
+        QStringLiteral("Give every job the CUPS job option NAME (set to VALUE); may be repeated. "
+                       "Examples: -o sides=two-sided-long-edge, -o media=A4, "
+                       "-o print-color-mode=monochrome, -o fit-to-page"),
+        QStringLiteral("NAME[=VALUE]"));
+    const QCommandLineOption pagesOption(
+        {QStringLiteral("P"), QStringLiteral("pages")},
+        QStringLiteral("Print only the pages of PAGES of every job; for a workbook, of each "
+                       "worksheet's job. Example: -P 1-3,7"),
+        QStringLiteral("PAGES"));
+    const QCommandLineOption recursiveOption(
+        {QStringLiteral("r"), QStringLiteral("recursive")},
+        QStringLiteral("A folder stands for the files of its subfolders too, depth first. "
+                       "Example: -r ~/invoices"));
+    const QCommandLineOption dryRunOption(
+        QStringLiteral("dry-run"),
+        QStringLiteral("List each job that would print (file, worksheet, destination, options), "
+                       "print nothing and exit 0. Example: --dry-run -d office ~/invoices"));
+    parser.addOptions({printOption, destinationOption, copiesOption, optionOption, pagesOption,
+                       recursiveOption, dryRunOption});
     parser.addPositionalArgument(
-        QStringLiteral("FILE"),
-        QStringLiteral("A document (.doc, .xls, .ppt, .pdf) or a batch file (.qpb)."),
-        QStringLiteral("[FILE]..."));
+        QStringLiteral("FILE|DIR"),
+        QStringLiteral("A document (.doc, .xls, .ppt, .pdf), a batch file (.qpb), or a folder, "
+                       "which stands for its documents in the order of their names (2.doc "
+                       "before 10.doc)."),
+        QStringLiteral("[FILE|DIR]..."));
 
     CommandLine result;
     result.mode = Mode::Finished;
-    if (!parser.parse(arguments)) {
+    const auto badUsage = [&](const QString& complaint) {
         write(stderr, QStringLiteral("quirepress: %1\nTry 'quirepress --help' for more "
                                      "information.\n")
-                          .arg(parser.errorText()));
+                          .arg(complaint));
         result.exitStatus = NotRunStatus;
         return result;
-    }
+    };
+    if (!parser.parse(arguments))
+        return badUsage(parser.errorText());
     if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
         write(stdout, parser.helpText());
         return result;
@@ -75,7 +110,26 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         write(stdout, QStringLiteral("Quirepress %1\n").arg(version()));
         return result;
     }
-    result.mode = parser.isSet(printOption) ? Mode::Print : Mode::Window;
+    const bool print = parser.isSet(printOption) || parser.isSet(dryRunOption);
+    for (const QCommandLineOption* printing :
+         {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption}) {
+        if (!print && parser.isSet(*printing))
+            return badUsage(
+                QStringLiteral("-%1 is an option of --print.").arg(printing->names().constFirst()));
+    }
+    if (parser.isSet(copiesOption)) {
+        bool number = false;
+        result.options.copies = parser.value(copiesOption).toInt(&number);
+        if (!number || result.options.copies < 1)
+            return badUsage(QStringLiteral("-n needs a number of copies of 1 or more, not \"%1\".")
+                                .arg(parser.value(copiesOption)));
+    }
+    result.options.destination = parser.value(destinationOption);
+    result.options.options = parser.values(optionOption);
+    result.options.pages = parser.value(pagesOption);
+    result.recursive = parser.isSet(recursiveOption);
+    result.dryRun = parser.isSet(dryRunOption);
+    result.mode = print ? Mode::Print : Mode::Window;
     result.files = parser.positionalArguments();
     return result;
 }

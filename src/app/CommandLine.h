@@ -1,18 +1,24 @@
 #pragma once
 
+#include "printing/PrintOptions.h"
+
 #include <QStringList>
 
 namespace qp {
 
 // What the program was asked for on its command line:
 //   quirepress [FILE]...          the window, with the files added to the list
-//   quirepress --print [FILE]...  the files printed without a window
+//   quirepress --print [-d DEST] [-n COPIES] [-o NAME[=VALUE]]... [-P PAGES] [-r] [--dry-run]
+//              [FILE|DIR]...         the files printed without a window, with lp's options
 // --help and --version print their text and end the program.
 struct CommandLine {
     enum class Mode { Window, Print, Finished };
     Mode mode = Mode::Window;
     QStringList files;
-    int exitStatus = 0; // for Finished: 0 after --help or --version, 2 after bad usage
+    PrintOptions options;
+    bool recursive = false; // folders stand for their subfolders' files too
+    bool dryRun = false;    // list the jobs, print nothing
+    int exitStatus = 0;     // for Finished: 0 after --help or --version, 2 after bad usage
 
     // Exit status of a run that could not start or was ended.
     static constexpr int NotRunStatus = 2;

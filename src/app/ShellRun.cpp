@@ -1,10 +1,12 @@
 #include "app/ShellRun.h"
 
 #include "batches/BatchFiles.h"
+#include "batches/FolderEntries.h"
 #include "core/AppError.h"
 #include "core/Messages.h"
 #include "core/SettingsKeys.h"
 #include "printing/BatchRun.h"
+#include "printing/EntryKind.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,8 +36,8 @@ QString ReadOnlySettings::read(const QString& application, const QString& sectio
     return value;
 }
 
-ShellRunView::ShellRunView(QStringList entries, QTextStream& err)
-    : m_entries(std::move(entries)), m_err(err) {}
+ShellRunView::ShellRunView(QStringList entries, QTextStream& err, int rejected)
+    : m_entries(std::move(entries)), m_err(err), m_rejected(rejected) {}
 
 int ShellRunView::exitStatus() const {
     if (m_ended)
@@ -91,31 +93,73 @@ void ShellRunView::writeLine(const QString& line) {
     m_err.flush();
 }
 
-std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& err) {
-    QStringList entries;
+std::optional<ShellEntries> shellEntries(const QStringList& files, bool recursive,
+                                         QTextStream& err) {
+    ShellEntries result;
+    const auto tell = [&err](const QString& line) {
+        err << messages::shellPrefix() + line << '\n';
+        err.flush();
+    };
     for (const QString& file : files) {
+        if (!file.isEmpty() && QFileInfo(file).isDir()) {
+            const QStringList printable = FolderEntries::printableFiles(file, recursive);
+            if (printable.isEmpty()) {
+                tell(
+                    messages::unsupportedFile(QDir::cleanPath(QFileInfo(file).absoluteFilePath())));
+                ++result.rejected;
+            }
+            result.entries += printable;
+            continue;
+        }
         if (!BatchFiles::isBatchFile(file)) {
             if (!file.isEmpty())
-                entries << QDir::cleanPath(QFileInfo(file).absoluteFilePath());
+                result.entries << QDir::cleanPath(QFileInfo(file).absoluteFilePath());
             continue;
         }
         try {
-            entries += BatchFiles::readBatchFile(file);
+            result.entries += BatchFiles::readBatchFile(file);
         } catch (const AppError& error) {
-            err << messages::shellPrefix() + QStringLiteral("cannot read the batch file %1: %2")
-                                                 .arg(file, error.numberAndDescription())
-                << '\n';
-            err.flush();
+            tell(QStringLiteral("cannot read the batch file %1: %2")
+                     .arg(file, error.numberAndDescription()));
             return std::nullopt;
         }
     }
-    return entries;
+    return result;
+}
+
+QString acceptedDestination(const CheckJob& check, const PrintOptions& options, QTextStream& err) {
+    const DestinationCheck answer = check(options);
+    if (answer.refusal.isEmpty())
+        return answer.destination;
+    err << messages::shellPrefix() << answer.refusal << '\n';
+    err.flush();
+    return {};
+}
+
+void listJobs(const QStringList& entries, const QString& destination, const PrintOptions& options,
+              const std::function<int(const QString&)>& worksheets, QTextStream& out) {
+    const QString jobOptions = options.cupsOptions().join(QLatin1Char(' '));
+    const auto line = [&](const QString& file, const QString& sheet) {
+        out << file << '\t' << sheet << '\t' << destination << '\t' << jobOptions << '\n';
+    };
+    for (const QString& entry : entries) {
+        const int sheets = !isPdfEntry(entry) && officeEntryKind(entry) == EntryKind::Excel
+                               ? worksheets(entry)
+                               : -1;
+        if (sheets < 0)
+            line(entry, {});
+        for (int sheet = 1; sheet <= sheets; ++sheet)
+            line(entry, QStringLiteral("sheet %1").arg(sheet));
+    }
+    out.flush();
 }
 
 ShellRun::ShellRun(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer)
-    : m_err(err), m_view(entries, err),
+                   OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
+                   const PrintOptions& options, int rejected)
+    : m_err(err), m_view(entries, err, rejected),
       m_run(std::make_unique<BatchRun>(m_view, m_view, settings, office, starter, pdfServer)) {
+    m_run->setPrintOptions(options);
     connect(m_run.get(), &BatchRun::finished, this, &ShellRun::end);
 }
 

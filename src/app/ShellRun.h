@@ -2,10 +2,12 @@
 
 #include "core/SettingsStore.h"
 #include "printing/BatchRunView.h"
+#include "printing/PrintOptions.h"
 #include "printing/RunReport.h"
 
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -40,11 +42,14 @@ private:
 // no save is offered.
 class ShellRunView : public BatchRunView, public RunReport {
 public:
-    ShellRunView(QStringList entries, QTextStream& err);
+    // `rejected` counts what was given but could not become an entry (an empty folder).
+    ShellRunView(QStringList entries, QTextStream& err, int rejected = 0);
 
     // After the run.
     int printedCount() const { return m_printed; }
-    int notPrintedCount() const { return static_cast<int>(m_entries.size()) - m_printed; }
+    int notPrintedCount() const {
+        return static_cast<int>(m_entries.size()) - m_printed + m_rejected;
+    }
     // 0 when every entry printed, 1 when some did not, 2 when the run was ended early.
     int exitStatus() const;
 
@@ -80,6 +85,7 @@ private:
     QStringList m_entries;
     QTextStream& m_err;
     int m_printed = 0;
+    int m_rejected;
     bool m_ended = false;
 };
 
@@ -89,7 +95,8 @@ class ShellRun : public QObject {
     Q_OBJECT
 public:
     ShellRun(const QStringList& entries, QTextStream& err, SettingsStore& settings,
-             OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer);
+             OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
+             const PrintOptions& options = {}, int rejected = 0);
     ~ShellRun() override;
 
     // Returns at once; finished() follows the end, from the event loop.
@@ -108,9 +115,34 @@ private:
     std::unique_ptr<BatchRun> m_run;
 };
 
-// What `quirepress --print FILE...` prints, in order: each FILE, made absolute, and for a
+struct ShellEntries {
+    QStringList entries;
+    int rejected = 0; // folders without a printable file, each told on `err`
+};
+
+// What `quirepress --print FILE|DIR...` prints, in order: each FILE, made absolute, for a
 // batch file (.qpb, in any case) its entries in its place, read as File > Open Batch reads
-// them. Nothing when a batch file cannot be read: that is told on `err`.
-std::optional<QStringList> shellEntries(const QStringList& files, QTextStream& err);
+// them, and for a folder its printable files (FolderEntries; with `recursive`, those of its
+// subfolders too). Nothing when a batch file cannot be read: that is told on `err`.
+std::optional<ShellEntries> shellEntries(const QStringList& files, bool recursive,
+                                         QTextStream& err);
+
+// What CUPS says of a job before anything prints: the destination it would go to, and its
+// words when it would refuse the job (no such destination, an option it rejects).
+struct DestinationCheck {
+    QString destination;
+    QString refusal;
+};
+using CheckJob = std::function<DestinationCheck(const PrintOptions&)>;
+
+// Asks CUPS whether it takes the run's jobs. Tells a refusal on `err`, in CUPS's words, and
+// returns the destination's name then empty.
+QString acceptedDestination(const CheckJob& check, const PrintOptions& options, QTextStream& err);
+
+// `--dry-run`: one line on `out` per job the entries would make (a workbook's worksheets
+// included, as `worksheets` counts them, -1 when it cannot tell), tab-separated: the file,
+// the worksheet ("sheet N", or empty), the destination, the options as lp's -o would take them.
+void listJobs(const QStringList& entries, const QString& destination, const PrintOptions& options,
+              const std::function<int(const QString&)>& worksheets, QTextStream& out);
 
 } // namespace qp

@@ -23,6 +23,11 @@ inline QString noDefaultPrinter() {
                           "default printer to use this utility");
 }
 
+// A dropped file, or a folder without any printable file, that cannot join the list.
+inline QString unsupportedFile(const QString& path) {
+    return QStringLiteral("File ") + path + QStringLiteral(" is not a supported file.");
+}
+
 // The descriptions that go with the platform's error numbers.
 inline QString outOfMemory() {
     return QStringLiteral("Out of memory");

@@ -18,6 +18,48 @@ bool refusesJobs(const cups_dest_t* dest) {
 
 } // namespace
 
+CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
+                                              const QStringList& options) const {
+    const QByteArray wanted = destination.toUtf8();
+    cups_dest_t* dest = cupsGetNamedDest(
+        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    if (!dest) {
+        if (destination.isEmpty())
+            return {{}, messages::noDefaultPrinter()};
+        return {destination, refusalReason(destination)};
+    }
+    JobCheck check{QString::fromUtf8(dest->name), {}};
+    if (dest->instance)
+        check.destination += QLatin1Char('/') + QString::fromUtf8(dest->instance);
+    if (refusesJobs(dest)) {
+        check.refusal = cups::notAcceptingReason(check.destination);
+        cupsFreeDests(1, dest);
+        return check;
+    }
+
+    // The instance's own options (lpoptions) first, those given over them, as lp does.
+    int count = 0;
+    cups_option_t* jobOptions = nullptr;
+    for (int i = 0; i < dest->num_options; ++i)
+        count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &jobOptions);
+    for (const QString& option : options)
+        count = cupsParseOptions(option.toUtf8().constData(), count, &jobOptions);
+    // cupsd checks a job's options (copies, page-ranges, number-up, job-sheets...) fully only
+    // when it creates the job, and Validate-Job does not: a job held for good, and deleted as
+    // soon as it was taken, asks without printing anything.
+    count = cupsAddOption("job-hold-until", "indefinite", count, &jobOptions);
+    const QByteArray queue = check.destination.section(QLatin1Char('/'), 0, 0).toUtf8();
+    const int job =
+        cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), "quirepress check", count, jobOptions);
+    if (job == 0)
+        check.refusal = QString::fromUtf8(cupsLastErrorString());
+    else
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), job, 1);
+    cupsFreeOptions(count, jobOptions);
+    cupsFreeDests(1, dest);
+    return check;
+}
+
 QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) const {
     // One look-up answers both: the destination comes with its printer attributes.
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);

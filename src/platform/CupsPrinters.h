@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace qp {
 
@@ -14,6 +15,15 @@ public:
     // CUPS's reason why the destination would refuse a job now (it does not exist, or it is
     // not accepting jobs), or the empty text when it would take one.
     QString refusalReason(const QString& destination) const;
+
+    struct JobCheck {
+        QString destination; // the name the job would go to ("office/duplex" for an instance)
+        QString refusal;     // CUPS's words when it would not take the job, else empty
+    };
+    // Asks CUPS (Validate-Job) whether it would take a PDF job with these options on the
+    // destination (the default one when empty), without sending one. Each option is one
+    // argument of lp's -o.
+    JobCheck checkJob(const QString& destination, const QStringList& options) const;
 };
 
 } // namespace qp

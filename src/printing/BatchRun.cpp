@@ -128,7 +128,7 @@ void BatchRun::printNext() {
             m_view.setSkipSaveOffer(true);
             goOn();
         } else {
-            m_pdfPrinter.print(m_entry, m_pdfProgram, done);
+            m_pdfPrinter.print(m_entry, m_pdfProgram, m_options, done);
         }
     } catch (...) {
         m_awaitingEntry = false;

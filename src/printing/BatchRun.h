@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 #include "printing/OfficeThread.h"
 #include "printing/PdfPrinter.h"
+#include "printing/PrintOptions.h"
 
 #include <QObject>
 #include <QString>
@@ -44,6 +45,9 @@ public:
     // An Office entry has joined the list: the office may get ready in the background.
     void prepareOffice() { m_office.prepare(); }
     PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
+    // How the jobs of the runs that start from now on are printed; the window keeps the
+    // default.
+    void setPrintOptions(const PrintOptions& options) { m_options = options; }
 
 Q_SIGNALS:
     void finished();
@@ -72,6 +76,7 @@ private:
     SettingsStore& m_settings;
     OfficeThread m_office;
     PdfPrinter m_pdfPrinter;
+    PrintOptions m_options;
 
     bool m_running = false;
     bool m_stopRequested = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printing/PrintOptions.h"
+
 #include <QString>
 #include <chrono>
 #include <exception>
@@ -31,8 +33,10 @@ public:
     // Binds to the server that answers now; every command until disconnect() goes to it.
     virtual void connect(Reply reply) = 0;
     virtual void openDocument(const QString& absolutePath, Timeout timeout, Reply reply) = 0;
-    // Prints the document opened before, silently, on the default printer.
-    virtual void printDocument(const QString& absolutePath, Timeout timeout, Reply reply) = 0;
+    // Prints the document opened before, silently, as one job with the options given (on the
+    // default destination when they name none).
+    virtual void printDocument(const QString& absolutePath, const PrintOptions& options,
+                               Timeout timeout, Reply reply) = 0;
     // Does nothing without a connection; a reply still pending is dropped.
     virtual void disconnect() = 0;
 };

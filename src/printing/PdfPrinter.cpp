@@ -35,8 +35,10 @@ PdfPrintServer::Reply PdfPrinter::replyTo(void (PdfPrinter::*step)(std::exceptio
     };
 }
 
-void PdfPrinter::print(const QString& entry, const QString& programPath, Done done) {
+void PdfPrinter::print(const QString& entry, const QString& programPath,
+                       const PrintOptions& options, Done done) {
     ++m_entryNumber;
+    m_options = options;
     m_done = std::move(done);
     m_programPath = programPath;
     m_programJustStarted = false;
@@ -108,7 +110,7 @@ void PdfPrinter::opened(std::exception_ptr failure) {
         return;
     }
     m_commandTimeout = CommandTimeout;
-    m_server.printDocument(m_document, m_commandTimeout, replyTo(&PdfPrinter::printed));
+    m_server.printDocument(m_document, m_options, m_commandTimeout, replyTo(&PdfPrinter::printed));
 }
 
 void PdfPrinter::printed(std::exception_ptr failure) {

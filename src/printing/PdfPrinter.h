@@ -31,9 +31,10 @@ public:
 
     // A run begins: the program is started again at its first PDF entry.
     void startRun() { m_programStarted = false; }
-    // Prints the entry with the program at `programPath`, which must not be empty. `done` gets
-    // the outcome later, from the event loop.
-    void print(const QString& entry, const QString& programPath, Done done);
+    // Prints the entry with the program at `programPath`, which must not be empty, as one job
+    // with `options`. `done` gets the outcome later, from the event loop.
+    void print(const QString& entry, const QString& programPath, const PrintOptions& options,
+               Done done);
     // Gives up the entry under way: its outcome never comes.
     void abandon();
 
@@ -60,6 +61,7 @@ private:
     // The entry under way; its number tells its replies from those of entries given up.
     quint64 m_entryNumber = 0;
     QString m_document;
+    PrintOptions m_options;
     QString m_programPath;
     Done m_done;
     bool m_programJustStarted = false;

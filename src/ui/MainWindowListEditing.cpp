@@ -3,11 +3,13 @@
 
 #include "ui/MainWindow.h"
 
+#include "batches/FolderEntries.h"
 #include "core/AppError.h"
 #include "core/Messages.h"
 #include "core/Prompter.h"
 #include "ui/BatchListWidget.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace qp {
@@ -119,15 +121,21 @@ void MainWindow::addDroppedFiles(const QStringList& paths) {
         return;
     }
     for (const QString& path : paths) {
-        if (!isDroppableKind(path)) {
-            m_services.prompter.tell(
-                QStringLiteral("File ") + path + QStringLiteral(" is not a supported file."),
-                QStringLiteral("Improper file format..."), PromptIcon::Information);
+        // A folder stands for its printable files, as for quirepress --print.
+        const bool folder = QFileInfo(path).isDir();
+        const QStringList entries =
+            folder ? FolderEntries::printableFiles(path, false) : QStringList{path};
+        if (entries.isEmpty() || (!folder && !isDroppableKind(path))) {
+            m_services.prompter.tell(messages::unsupportedFile(path),
+                                     QStringLiteral("Improper file format..."),
+                                     PromptIcon::Information);
             continue;
         }
-        if (!appendEntry(path))
-            return;
-        m_skipSaveOffer = false;
+        for (const QString& entry : entries) {
+            if (!appendEntry(entry))
+                return;
+            m_skipSaveOffer = false;
+        }
     }
 }
 

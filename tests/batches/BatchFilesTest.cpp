@@ -1,6 +1,7 @@
 #include "batches/BatchFiles.h"
 #include "batches/BatchFile.h"
 #include "batches/BatchFileIO.h"
+#include "batches/FolderEntries.h"
 #include "support/Fakes.h"
 
 #include <QDir>
@@ -205,6 +206,30 @@ TEST_F(BatchFilesTest, FailuresAreShownAndCancelsAreSilentAndBothKeepWhatWasList
                                   "53 File not found: " + path("typed name.qpb"),
                                   "7 The batch list is full."}));
     EXPECT_EQ(list, QStringList({"kept.doc", "1.doc", "2.doc"}));
+}
+
+// A folder as a file manager lists it by name: numbers as numbers, case aside; only printable
+// files, hidden ones and others passed over; subfolders only when asked, after their parent's
+// files, in the same order.
+TEST(FolderEntries, PrintableFilesInNaturalOrderAndSubfoldersDepthFirst) {
+    QTemporaryDir root;
+    for (const char* name : {"10.xls", "2.PDF", "1.doc", "notes.txt", "b.Ppt", "A.doc", ".h.pdf",
+                             "sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf", "sub/readme"}) {
+        QDir().mkpath(QFileInfo(root.filePath(name)).path());
+        QFile(root.filePath(name)).open(QIODevice::WriteOnly);
+    }
+    QDir().mkpath(root.filePath("empty"));
+    const auto relative = [&](const QStringList& paths) {
+        QStringList names;
+        for (const QString& path : paths)
+            names << QDir(root.path()).relativeFilePath(path);
+        return names;
+    };
+    const QStringList top = {"1.doc", "2.PDF", "10.xls", "A.doc", "b.Ppt"};
+    EXPECT_EQ(relative(FolderEntries::printableFiles(root.path(), false)), top);
+    EXPECT_EQ(relative(FolderEntries::printableFiles(root.path(), true)),
+              (top + QStringList{"sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf"}));
+    EXPECT_TRUE(FolderEntries::printableFiles(root.filePath("empty"), true).isEmpty());
 }
 
 } // namespace

@@ -15,7 +15,8 @@ namespace {
 using namespace std::chrono_literals;
 using Reply = PdfPrintServer::Reply;
 constexpr auto PrintTimeout = 2000s;
-constexpr ErrorNumber Refused = ErrorNumber::ConversationRefused, Unusable = ErrorNumber::CannotBind;
+constexpr ErrorNumber Refused = ErrorNumber::ConversationRefused,
+                      Unusable = ErrorNumber::CannotBind;
 
 // The failure a call replies with, nullptr for success. The call itself must return at once,
 // and its reply come later from the event loop, which the test runs meanwhile.
@@ -27,7 +28,8 @@ std::exception_ptr replyOf(const std::function<void(Reply)>& call) {
     EXPECT_LT(took.elapsed(), 100) << "the call waited";
     EXPECT_FALSE(reply->has_value()) << "replied inside the call";
     EXPECT_TRUE(QTest::qWaitFor([&] { return reply->has_value(); }, 300000)) << "no reply";
-    return reply->value_or(std::make_exception_ptr(AppError(ErrorNumber::UnexpectedFailure, "no reply")));
+    return reply->value_or(
+        std::make_exception_ptr(AppError(ErrorNumber::UnexpectedFailure, "no reply")));
 }
 
 void expectFailure(std::exception_ptr failure, ErrorNumber number, const QString& words = {}) {
@@ -61,7 +63,7 @@ struct Conversation : ServingTest {
         return replyOf([&](Reply reply) { client.openDocument(path, timeout, reply); });
     }
     std::exception_ptr print(const QString& path, PdfPrintServer::Timeout timeout = PrintTimeout) {
-        return replyOf([&](Reply reply) { client.printDocument(path, timeout, reply); });
+        return replyOf([&](Reply reply) { client.printDocument(path, {}, timeout, reply); });
     }
     QTemporaryDir dir;
     const QString good = corpusFile("pdf/rotation.pdf");

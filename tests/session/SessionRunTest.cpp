@@ -131,12 +131,7 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
         {NoPrinter,
          {"--print", word, pdf},
          2,
-         {"quirepress: There is no default printer set up.", "0 printed, 2 not printed."},
-         {}},
-        {NoPrinter,
-         {"--print", pdf},
-         2,
-         {"quirepress: There is no default printer set up.", "0 printed, 1 not printed."},
+         {"quirepress: There is no default printer set up."},
          {}},
         {Default, {"--print", "--colour"}, 2, {"quirepress: Unknown option 'colour'."}, {}},
         // Without a session bus PDFs print on a bus of the run's own that ends with it.
@@ -206,9 +201,10 @@ TEST_F(ServingTest, ShellOutputIsFreeWhenTheProgramEndsAndAWrongProgramIsToldAtO
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         bash.setProcessEnvironment(environment);
-        bash.start("bash", {"-c", "out=$(\"$0\" --print \"$1\" 2>&1); echo \"$out\"; echo status $?",
-                            qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
-                            corpusFile("pdf/sizes.pdf")});
+        bash.start("bash",
+                   {"-c", "out=$(\"$0\" --print \"$1\" 2>&1); echo \"$out\"; echo status $?",
+                    qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
+                    corpusFile("pdf/sizes.pdf")});
         QElapsedTimer elapsed;
         elapsed.start();
         EXPECT_TRUE(bash.waitForFinished(60000));
@@ -226,6 +222,67 @@ TEST_F(ServingTest, ShellOutputIsFreeWhenTheProgramEndsAndAWrongProgramIsToldAtO
     EXPECT_TRUE(told.contains("quirepress: There was a problem with finding Acrobat"))
         << told.toStdString();
     EXPECT_EQ(fileBytes(settingsFile), stored) << "a run from the shell wrote the settings";
+}
+
+// quirepress --print with lp's options on a folder: one job per document and worksheet, in the
+// order of the names, each carrying the options as CUPS reads them back; --dry-run lists the
+// same jobs and sends none; a destination or an option CUPS refuses ends the run at once.
+TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("sub"));
+    for (const auto& [from, to] : {std::pair{"doc/TestChineseProperties.doc", "1.doc"},
+                                   {"pdf/sizes.pdf", "2.pdf"},
+                                   {"xls/excel4_sample_macro.xls", "10.xls"},
+                                   {"pdf/rotation.pdf", "sub/3.pdf"}})
+        ASSERT_TRUE(QFile::copy(corpusFile(from), dir.filePath(to)));
+    writeFile(dir.filePath("notes.txt"), "not printed");
+    const auto quirepress = [](const QStringList& arguments) {
+        QProcess program;
+        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
+        EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
+        const QString err = program.readAllStandardError();
+        return std::tuple{program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+                          QString(program.readAllStandardOutput()), err};
+    };
+    const QStringList options = {"-d", queue, "-n", "2", "-o", "sides=two-sided-long-edge",
+                                 "-P", "1-2"};
+    const QString listed = "\t" + queue +
+                           "\tsides=two-sided-long-edge copies=2 multiple-document-handling="
+                           "separate-documents-collated-copies page-ranges=1-2\n";
+    const QString expected = dir.filePath("1.doc") + "\t" + listed + dir.filePath("2.pdf") + "\t" +
+                             listed + dir.filePath("10.xls") + "\tsheet 1" + listed +
+                             dir.filePath("10.xls") + "\tsheet 2" + listed;
+    auto [status, out, err] =
+        quirepress(QStringList{"--dry-run"} + options + QStringList{dir.path()});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_EQ(out, expected);
+    std::tie(status, out, err) =
+        quirepress(QStringList{"--dry-run", "-r"} + options + QStringList{dir.path()});
+    EXPECT_EQ(out, expected + dir.filePath("sub/3.pdf") + "\t" + listed);
+    for (const auto& [refused, words] :
+         {std::pair{QStringList{"-d", "nowhere"}, QString("\"nowhere\" does not exist")},
+          {QStringList{"-o", "number-up=3"}, QString("number-up")},
+          {QStringList{"-P", "5-2"}, QString("page-ranges")}}) {
+        std::tie(status, out, err) =
+            quirepress(QStringList{"--print"} + refused + QStringList{dir.path()});
+        EXPECT_EQ(status, 2);
+        EXPECT_TRUE(err.startsWith("quirepress: ") && err.contains(words)) << err.toStdString();
+    }
+    newJobs(0);
+
+    std::tie(status, out, err) =
+        quirepress(QStringList{"--print"} + options + QStringList{dir.path()});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    const QStringList jobs = newJobs(4, 240000);
+    const QStringList names = {"1.doc", "2.pdf", "10.xls", "10.xls"};
+    for (qsizetype i = 0; i < jobs.size(); ++i)
+        EXPECT_TRUE(cups->jobAttributes(jobs[i]).value("job-name").contains(names.value(i))) << i;
+    // The PDF's job; the Office documents' jobs do not carry the options yet.
+    const QMap<QString, QString> pdfJob = cups->jobAttributes(jobs.value(1));
+    EXPECT_EQ(pdfJob.value("copies"), "2");
+    EXPECT_EQ(pdfJob.value("sides"), "two-sided-long-edge");
+    EXPECT_EQ(pdfJob.value("page-ranges"), "1-2");
+    EXPECT_EQ(pdfJob.value("multiple-document-handling"), "separate-documents-collated-copies");
 }
 
 } // namespace

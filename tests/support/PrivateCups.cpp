@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <cups/cups.h>
@@ -116,6 +117,30 @@ QStringList PrivateCups::jobFiles(const QString& queue) const {
     for (const QString& name : folder.entryList({"*.job"}, QDir::Files, QDir::Name))
         files << folder.filePath(name);
     return files;
+}
+
+QMap<QString, QString> PrivateCups::jobAttributes(const QString& jobFile) const {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const QByteArray uri =
+        "ipp://localhost/jobs/" + QByteArray::number(QFileInfo(jobFile).baseName().toInt());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "all");
+    // cupsd shows the job's name to its owner alone.
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    QMap<QString, QString> attributes;
+    for (ipp_attribute_t* attr = ippFirstAttribute(response); attr;
+         attr = ippNextAttribute(response)) {
+        char value[1024];
+        if (ippGetName(attr) && ippGetGroupTag(attr) == IPP_TAG_JOB) {
+            ippAttributeString(attr, value, sizeof value);
+            attributes.insert(ippGetName(attr), QString::fromUtf8(value));
+        }
+    }
+    ippDelete(response);
+    return attributes;
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {

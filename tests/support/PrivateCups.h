@@ -33,6 +33,9 @@ public:
     int pendingJobs(const QString& queue) const;      // held by CUPS and not finished
     QStringList jobFiles(const QString& queue) const; // complete kept jobs, in the order received
     bool waitForJobs(const QString& queue, int count, int timeoutMs);
+    // The job attributes of a kept job, read back through IPP (Get-Job-Attributes), each as
+    // text ("copies" -> "2", "page-ranges" -> "1-2").
+    QMap<QString, QString> jobAttributes(const QString& jobFile) const;
     QString log() const; // cupsd's error log, for failure messages
     qint64 serverPid() const { return m_cupsd.processId(); }
 

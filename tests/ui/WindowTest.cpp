@@ -129,17 +129,27 @@ TEST_F(WindowTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThemUntilTheLis
     for (const char* typed : {"", "   ", "/d/a.doc", "/d/a.doc"})
         add(typed);
     EXPECT_TRUE(text()->text().isEmpty());
-    for (int refusal = 0; refusal < 6; ++refusal)
+    for (int refusal = 0; refusal < 7; ++refusal)
         prompter.script(PromptAnswer::Ok);
     drop({"/d/L.doc", "/d/notes.txt", "/d/S.PDF", "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt"});
     drop({}); // text, say, and no files
     window.openFiles(CommandLine::parse({"quirepress", batchFile("\"/d/b.pdf\"\r\n", "M.QPB"),
                                          dataHome.filePath("none.qpb"), "rel.ppt"})
                          .files);
-    EXPECT_EQ(window.entries(), (QStringList{"   ", "/d/a.doc", "/d/a.doc", "/d/L.doc", "/d/S.PDF",
-                                             "/d/thisisadoc", "/d/b.Xls", "/d/c.ppt", "/d/b.pdf",
-                                             QDir().absoluteFilePath("rel.ppt")}));
-    ASSERT_EQ(journal.size(), 3);
+    // A folder stands for its printable files in name order; one without any is refused.
+    QTemporaryDir folder;
+    for (const char* name : {"10.pdf", "9.doc", "x.txt", "none/1.txt"}) {
+        QDir().mkpath(QFileInfo(folder.filePath(name)).path());
+        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+    }
+    drop({folder.path(), folder.filePath("none")});
+    EXPECT_EQ(window.entries(),
+              (QStringList{"   ", "/d/a.doc", "/d/a.doc", "/d/L.doc", "/d/S.PDF", "/d/thisisadoc",
+                           "/d/b.Xls", "/d/c.ppt", "/d/b.pdf", QDir().absoluteFilePath("rel.ppt"),
+                           folder.filePath("9.doc"), folder.filePath("10.pdf")}));
+    ASSERT_EQ(journal.size(), 4);
+    EXPECT_EQ(journal[3], "box Improper file format...: File " + folder.filePath("none") +
+                              " is not a supported file.");
     EXPECT_EQ(journal[0],
               "box Improper file format...: File /d/notes.txt is not a supported file.");
     EXPECT_TRUE(journal[2].startsWith("box Error...") && journal[2].contains("none.qpb"));
@@ -151,9 +161,9 @@ TEST_F(WindowTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThemUntilTheLis
     EXPECT_EQ(text()->text(), "/d/one-too-many.doc") << "the typed path is not lost";
     drop({"/d/x.doc", "/d/y.doc"}); // one message, and the drop stops
     open(batchFile("\"/d/p.doc\"\r\n"));
-    ASSERT_EQ(journal.size(), 6);
-    EXPECT_TRUE(journal[3].startsWith("box Batch list full...") &&
-                journal[5].startsWith("box Error"));
+    ASSERT_EQ(journal.size(), 7);
+    EXPECT_TRUE(journal[4].startsWith("box Batch list full...") &&
+                journal[6].startsWith("box Error"));
     EXPECT_FALSE(window.skipSaveOffer());
     EXPECT_EQ(window.entries().size(), MainWindow::MaxEntries);
 }

@@ -29,7 +29,8 @@ void ConversationHandler::open(const QString& path) {
     m_opened.insert(path);
 }
 
-void ConversationHandler::print(const QString& path) {
+void ConversationHandler::print(const QString& path, const QString& destination,
+                                const QStringList& options) {
     requireAbsolute(path);
     if (!m_opened.contains(path))
         throw CommandRefused(QStringLiteral("Cannot print %1: the document has not been opened. "
@@ -41,7 +42,7 @@ void ConversationHandler::print(const QString& path) {
         throw CommandRefused(
             QStringLiteral("Cannot print %1: the document does not allow printing.").arg(path),
             CommandRefused::Cause::Document);
-    m_sender.send(path);
+    m_sender.send(path, destination, options);
 }
 
 } // namespace qp::pdfserver

@@ -2,6 +2,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 namespace qp::pdfserver {
 
@@ -16,7 +17,7 @@ public:
     ConversationHandler(PdfExaminer& examiner, JobSender& sender);
 
     void open(const QString& path);
-    void print(const QString& path);
+    void print(const QString& path, const QString& destination, const QStringList& options);
 
 private:
     PdfExaminer& m_examiner;

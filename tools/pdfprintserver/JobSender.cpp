@@ -21,27 +21,50 @@ QString lastCupsError() {
     return QString::fromUtf8(cupsLastErrorString());
 }
 
+// The destination's own options (lpoptions) with those of the job over them, as lp does.
+struct JobOptions {
+    int count = 0;
+    cups_option_t* options = nullptr;
+    JobOptions(const cups_dest_t& dest, const QStringList& given) {
+        for (int i = 0; i < dest.num_options; ++i)
+            count = cupsAddOption(dest.options[i].name, dest.options[i].value, count, &options);
+        for (const QString& option : given)
+            count = cupsParseOptions(option.toUtf8().constData(), count, &options);
+    }
+    ~JobOptions() { cupsFreeOptions(count, options); }
+    JobOptions(const JobOptions&) = delete;
+    JobOptions& operator=(const JobOptions&) = delete;
+};
+
 } // namespace
 
-void CupsJobSender::send(const QString& path) {
-    Destination dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr));
-    if (!dest)
+void CupsJobSender::send(const QString& path, const QString& destination,
+                         const QStringList& options) {
+    const QByteArray wanted = destination.toUtf8();
+    // cupsGetNamedDest takes "printer/instance" and, without a name, the default.
+    Destination dest(cupsGetNamedDest(
+        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr));
+    if (!dest && destination.isEmpty())
         throw CommandRefused(
             QStringLiteral("Cannot print %1: there is no default printer set up.").arg(path),
             CommandRefused::Cause::NoDefaultPrinter);
+    if (!dest)
+        throw CommandRefused(
+            cups::cannotPrintText(path, destination, cups::noSuchDestinationReason(destination)));
     const char* printer = dest->name;
     const QString printerName = QString::fromUtf8(printer);
     auto failed = [&](const QString& reason) {
         return CommandRefused(cups::cannotPrintText(path, printerName, reason));
     };
+    const JobOptions jobOptions(*dest, options);
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw failed(file.errorString());
 
     const QByteArray title = QFileInfo(path).fileName().toUtf8();
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, printer, title.constData(), dest->num_options,
-                                  dest->options);
+    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, printer, title.constData(), jobOptions.count,
+                                  jobOptions.options);
     if (job == 0)
         throw failed(lastCupsError());
 

@@ -1,23 +1,27 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace qp::pdfserver {
 
-// Hands a PDF file to the printing system as one job. Failures (no default destination,
-// a destination that refuses the job, a file that cannot be read) throw CommandRefused.
+// Hands a PDF file to the printing system as one job, named after the file. Failures (no
+// such destination, a destination that refuses the job or its options, a file that cannot be
+// read) throw CommandRefused.
 class JobSender {
 public:
     virtual ~JobSender() = default;
-    virtual void send(const QString& path) = 0;
+    // An empty destination is the default one; each option is one argument of lp's -o.
+    virtual void send(const QString& path, const QString& destination,
+                      const QStringList& options) = 0;
 };
 
-// Sends the PDF file itself, unconverted, to the CUPS default destination (lpoptions,
-// LPDEST or the server's default, as libcups decides), so that the destination's own filters
+// Sends the PDF file itself, unconverted, to a CUPS destination (by default the one lpoptions,
+// LPDEST or the server choose, as libcups decides), so that the destination's own filters
 // render it exactly as it would render the file printed with lp.
 class CupsJobSender : public JobSender {
 public:
-    void send(const QString& path) override;
+    void send(const QString& path, const QString& destination, const QStringList& options) override;
 };
 
 } // namespace qp::pdfserver

@@ -29,8 +29,10 @@ void PdfPrintService::OpenDocument(const QString& path) {
     answer(QStringLiteral("OpenDocument(%1)").arg(path), [&] { m_handler.open(path); });
 }
 
-void PdfPrintService::PrintDocumentSilently(const QString& path) {
-    answer(QStringLiteral("PrintDocumentSilently(%1)").arg(path), [&] { m_handler.print(path); });
+void PdfPrintService::PrintDocumentSilently(const QString& path, const QString& destination,
+                                            const QStringList& options) {
+    answer(QStringLiteral("PrintDocumentSilently(%1)").arg(path),
+           [&] { m_handler.print(path, destination, options); });
 }
 
 void PdfPrintService::answer(const QString& call, const std::function<void()>& command) {

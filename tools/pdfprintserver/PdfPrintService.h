@@ -3,6 +3,7 @@
 #include <QDBusContext>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace qp::pdfserver {
@@ -19,7 +20,8 @@ public:
 
     // Called by the adaptor, named as on the bus.
     void OpenDocument(const QString& path);
-    void PrintDocumentSilently(const QString& path);
+    void PrintDocumentSilently(const QString& path, const QString& destination,
+                               const QStringList& options);
 
 Q_SIGNALS:
     // A call has been answered; the server counts its idle time from here.

@@ -58,11 +58,19 @@ void DBusPdfPrintServer::connect(Reply reply) {
 }
 
 void DBusPdfPrintServer::openDocument(const QString& absolutePath, Timeout timeout, Reply reply) {
-    command(QStringLiteral("OpenDocument"), absolutePath, timeout, std::move(reply));
+    const QString call = QStringLiteral("OpenDocument(%1)").arg(absolutePath);
+    if (const std::optional<int> milliseconds = prepareCommand(call, timeout, reply))
+        command(call, m_server->OpenDocument(absolutePath), *milliseconds, std::move(reply));
 }
 
-void DBusPdfPrintServer::printDocument(const QString& absolutePath, Timeout timeout, Reply reply) {
-    command(QStringLiteral("PrintDocumentSilently"), absolutePath, timeout, std::move(reply));
+void DBusPdfPrintServer::printDocument(const QString& absolutePath, const PrintOptions& options,
+                                       Timeout timeout, Reply reply) {
+    const QString call = QStringLiteral("PrintDocumentSilently(%1)").arg(absolutePath);
+    if (const std::optional<int> milliseconds = prepareCommand(call, timeout, reply))
+        command(call,
+                m_server->PrintDocumentSilently(absolutePath, options.destination,
+                                                options.cupsOptions()),
+                *milliseconds, std::move(reply));
 }
 
 void DBusPdfPrintServer::disconnect() {
@@ -70,19 +78,20 @@ void DBusPdfPrintServer::disconnect() {
     m_connection = std::make_shared<const char>();
 }
 
-void DBusPdfPrintServer::command(const QString& method, const QString& path, Timeout timeout,
-                                 Reply reply) {
-    const QString call = QStringLiteral("%1(%2)").arg(method, path);
+std::optional<int> DBusPdfPrintServer::prepareCommand(const QString& call, Timeout timeout,
+                                                      const Reply& reply) {
     if (!m_server) {
         later(reply, ErrorNumber::ConversationNotOpen,
               QStringLiteral("No PDF print server is connected to send %1 to.").arg(call));
-        return;
+        return std::nullopt;
     }
     const int milliseconds = static_cast<int>(timeout.value_or(DefaultTimeout).count());
     m_server->setTimeout(milliseconds);
-    const QDBusPendingCall pending = method == QLatin1String("OpenDocument")
-                                         ? m_server->OpenDocument(path)
-                                         : m_server->PrintDocumentSilently(path);
+    return milliseconds;
+}
+
+void DBusPdfPrintServer::command(const QString& call, const QDBusPendingCall& pending,
+                                 int milliseconds, Reply reply) {
     whenAnswered(pending, [this, call, milliseconds, reply](const QDBusMessage& answer) {
         if (answer.type() == QDBusMessage::ReplyMessage)
             reply(nullptr);

@@ -29,13 +29,17 @@ public:
     // Ends the connection there is first.
     void connect(Reply reply) override;
     void openDocument(const QString& absolutePath, Timeout timeout, Reply reply) override;
-    void printDocument(const QString& absolutePath, Timeout timeout, Reply reply) override;
+    void printDocument(const QString& absolutePath, const PrintOptions& options, Timeout timeout,
+                       Reply reply) override;
     void disconnect() override;
 
 private:
     using Answer = std::function<void(const QDBusMessage& reply)>;
 
-    void command(const QString& method, const QString& path, Timeout timeout, Reply reply);
+    void command(const QString& call, const QDBusPendingCall& pending, int milliseconds,
+                 Reply reply);
+    // The time-out set on the proxy, or nothing (and the failure on its way) without one.
+    std::optional<int> prepareCommand(const QString& call, Timeout timeout, const Reply& reply);
     void failCommand(const QDBusMessage& answer, const QString& call, int timeoutMilliseconds,
                      const Reply& reply);
     // Runs answer with the call's reply, from the event loop, unless the connection it was
