@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
         const int pages = quick ? 50 : 600;
         const double confirmation = confirmationMilliseconds(files.front(), Documents);
         const BatchTimes longDocument =
-            viaBatchRun(cups, {fixtures.longDoc(pages)}, 5 * Documents, 0);
+            viaBatchRun(cups, {fixtures.longDoc(pages)}, 6 * Documents, 0);
 
         std::printf("%d small .doc files, each way into the same CUPS queue:\n", Documents);
         std::printf("  one soffice --headless -p with all files:            %7.2f s\n", single);
