@@ -126,7 +126,7 @@ void OfficeHost::cancelLaunch() {
 }
 
 void OfficeHost::startAhead() noexcept {
-    if (m_up || m_launch || m_busy)
+    if (m_up || m_launch)
         return;
     try {
         launch(true);
@@ -222,12 +222,6 @@ void OfficeHost::replaceWorker() {
 }
 
 void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work work) {
-    m_busy = true;
-    struct BusyFlag {
-        bool& busy;
-        ~BusyFlag() { busy = false; }
-    } busyFlag{m_busy};
-
     if (m_up && !m_process->isRunning()) {
         const QString end = m_process->endDescription();
         abandonOffice();

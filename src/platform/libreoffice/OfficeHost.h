@@ -118,8 +118,6 @@ private:
     int m_warmedStart = 0;
     std::shared_ptr<std::atomic<bool>> m_stopWarmUp = std::make_shared<std::atomic<bool>>(true);
     bool m_up = false;
-    // Set while a call runs: a start ahead asked for meanwhile must not step in.
-    bool m_busy = false;
 };
 
 } // namespace qp
