@@ -16,25 +16,6 @@ namespace {
 
 using OfficePrinting = OfficeSuite;
 
-// Every entry shares the one office and leaves nothing loaded.
-TEST_F(OfficePrinting, PlainSequencesPrintOneJobWithEveryPage) {
-    for (const auto& [path, marks] :
-         {std::pair{fixtures->doc(), QStringList{"QPWORD FIRST PAGE", "QPWORD SECOND PAGE"}},
-          std::pair{fixtures->ppt(), QStringList{"QPSLIDE ONE", "QPSLIDE TWO"}}}) {
-        SCOPED_TRACE(path.toStdString());
-        auto document = office->open(path);
-        document->activate();
-        document->print();
-        EXPECT_FALSE(document->backgroundPrintingPending());
-        document->close();
-        const QString job = newJobs(1).value(0);
-        EXPECT_EQ(pdfPages(job), 2);
-        for (const QString& mark : marks)
-            EXPECT_TRUE(pdfText(job).contains(mark)) << mark.toStdString();
-        EXPECT_EQ(office->openDocumentCount(), 0);
-    }
-}
-
 // Each worksheet alone in index order, then the whole workbook as a document; neither way
 // of printing may leave the workbook set up for the other. A hidden worksheet prints nothing,
 // and no other sheet in its place.

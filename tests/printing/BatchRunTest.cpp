@@ -1,5 +1,4 @@
 #include "printing/BatchRun.h"
-#include "printing/EntryKind.h"
 #include "printing/PromptedRunReport.h"
 #include "support/Fakes.h"
 
@@ -73,19 +72,6 @@ struct Bench {
     BatchRun batch{view, report, settings, office, pdf, pdf};
     static constexpr std::chrono::milliseconds StartupWait{600};
 };
-
-// The last three characters decide, as they stand for a workbook; blanks count.
-TEST(EntryKind, IsTheLastThreeCharactersPdfInAnyCaseDocLowerCasedAndXlsAsItStands) {
-    using K = EntryKind;
-    const std::pair<const char*, EntryKind> cases[] = {
-        {"/d/a.PdF", K::Pdf},   {"reportpdf", K::Pdf},       {"/d/a.pdf ", K::OtherOffice},
-        {"df", K::OtherOffice}, {"/d/a.Doc", K::Word},       {"/d/a.docx", K::OtherOffice},
-        {"xls", K::Excel},      {"/d/a.xLs", K::OtherOffice}};
-    for (const auto& [entry, kind] : cases) {
-        EXPECT_EQ(isPdfEntry(entry), kind == K::Pdf) << entry;
-        EXPECT_TRUE(kind == K::Pdf || officeEntryKind(entry) == kind) << entry;
-    }
-}
 
 // Every way through a run: how it prints each kind of entry, what it asks and how it ends.
 TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {

@@ -205,9 +205,8 @@ public:
     void openDocument(const QString& path, Timeout timeout, Reply reply) override {
         command("open", path, timeout, reply);
     }
-    void printDocument(const QString& path, const PrintOptions& options, Timeout timeout,
+    void printDocument(const QString& path, const PrintOptions&, Timeout timeout,
                        Reply reply) override {
-        lastOptions = options;
         command("print", path, timeout, reply);
     }
     void disconnect() override {
@@ -220,7 +219,6 @@ public:
     int unansweredConnects = 0; // the next n connects fail with 282; negative: nobody ever answers
     bool ended = false;         // the program started last has ended
     std::optional<AppError> printFailure;
-    PrintOptions lastOptions; // of the last print command
 
 private:
     void command(const char* name, const QString& path, Timeout timeout, const Reply& reply) {

@@ -67,19 +67,13 @@ TEST(QtFileDialogBackendTest, ARealDialogListsWhatItsFilterShowsAndReturnsTheCho
 
 // The real viewer starts the desktop's program for each kind of help, found through GLib as
 // menus find it; here stand-ins that write down what they were given. Without a CHM viewer the
-// pages open in the browser; without a browser either, a message says what to install. GLib
-// reads the desktop's programs once per process, so each desktop is tried in a process of its own.
-TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSaysWhatToInstall) {
-    const QString probe = qEnvironmentVariable("QP_PROBE");
-    if (!probe.isEmpty()) { // that process: help asked for once, its messages written down
+// pages open in the browser, and no message shows. GLib reads the desktop's programs once per
+// process, so each desktop is tried in a process of its own.
+TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowser) {
+    if (qEnvironmentVariableIsSet("QP_PROBE")) { // that process: help asked for once
         DesktopHelpViewer viewer;
-        test::FakePrompter prompter;
-        prompter.script(PromptAnswer::Ok);
+        test::FakePrompter prompter; // a message would fail the test
         HelpLauncher(viewer, prompter, qEnvironmentVariable("QP_RUNTIME_DIR")).showContents(0);
-        QFile said(probe);
-        ASSERT_TRUE(said.open(QIODevice::Append));
-        for (const test::FakePrompter::Box& box : prompter.boxes)
-            said.write("message " + box.title.toUtf8() + '\n');
         return;
     }
     QTemporaryDir root;
@@ -105,10 +99,9 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSays
     program("viewer", "viewer", "application/vnd.ms-htmlhelp");
     program("viewer", "browser", "text/html");
     program("browser", "browser", "text/html");
-    QDir(root.path()).mkpath("none/applications");
     QDir(root.path()).mkpath("system");
     ASSERT_TRUE(QFile::link("/usr/share/mime", root.filePath("system/mime")));
-    for (const char* desktop : {"viewer", "browser", "none"}) {
+    for (const char* desktop : {"viewer", "browser"}) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QP_PROBE", record);
@@ -129,13 +122,12 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowserOrSays
             QFile file(record);
             if (file.open(QIODevice::ReadOnly))
                 opened = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-            return opened.size() >= 3;
+            return opened.size() >= 2;
         },
         10000);
     opened.sort();
-    EXPECT_EQ(opened,
-              (QStringList{"browser " + HelpLauncher::helpPagesPath(built), "message Help...",
-                           "viewer " + HelpLauncher::helpFilePath(built)}));
+    EXPECT_EQ(opened, (QStringList{"browser " + HelpLauncher::helpPagesPath(built),
+                                   "viewer " + HelpLauncher::helpFilePath(built)}));
 }
 
 double luminance(QRgb pixel) { // relative luminance, as contrast ratios use it
@@ -175,18 +167,6 @@ TEST(AboutDialogTest, EveryTextStandsOutFromItsBackgroundOnALightAndADarkTheme) 
         }
     }
     QApplication::setPalette(light);
-}
-
-// Every page, the contents and the index are compiled into the help file.
-TEST(CompiledHelp, HoldsEveryPageTheContentsAndTheIndex) {
-    QProcess chmls;
-    chmls.start("chmls",
-                {"-n", "list", HelpLauncher::helpFilePath(qEnvironmentVariable("QP_RUNTIME_DIR"))});
-    ASSERT_TRUE(chmls.waitForFinished(30000) && chmls.exitCode() == 0);
-    const QStringList listed = QString::fromUtf8(chmls.readAllStandardOutput()).split('\n');
-    const QDir sources(qEnvironmentVariable("QP_SOURCE_DIR") + "/helpsrc/");
-    for (const QString& source : sources.entryList({"*.html", "*.hhc", "*.hhk"}, QDir::Files))
-        EXPECT_TRUE(listed.contains('/' + source)) << source.toStdString();
 }
 
 } // namespace

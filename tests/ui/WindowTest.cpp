@@ -236,29 +236,6 @@ TEST_F(WindowTest, TheUserSeesEachEntryPreparedAndTheWindowPaintsButTakesNoInput
     EXPECT_EQ(officeJournal.count("bind /long.doc"), 1) << "a second run printed again";
 }
 
-// A close request during a run asks first; No goes on, Yes stops after the entry under way
-// and ends the program once the run has ended.
-TEST_F(WindowTest, CloseDuringARunAsksAndYesStopsAfterTheCurrentEntry) {
-    office.pendingLooks = 10;
-    add("/a.doc");
-    add("/b.ppt");
-    add("/c.ppt");
-    prompter.script(PromptAnswer::No);
-    prompter.script(PromptAnswer::Yes);
-    office.onOpen = [&] {
-        if (officeJournal.last() == "bind /b.ppt")
-            QMetaObject::invokeMethod(&window, [&] { window.close(); });
-    };
-    QMetaObject::invokeMethod(
-        &window, [&] { window.close(); }, Qt::QueuedConnection); // No: the run goes on
-    window.printBatch();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !window.isPrinting(); }, 10000));
-    EXPECT_TRUE(prompter.allAnswersUsed());
-    EXPECT_EQ(prompter.boxes.size(), 2u);
-    EXPECT_TRUE(officeJournal.contains("close /b.ppt") && !officeJournal.contains("bind /c.ppt"));
-    EXPECT_EQ(endProgramCalls, 1);
-}
-
 const QString Server = QStringLiteral("/opt/quirepress/quirepress-pdf-server");
 const QString FirstRun = "box Find Acrobat...";
 const QString Chosen = "Acrobat=" + Server + " | AcroCancelled=0";
