@@ -232,6 +232,7 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     QDir().mkpath(dir.filePath("sub"));
     for (const auto& [from, to] : {std::pair{"doc/TestChineseProperties.doc", "1.doc"},
                                    {"pdf/sizes.pdf", "2.pdf"},
+                                   {"ppt/table_test.ppt", "5.ppt"},
                                    {"xls/excel4_sample_macro.xls", "10.xls"},
                                    {"pdf/rotation.pdf", "sub/3.pdf"}})
         ASSERT_TRUE(QFile::copy(corpusFile(from), dir.filePath(to)));
@@ -250,7 +251,8 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
                            "\tsides=two-sided-long-edge copies=2 multiple-document-handling="
                            "separate-documents-collated-copies page-ranges=1-2\n";
     const QString expected = dir.filePath("1.doc") + "\t" + listed + dir.filePath("2.pdf") + "\t" +
-                             listed + dir.filePath("10.xls") + "\tsheet 1" + listed +
+                             listed + dir.filePath("5.ppt") + "\t" + listed +
+                             dir.filePath("10.xls") + "\tsheet 1" + listed +
                              dir.filePath("10.xls") + "\tsheet 2" + listed;
     auto [status, out, err] =
         quirepress(QStringList{"--dry-run"} + options + QStringList{dir.path()});
@@ -273,16 +275,19 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     std::tie(status, out, err) =
         quirepress(QStringList{"--print"} + options + QStringList{dir.path()});
     EXPECT_EQ(status, 0) << err.toStdString();
-    const QStringList jobs = newJobs(4, 240000);
-    const QStringList names = {"1.doc", "2.pdf", "10.xls", "10.xls"};
-    for (qsizetype i = 0; i < jobs.size(); ++i)
-        EXPECT_TRUE(cups->jobAttributes(jobs[i]).value("job-name").contains(names.value(i))) << i;
-    // The PDF's job; the Office documents' jobs do not carry the options yet.
-    const QMap<QString, QString> pdfJob = cups->jobAttributes(jobs.value(1));
-    EXPECT_EQ(pdfJob.value("copies"), "2");
-    EXPECT_EQ(pdfJob.value("sides"), "two-sided-long-edge");
-    EXPECT_EQ(pdfJob.value("page-ranges"), "1-2");
-    EXPECT_EQ(pdfJob.value("multiple-document-handling"), "separate-documents-collated-copies");
+    const QStringList jobs = newJobs(5, 240000);
+    const QStringList names = {"1.doc", "2.pdf", "5.ppt", "10.xls", "10.xls"};
+    // Every kind's job carries them: CUPS applies the pages and copies to the whole file.
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        const QMap<QString, QString> job = cups->jobAttributes(jobs[i]);
+        EXPECT_EQ(job.value("job-name"), names.value(i));
+        EXPECT_EQ(job.value("copies"), "2") << i;
+        EXPECT_EQ(job.value("sides"), "two-sided-long-edge") << i;
+        EXPECT_EQ(job.value("page-ranges"), "1-2") << i;
+        EXPECT_EQ(job.value("multiple-document-handling"), "separate-documents-collated-copies");
+    }
+    // Each worksheet's job holds that worksheet alone.
+    EXPECT_NE(pdfText(jobs.value(3)), pdfText(jobs.value(4)));
 }
 
 } // namespace

@@ -35,6 +35,7 @@ set(QP_UNO_TYPES
     com.sun.star.lang.XComponent
     com.sun.star.lang.XMultiServiceFactory
     com.sun.star.lang.XMultiComponentFactory
+    com.sun.star.lang.XServiceInfo
     com.sun.star.sheet.XSpreadsheet
     com.sun.star.sheet.XSpreadsheetDocument
     com.sun.star.sheet.XSpreadsheetView

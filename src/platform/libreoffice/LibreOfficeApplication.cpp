@@ -161,7 +161,7 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
         throw;
     }
     countLoad();
-    return std::make_unique<LibreOfficeDocument>(m_host, m_printers, absolute, *id,
+    return std::make_unique<LibreOfficeDocument>(m_host, m_printers, m_options, absolute, *id,
                                                  m_host->generation(), bound, m_openDocuments);
 }
 

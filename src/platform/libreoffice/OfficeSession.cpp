@@ -27,6 +27,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -334,6 +335,31 @@ void OfficeSession::print(int document, const QString& printer, int sheetIndex) 
         if (spreadsheet.is())
             m->selectSheets(component, spreadsheet, sheetIndex);
         printable->print(properties({property("Wait", uno::Any(true))}));
+    });
+}
+
+bool OfficeSession::exportPdf(int document, int sheetIndex, const QString& path) {
+    return translated("rendering into PDF", [&] {
+        Reference<css::lang::XComponent> component = m->document(document);
+        Reference<css::lang::XServiceInfo> kind(component, UNO_QUERY_THROW);
+        const char* filter = "writer_pdf_Export";
+        if (kind->supportsService("com.sun.star.sheet.SpreadsheetDocument"))
+            filter = "calc_pdf_Export";
+        else if (kind->supportsService("com.sun.star.presentation.PresentationDocument"))
+            filter = "impress_pdf_Export";
+        else if (kind->supportsService("com.sun.star.drawing.DrawingDocument"))
+            filter = "draw_pdf_Export";
+        Sequence<beans::PropertyValue> filterData;
+        // A sheet given as the selection renders as that sheet alone prints: its print ranges,
+        // page styles and breaks, and no other sheet.
+        if (sheetIndex >= 0)
+            filterData = properties({property("Selection", uno::Any(m->sheetAt(document, sheetIndex)))});
+        Reference<css::frame::XStorable>(component, UNO_QUERY_THROW)
+            ->storeToURL(toOUString(fileUrl(path)),
+                         properties({property("FilterName",
+                                              uno::Any(OUString::createFromAscii(filter))),
+                                     property("FilterData", uno::Any(filterData))}));
+        return QFileInfo(path).size() > 0;
     });
 }
 

@@ -46,6 +46,10 @@ public:
     // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
     // named, and returns when the job has been handed to the print system.
     void print(int document, const QString& printer, int sheetIndex = -1);
+    // Renders the whole document, or only the sheet at sheetIndex (from 0), into a PDF file at
+    // path, as its own application exports it. False, with no file written, for a worksheet
+    // that renders no page at all.
+    bool exportPdf(int document, int sheetIndex, const QString& path);
     // How many pages Calc renders for print() of a workbook with the same arguments; -1 for
     // a document that is not a workbook.
     int sheetPageCount(int document, int sheetIndex = -1);
