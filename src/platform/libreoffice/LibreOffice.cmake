@@ -43,6 +43,7 @@ set(QP_UNO_TYPES
     com.sun.star.util.CloseVetoException
     com.sun.star.util.XChangesBatch
     com.sun.star.util.XCloseable
+    com.sun.star.view.DuplexMode
     com.sun.star.view.XPrintable
     com.sun.star.view.XRenderable)
 list(JOIN QP_UNO_TYPES ";" QP_UNO_TYPE_LIST)

@@ -35,6 +35,7 @@
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/view/DuplexMode.hpp>
 #include <com/sun/star/view/XPrintable.hpp>
 #include <com/sun/star/view/XRenderable.hpp>
 #include <cppuhelper/bootstrap.hxx>
@@ -315,7 +316,8 @@ bool OfficeSession::isSheetVisible(int document, int sheetIndex) {
     });
 }
 
-void OfficeSession::print(int document, const QString& printer, int sheetIndex) {
+void OfficeSession::print(int document, const QString& printer, int sheetIndex,
+                          const OfficePrintChoices& choices) {
     translated("printing", [&] {
         Reference<css::lang::XComponent> component = m->document(document);
         Reference<css::view::XPrintable> printable(component, UNO_QUERY_THROW);
@@ -334,7 +336,16 @@ void OfficeSession::print(int document, const QString& printer, int sheetIndex) 
         Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
         if (spreadsheet.is())
             m->selectSheets(component, spreadsheet, sheetIndex);
-        printable->print(properties({property("Wait", uno::Any(true))}));
+        std::vector<beans::PropertyValue> options{property("Wait", uno::Any(true))};
+        if (choices.copies > 1)
+            options.insert(options.end(),
+                           {property("CopyCount", uno::Any(sal_Int16(choices.copies))),
+                            property("Collate", uno::Any(true))});
+        if (!choices.pages.isEmpty())
+            options.push_back(property("Pages", uno::Any(toOUString(choices.pages))));
+        if (choices.twoSided)
+            options.push_back(property("DuplexMode", uno::Any(css::view::DuplexMode::LONGEDGE)));
+        printable->print(Sequence<beans::PropertyValue>(options.data(), sal_Int32(options.size())));
     });
 }
 

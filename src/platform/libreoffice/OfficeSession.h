@@ -21,6 +21,14 @@ public:
     bool officeGone;
 };
 
+// What the office's own print options choose of a job: copies (collated), a page list,
+// two-sided printing. Other job options have no counterpart there.
+struct OfficePrintChoices {
+    int copies = 1;
+    QString pages;
+    bool twoSided = false;
+};
+
 // The UNO side of one connection to a running office: loading, printing and closing
 // documents, which are known here by a number. Every member must be called on the same
 // thread (the UnoWorker's); UNO exceptions come out as DocumentRefused or OfficeFailure.
@@ -45,7 +53,8 @@ public:
     bool isSheetVisible(int document, int sheetIndex);
     // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
     // named, and returns when the job has been handed to the print system.
-    void print(int document, const QString& printer, int sheetIndex = -1);
+    void print(int document, const QString& printer, int sheetIndex = -1,
+               const OfficePrintChoices& choices = {});
     // Renders the whole document, or only the sheet at sheetIndex (from 0), into a PDF file at
     // path, as its own application exports it. False, with no file written, for a worksheet
     // that renders no page at all.
