@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -66,6 +67,28 @@ template <class Result, class Work> Result call(OfficeHost& host, Work work) {
     return *result;
 }
 
+// The words of a text, sorted: the same words in another order or spacing compare equal.
+QStringList words(const QString& text) {
+    QStringList all = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    all.sort();
+    return all;
+}
+
+// How many words of one are not in the other, both ways, and a few of them.
+QString wordDifference(const QStringList& printed, const QStringList& rendered) {
+    QStringList onlyPrinted, onlyRendered;
+    std::set_difference(printed.begin(), printed.end(), rendered.begin(), rendered.end(),
+                        std::back_inserter(onlyPrinted));
+    std::set_difference(rendered.begin(), rendered.end(), printed.begin(), printed.end(),
+                        std::back_inserter(onlyRendered));
+    return QStringLiteral("%1 of %2 words only printed (%3), %4 only rendered (%5)")
+        .arg(onlyPrinted.size())
+        .arg(printed.size())
+        .arg(onlyPrinted.mid(0, 4).join(' '))
+        .arg(onlyRendered.size())
+        .arg(onlyRendered.mid(0, 4).join(' '));
+}
+
 struct Way {
     const char* name;
     std::vector<double> seconds;
@@ -85,7 +108,8 @@ int main(int argc, char** argv) {
         const QTemporaryDir scratch;
         Way print{"print", {}}, mapped{"(a) print options", {}}, rendered{"(b) PDF + CUPS", {}};
         std::vector<double> lpSeconds, sendSeconds;
-        int jobs = 0, samePages = 0, sameText = 0, aLimited = 0, aCopies = 0, aSides = 0;
+        int jobs = 0, samePages = 0, sameText = 0, sameWords = 0, aLimited = 0, aCopies = 0,
+            aSides = 0;
         QStringList differing;
         QMap<QString, int> perKind;
         for (const test::CorpusDocument& document : test::corpus()) {
@@ -102,13 +126,11 @@ int main(int argc, char** argv) {
             std::vector<int> parts{-1};
             if (document.kind == QLatin1String("xls")) {
                 parts.clear();
-                const int sheets = call<int>(host, [doc](OfficeSession& s) {
-                    return s.sheetCount(doc);
-                });
+                const int sheets =
+                    call<int>(host, [doc](OfficeSession& s) { return s.sheetCount(doc); });
                 for (int sheet = 0; sheet < sheets; ++sheet)
                     if (call<bool>(host, [doc, sheet](OfficeSession& s) {
-                            return s.isSheetVisible(doc, sheet) &&
-                                   s.sheetPageCount(doc, sheet) > 0;
+                            return s.isSheetVisible(doc, sheet) && s.sheetPageCount(doc, sheet) > 0;
                         }))
                         parts.push_back(sheet);
             }
@@ -159,19 +181,24 @@ int main(int argc, char** argv) {
                 ++jobs;
                 const int pages = test::pdfPages(printJobs[i]);
                 const bool pagesMatch = test::pdfPages(renderedJobs[i]) == pages;
-                const bool textMatches = test::pdfText(renderedJobs[i]).simplified() ==
-                                         test::pdfText(printJobs[i]).simplified();
+                const QString printedText = test::pdfText(printJobs[i]);
+                const QString renderedText = test::pdfText(renderedJobs[i]);
+                const bool textMatches = renderedText.simplified() == printedText.simplified();
+                const QStringList printedWords = words(printedText);
+                const QStringList renderedWords = words(renderedText);
                 samePages += pagesMatch;
                 sameText += textMatches;
-                if (!pagesMatch || !textMatches)
-                    differing << QStringLiteral("%1%2: %3 pages printed, %4 rendered%5")
-                                     .arg(path.section('/', -1))
-                                     .arg(parts[size_t(i)] < 0
-                                              ? QString()
-                                              : QStringLiteral(" sheet %1").arg(parts[size_t(i)] + 1))
-                                     .arg(pages)
-                                     .arg(test::pdfPages(renderedJobs[i]))
-                                     .arg(textMatches ? QString() : QStringLiteral(", text differs"));
+                sameWords += printedWords == renderedWords;
+                if (!pagesMatch || printedWords != renderedWords)
+                    differing
+                        << QStringLiteral("%1%2: %3 pages printed, %4 rendered; %5")
+                               .arg(path.section('/', -1))
+                               .arg(parts[size_t(i)] < 0
+                                        ? QString()
+                                        : QStringLiteral(" sheet %1").arg(parts[size_t(i)] + 1))
+                               .arg(pages)
+                               .arg(test::pdfPages(renderedJobs[i]))
+                               .arg(wordDifference(printedWords, renderedWords));
                 const QMap<QString, QString> a = cups.jobAttributes(mappedJobs[i]);
                 aLimited += test::pdfPages(mappedJobs[i]) == std::min(pages, 2) ||
                             a.value(QStringLiteral("page-ranges")) == QLatin1String("1-2");
@@ -213,8 +240,9 @@ int main(int argc, char** argv) {
                     "(%.2fx)\n",
                     median(sendSeconds), median(lpSeconds),
                     median(sendSeconds) / median(lpSeconds));
-        std::printf("Fidelity of (b) against print: same page count %d/%d, same text %d/%d\n",
-                    samePages, jobs, sameText, jobs);
+        std::printf("Fidelity of (b) against print: same page count %d/%d, same text %d/%d, "
+                    "same words in another order or spacing %d/%d\n",
+                    samePages, jobs, sameText, jobs, sameWords - sameText, jobs);
         for (const QString& line : differing)
             std::printf("  %s\n", qUtf8Printable(line));
         std::printf("What (a)'s jobs carried of -n 2 -P 1-2 -o sides=two-sided-long-edge: pages "

@@ -272,6 +272,7 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     }
     newJobs(0);
 
+    cups->addKeepingQueue("elsewhere", true); // the default: -d alone sends the jobs to queue
     std::tie(status, out, err) =
         quirepress(QStringList{"--print"} + options + QStringList{dir.path()});
     EXPECT_EQ(status, 0) << err.toStdString();

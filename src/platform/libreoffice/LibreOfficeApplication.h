@@ -15,9 +15,10 @@ class OfficeHost;
 
 // Opens Word, Excel and PowerPoint files as documents loaded in one headless LibreOffice,
 // which is started at the first open, kept for later ones and ended with this object.
-// Each job is rendered into PDF and sent to CUPS as lp would send that file. Each office call is bounded by the
-// setting "OfficeTimeout" (seconds, application "Quirepress", section "Settings"; empty
-// for the default), scaled up for big files; an office that overruns it is killed.
+// Each job is rendered into PDF and sent to CUPS as lp would send that file. Each office
+// call is bounded by the setting "OfficeTimeout" (seconds, application "Quirepress", section
+// "Settings"; empty for the default), scaled up for big files; an office that overruns it is
+// killed.
 // LibreOffice keeps memory of every document it loaded, closed or not: an office that has
 // loaded "OfficeMaxDocuments" documents, or grown past "OfficeMaxMemory" megabytes, is
 // replaced at the next open that finds none of its documents open.

@@ -22,8 +22,8 @@ LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsP
                                          quint64 generation, std::chrono::milliseconds bound,
                                          std::shared_ptr<int> openCount)
     : m_host(std::move(host)), m_printers(std::move(printers)), m_options(std::move(options)),
-      m_path(std::move(path)), m_id(id),
-      m_generation(generation), m_bound(bound), m_openCount(std::move(openCount)) {
+      m_path(std::move(path)), m_id(id), m_generation(generation), m_bound(bound),
+      m_openCount(std::move(openCount)) {
     ++*m_openCount;
 }
 
@@ -132,8 +132,8 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     // A worksheet without a single page to print sends no job, and loses nothing.
     if (!*rendered)
         return;
-    const CupsPrinters::SentJob sent = m_printers.sendPdf(
-        pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
+    const CupsPrinters::SentJob sent =
+        m_printers.sendPdf(pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
     if (sent.id > 0)
         return;
     QString reason = m_printers.refusalReason(printer);

@@ -21,8 +21,8 @@ public:
     // The document numbered id in the office of that generation; bound limits each call.
     // openCount counts it until it is closed or destroyed.
     LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
-                        PrintOptions options, QString path, int id, quint64 generation, std::chrono::milliseconds bound,
-                        std::shared_ptr<int> openCount);
+                        PrintOptions options, QString path, int id, quint64 generation,
+                        std::chrono::milliseconds bound, std::shared_ptr<int> openCount);
     ~LibreOfficeDocument() override;
 
     void activate() override;

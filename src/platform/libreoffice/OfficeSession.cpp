@@ -364,12 +364,13 @@ bool OfficeSession::exportPdf(int document, int sheetIndex, const QString& path)
         // A sheet given as the selection renders as that sheet alone prints: its print ranges,
         // page styles and breaks, and no other sheet.
         if (sheetIndex >= 0)
-            filterData = properties({property("Selection", uno::Any(m->sheetAt(document, sheetIndex)))});
+            filterData =
+                properties({property("Selection", uno::Any(m->sheetAt(document, sheetIndex)))});
         Reference<css::frame::XStorable>(component, UNO_QUERY_THROW)
-            ->storeToURL(toOUString(fileUrl(path)),
-                         properties({property("FilterName",
-                                              uno::Any(OUString::createFromAscii(filter))),
-                                     property("FilterData", uno::Any(filterData))}));
+            ->storeToURL(
+                toOUString(fileUrl(path)),
+                properties({property("FilterName", uno::Any(OUString::createFromAscii(filter))),
+                            property("FilterData", uno::Any(filterData))}));
         return QFileInfo(path).size() > 0;
     });
 }
@@ -433,8 +434,7 @@ int OfficeSession::openDocumentCount() {
     });
 }
 
-void OfficeSession::warmUp(const QString& folder, const QString& printer,
-                           const std::atomic<bool>& stop) {
+void OfficeSession::warmUp(const QString& folder, const std::atomic<bool>& stop) {
     const struct {
         const char* factory;
         const char* filter;
@@ -468,17 +468,8 @@ void OfficeSession::warmUp(const QString& folder, const QString& printer,
         });
         const int id = load(path);
         try {
-            // What the first print waits for: the printer list and the printer's set-up, then
-            // the print path itself, walked here into a file, so that no job leaves.
-            if (!printer.isEmpty())
-                translated("printing into a file", [&] {
-                    Reference<css::view::XPrintable> printable(m->document(id), UNO_QUERY_THROW);
-                    printable->setPrinter(
-                        properties({property("Name", uno::Any(toOUString(printer)))}));
-                    printable->print(properties(
-                        {property("FileName", uno::Any(toOUString(fileUrl(path + ".out")))),
-                         property("Wait", uno::Any(true))}));
-                });
+            // What the first job waits for: the PDF export and its fonts.
+            exportPdf(id, -1, path + ".pdf");
         } catch (...) {
             closeQuietly(id);
             throw;

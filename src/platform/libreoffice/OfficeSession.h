@@ -52,7 +52,9 @@ public:
     // False for a hidden worksheet (sheetIndex from 0), "very hidden" ones included.
     bool isSheetVisible(int document, int sheetIndex);
     // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
-    // named, and returns when the job has been handed to the print system.
+    // named, and returns when the job has been handed to the print system. The program's jobs
+    // go through exportPdf(); this is the office's own way, which bench_office_options
+    // measures against it.
     void print(int document, const QString& printer, int sheetIndex = -1,
                const OfficePrintChoices& choices = {});
     // Renders the whole document, or only the sheet at sheetIndex (from 0), into a PDF file at
@@ -68,9 +70,9 @@ public:
     // Asks the office to end.
     void terminate();
     // Gets the office ready for the first Word, Excel and PowerPoint file: makes a tiny one
-    // of each kind in folder, loads it as load() does, prints it into a file with the
-    // printer named (when not empty) and closes it. Ends early once stop is set.
-    void warmUp(const QString& folder, const QString& printer, const std::atomic<bool>& stop);
+    // of each kind in folder, loads it as load() does, renders it into PDF there and closes
+    // it. Ends early once stop is set.
+    void warmUp(const QString& folder, const std::atomic<bool>& stop);
 
 private:
     // Closes a document that is being given up; a failure to close would hide the failure
