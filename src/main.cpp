@@ -59,10 +59,6 @@ int printFromShell(const qp::CommandLine& command) {
     const QString destination = qp::acceptedDestination(checkJob, command.options, err);
     if (destination.isEmpty())
         return qp::CommandLine::NotRunStatus;
-    // The office's jobs go to the default destination of this process, which LPDEST names
-    // before anything else, as -d does for lp.
-    if (!command.options.destination.isEmpty())
-        qputenv("LPDEST", destination.toLocal8Bit());
 
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +

@@ -42,6 +42,7 @@ public:
     QString read(const QString&, const QString&, const QString&) override { fail(); }
     void write(const QString&, const QString&, const QString&, const QString&) override { fail(); }
     std::unique_ptr<OfficeDocument> open(const QString&) override { fail(); }
+    void setPrintOptions(const PrintOptions&) override {}
     void start(const QString&) override { fail(); }
     bool hasEnded() const override { fail(); }
     void connect(Reply) override { fail(); }

@@ -12,15 +12,13 @@
 
 #include "BenchSupport.h"
 #include "core/Prompter.h"
-#include "platform/CupsJobWatch.h"
-#include "platform/CupsPrinters.h"
 #include "platform/libreoffice/LibreOfficeApplication.h"
 #include "platform/libreoffice/OfficeProfile.h"
 #include "printing/BatchRun.h"
 #include "printing/BatchRunView.h"
-#include "printing/PromptedRunReport.h"
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
+#include "printing/PromptedRunReport.h"
 #include "support/Fakes.h"
 #include "support/PrivateCups.h"
 
@@ -36,8 +34,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cups/cups.h>
-#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -76,7 +72,7 @@ void pause(int milliseconds) {
 }
 
 // When each entry began, from the press: the next one begins once the job of the one before
-// has reached CUPS (the adapter confirms it) and the document is closed.
+// has been taken by CUPS and the document is closed.
 struct TimedRunView : test::ListRunView {
     void setProgress(int, int) override { began << timer.nsecsElapsed() / 1e9; }
     QElapsedTimer timer;
@@ -162,31 +158,6 @@ double viaSofficeCallPerFile(test::PrivateCups& cups, const QStringList& files, 
     return timer.elapsed() / 1000.0;
 }
 
-// What confirming one document with CUPS adds to its print: the accepting check and the job
-// watch before, the look for the job after. The job itself is sent the way LibreOffice sends
-// it, with cupsPrintFile, and is not timed.
-double confirmationMilliseconds(const QString& file, int documents) {
-    const CupsPrinters printers;
-    const QByteArray path = file.toLocal8Bit();
-    QElapsedTimer timer;
-    qint64 nanoseconds = 0;
-    for (int i = 0; i < documents; ++i) {
-        timer.start();
-        printers.requireAcceptingDefaultDestination(file);
-        std::optional<CupsJobWatch> watch(std::in_place, Queue, file, std::chrono::seconds(180));
-        nanoseconds += timer.nsecsElapsed();
-        if (cupsPrintFile(Queue.toUtf8().constData(), path.constData(), "bench", 0, nullptr) == 0)
-            throw std::runtime_error(cupsLastErrorString());
-        timer.start();
-        const bool arrived = watch->jobArrived(std::chrono::seconds(3));
-        watch.reset();
-        nanoseconds += timer.nsecsElapsed();
-        if (!arrived)
-            throw std::runtime_error("a job was not confirmed");
-    }
-    return nanoseconds / 1e6 / documents;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -210,7 +181,6 @@ int main(int argc, char** argv) {
         const double single = viaOneSofficeCall(cups, files, 3 * Documents);
         const double loop = viaSofficeCallPerFile(cups, files, 4 * Documents);
         const int pages = quick ? 50 : 600;
-        const double confirmation = confirmationMilliseconds(files.front(), Documents);
         const BatchTimes longDocument =
             viaBatchRun(cups, {fixtures.longDoc(pages)}, 6 * Documents, 0);
 
@@ -224,7 +194,6 @@ int main(int argc, char** argv) {
                         "%.3f s\n",
                         pauses[i], runs[i].total, runs[i].total / single, runs[i].firstJob,
                         runs[i].perJob);
-        std::printf("  of which confirming one document's job with CUPS: %.2f ms\n", confirmation);
         std::printf("Longest time without handling events:\n");
         std::printf("  batch run that starts LibreOffice:             %6lld ms\n",
                     static_cast<long long>(runs[0].longestEventGap));

@@ -40,6 +40,7 @@ public:
     std::unique_ptr<OfficeDocument> open(const QString& path) override {
         throw AppError(ErrorNumber::CannotBind, path + QStringLiteral(" is no PDF"));
     }
+    void setPrintOptions(const PrintOptions&) override {}
 };
 
 // The printable PDFs of the corpus, cycled to documentCount copies of their own.

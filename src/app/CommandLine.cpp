@@ -61,18 +61,19 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("DEST"));
     const QCommandLineOption copiesOption(
         {QStringLiteral("n"), QStringLiteral("copies")},
-        QStringLiteral("Print COPIES collated copies of every PDF job. Example: -n 3"),
+        QStringLiteral("Print COPIES collated copies of every job. Example: -n 3"),
         QStringLiteral("COPIES"));
     const QCommandLineOption optionOption(
         {QStringLiteral("o"), QStringLiteral("option")},
-        QStringLiteral("Give every PDF job the CUPS job option NAME (set to VALUE); may be "
+        QStringLiteral("Give every job the CUPS job option NAME (set to VALUE); may be "
                        "repeated. "
                        "Examples: -o sides=two-sided-long-edge, -o media=A4, "
                        "-o print-color-mode=monochrome, -o fit-to-page"),
         QStringLiteral("NAME[=VALUE]"));
     const QCommandLineOption pagesOption(
         {QStringLiteral("P"), QStringLiteral("pages")},
-        QStringLiteral("Print only the pages of PAGES of every PDF job. Example: -P 1-3,7"),
+        QStringLiteral("Print only the pages of PAGES of every job, each worksheet's of a "
+                       "workbook. Example: -P 1-3,7"),
         QStringLiteral("PAGES"));
     const QCommandLineOption recursiveOption(
         {QStringLiteral("r"), QStringLiteral("recursive")},

@@ -2,7 +2,10 @@
 
 #include "core/AppError.h"
 #include "core/Messages.h"
+#include "platform/CupsPdfJob.h"
 #include "platform/CupsRefusal.h"
+
+#include <QFile>
 
 #include <cups/cups.h>
 
@@ -58,6 +61,26 @@ CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
     cupsFreeOptions(count, jobOptions);
     cupsFreeDests(1, dest);
     return check;
+}
+
+CupsPrinters::SentJob CupsPrinters::sendPdf(const QString& pdf, const QString& title,
+                                            const QString& destination,
+                                            const QStringList& options) const {
+    const QByteArray wanted = destination.toUtf8();
+    // cupsGetNamedDest takes "printer/instance" and, without a name, the default.
+    cups_dest_t* dest = cupsGetNamedDest(
+        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    if (!dest)
+        return {0, destination.isEmpty() ? messages::noDefaultPrinter()
+                                         : cups::noSuchDestinationReason(destination)};
+    SentJob sent;
+    QFile file(pdf);
+    if (file.open(QIODevice::ReadOnly))
+        sent.id = cups::sendPdfJob(*dest, file, title, options, sent.failure);
+    else
+        sent.failure = file.errorString();
+    cupsFreeDests(1, dest);
+    return sent;
 }
 
 QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) const {

@@ -24,6 +24,16 @@ public:
     // destination (the default one when empty), without sending one. Each option is one
     // argument of lp's -o.
     JobCheck checkJob(const QString& destination, const QStringList& options) const;
+
+    struct SentJob {
+        int id = 0;      // 0 when CUPS did not take the job
+        QString failure; // then CUPS's words, else empty
+    };
+    // Sends a PDF file unconverted as one job named title to the destination (the default one
+    // when empty), with the destination's own options and these over them, each one argument
+    // of lp's -o: as the PDF print server sends the user's PDFs.
+    SentJob sendPdf(const QString& pdf, const QString& title, const QString& destination,
+                    const QStringList& options) const;
 };
 
 } // namespace qp

@@ -45,9 +45,12 @@ public:
     // An Office entry has joined the list: the office may get ready in the background.
     void prepareOffice() { m_office.prepare(); }
     PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
-    // How the jobs of the runs that start from now on are printed; the window keeps the
-    // default.
-    void setPrintOptions(const PrintOptions& options) { m_options = options; }
+    // How the jobs of the runs that start from now on are printed, Office and PDF entries
+    // alike; the window keeps the default.
+    void setPrintOptions(const PrintOptions& options) {
+        m_options = options;
+        m_office.setPrintOptions(options);
+    }
 
 Q_SIGNALS:
     void finished();

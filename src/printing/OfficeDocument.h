@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printing/PrintOptions.h"
+
 #include <QString>
 #include <memory>
 
@@ -14,7 +16,7 @@ public:
 
     // Brings the document to the front of its application.
     virtual void activate() = 0;
-    // Prints the whole document.
+    // Prints the whole document as one job.
     virtual void print() = 0;
     // Whether the application is still printing in the background, so that closing the
     // document now would cut a job short.
@@ -32,6 +34,8 @@ class OfficeApplication {
 public:
     virtual ~OfficeApplication() = default;
     virtual std::unique_ptr<OfficeDocument> open(const QString& path) = 0;
+    // How the documents opened from now on print: destination, copies, pages, job options.
+    virtual void setPrintOptions(const PrintOptions& options) = 0;
     // A document may be opened soon: get the application ready in the background. Returns
     // at once and never throws; whatever fails shows at the next open.
     virtual void prepare() noexcept {}

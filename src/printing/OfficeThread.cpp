@@ -77,6 +77,10 @@ void OfficeThread::release(bool closeFirst, Done done) {
     });
 }
 
+void OfficeThread::setPrintOptions(const PrintOptions& options) {
+    post([this, options] { m_office.setPrintOptions(options); });
+}
+
 void OfficeThread::prepare() {
     post([this] { m_office.prepare(); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printing/EntryKind.h"
+#include "printing/PrintOptions.h"
 
 #include <QObject>
 #include <QString>
@@ -38,6 +39,8 @@ public:
     void print(const QString& entry, EntryKind kind, Done done);
     // Lets go of the document a failed sequence left, closing it first when asked.
     void release(bool closeFirst, Done done);
+    // How the entries printed from now on print.
+    void setPrintOptions(const PrintOptions& options);
     // An Office entry is coming: the office may get ready meanwhile.
     void prepare();
     // Gives up the wait for a document still printing in the background; the sequence under

@@ -99,15 +99,14 @@ TEST_F(OfficePrinting, QueueNotAcceptingJobsIsFoundBeforeRenderingAndAStoppedOne
 TEST_F(OfficePrinting, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
     const QString path = fixtures->longDoc(300);
     auto document = office->open(path);
-    // Printed there once, the document is laid out for the queue and the next print renders
-    // at once; the queue goes while the office renders, after it has chosen it.
     document->print();
     newJobs(1);
     const auto group = static_cast<pid_t>(office->officeProcessGroup());
-    // The adapter's calls hold the thread that makes them (the office's own in the program).
+    // The queue goes while the office renders, after the print has chosen it. The adapter's
+    // calls hold the thread that makes them (the office's own in the program).
+    ::kill(-group, SIGSTOP);
     std::thread remover([group] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        ::kill(-group, SIGSTOP);
         cups->removeQueue(queue);
         ::kill(-group, SIGCONT);
     });

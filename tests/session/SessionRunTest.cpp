@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QThread>
 #include <QUuid>
 
 namespace qp::test {
@@ -48,27 +47,6 @@ TEST_F(ServingTest, PdfsWithoutADefaultPrinterEndAsOfficeEntriesDo) {
     ASSERT_EQ(run.prompter.boxes.size(), 1u);
     EXPECT_EQ(run.prompter.boxes[0].title, "No default printer...");
     newJobs(0);
-}
-
-// The server leaves after a second without commands here; the Word entry between the two PDFs
-// outlasts that, and the run starts it again rather than forget it.
-TEST_F(ServingTest, ServerThatLeftDuringTheRunIsStartedAgain) {
-    QTemporaryDir dir;
-    const QString launcher = dir.filePath("PDF server, [counted]"), log = dir.filePath("log");
-    const QByteArray program = qgetenv("QP_RUNTIME_DIR") + "/quirepress-pdf-server";
-    writeFile(launcher, "#!/bin/sh\necho started >> '" + log.toUtf8() +
-                            "'\nexec env QP_PDF_SERVER_IDLE_SECONDS=1 '" + program + "'\n");
-    QFile::setPermissions(launcher, QFile::ReadOwner | QFile::ExeOwner);
-    const QString word = dir.filePath("long report.doc");
-    PdfRun run({corpusFile("pdf/rotation.pdf"), word, corpusFile("pdf/sizes.pdf")}, launcher);
-    run.prompter.script(PromptAnswer::Yes);        // go on after the Word entry
-    run.prompter.script(PromptAnswer::No);         // no save
-    run.office.onOpen = [] { QThread::sleep(3); }; // it takes its time, then cannot be opened
-    run.office.fail("bind " + word, AppError(ErrorNumber::CannotBind, "unreadable"));
-    run.run();
-    EXPECT_EQ(run.prompter.boxes.size(), 2u); // the Word entry's and the save offer: no other fault
-    EXPECT_EQ(fileBytes(newJobs(2).value(1)), fileBytes(corpusFile("pdf/sizes.pdf")));
-    EXPECT_EQ(fileBytes(log), "started\nstarted\n");
 }
 
 // quirepress --print as scripts, cron and ssh run it, without a display, with fresh home and
@@ -176,10 +154,11 @@ TEST_F(ServingTest, ShellOutputIsFreeWhenTheProgramEndsAndAWrongProgramIsToldAtO
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         bash.setProcessEnvironment(environment);
-        bash.start("bash",
-                   {"-c", "out=$(\"$0\" --print \"$1\" 2>&1); echo \"$out\"; echo status $?",
-                    qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
-                    corpusFile("pdf/sizes.pdf")});
+        bash.start(
+            "bash",
+            {"-c",
+             "out=$(\"$0\" --print \"$1\" 2>&1); status=$?; echo \"$out\"; echo status $status",
+             qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", corpusFile("pdf/sizes.pdf")});
         QElapsedTimer elapsed;
         elapsed.start();
         EXPECT_TRUE(bash.waitForFinished(60000));
@@ -188,13 +167,14 @@ TEST_F(ServingTest, ShellOutputIsFreeWhenTheProgramEndsAndAWrongProgramIsToldAtO
     // The server idles for 60 s here: a held pipe would keep $(...) waiting that long.
     const auto [printMs, printed] = shellRun({});
     EXPECT_LT(printMs, 20000) << printed.toStdString();
-    EXPECT_TRUE(printed.contains("1 printed, 0 not printed.")) << printed.toStdString();
+    EXPECT_TRUE(printed.endsWith("1 printed, 0 not printed.\nstatus 0\n")) << printed.toStdString();
     newJobs(1);
     endServingProcess();
 
     const auto [wrongMs, told] = shellRun("/bin/true");
     EXPECT_LT(wrongMs, 2000) << told.toStdString();
-    EXPECT_TRUE(told.contains("quirepress: There was a problem with finding Acrobat"))
+    EXPECT_TRUE(told.contains("quirepress: There was a problem with finding Acrobat") &&
+                told.endsWith("status 2\n"))
         << told.toStdString();
     EXPECT_EQ(fileBytes(settingsFile), stored) << "a run from the shell wrote the settings";
 }
@@ -207,6 +187,7 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     QDir().mkpath(dir.filePath("sub"));
     for (const auto& [from, to] : {std::pair{"doc/TestChineseProperties.doc", "1.doc"},
                                    {"pdf/sizes.pdf", "2.pdf"},
+                                   {"ppt/table_test.ppt", "5.ppt"},
                                    {"xls/excel4_sample_macro.xls", "10.xls"},
                                    {"pdf/rotation.pdf", "sub/3.pdf"}})
         ASSERT_TRUE(QFile::copy(corpusFile(from), dir.filePath(to)));
@@ -225,7 +206,8 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
                            "\tsides=two-sided-long-edge copies=2 multiple-document-handling="
                            "separate-documents-collated-copies page-ranges=1-2\n";
     const QString expected = dir.filePath("1.doc") + "\t" + listed + dir.filePath("2.pdf") + "\t" +
-                             listed + dir.filePath("10.xls") + "\tsheet 1" + listed +
+                             listed + dir.filePath("5.ppt") + "\t" + listed +
+                             dir.filePath("10.xls") + "\tsheet 1" + listed +
                              dir.filePath("10.xls") + "\tsheet 2" + listed;
     auto [status, out, err] =
         quirepress(QStringList{"--dry-run"} + options + QStringList{dir.path()});
@@ -245,19 +227,23 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     }
     newJobs(0);
 
+    cups->addKeepingQueue("elsewhere", true); // the default: -d alone sends the jobs to queue
     std::tie(status, out, err) =
         quirepress(QStringList{"--print"} + options + QStringList{dir.path()});
     EXPECT_EQ(status, 0) << err.toStdString();
-    const QStringList jobs = newJobs(4, 240000);
-    const QStringList names = {"1.doc", "2.pdf", "10.xls", "10.xls"};
-    for (qsizetype i = 0; i < jobs.size(); ++i)
-        EXPECT_TRUE(cups->jobAttributes(jobs[i]).value("job-name").contains(names.value(i))) << i;
-    // The PDF's job; the Office documents' jobs do not carry the options yet.
-    const QMap<QString, QString> pdfJob = cups->jobAttributes(jobs.value(1));
-    EXPECT_EQ(pdfJob.value("copies"), "2");
-    EXPECT_EQ(pdfJob.value("sides"), "two-sided-long-edge");
-    EXPECT_EQ(pdfJob.value("page-ranges"), "1-2");
-    EXPECT_EQ(pdfJob.value("multiple-document-handling"), "separate-documents-collated-copies");
+    const QStringList jobs = newJobs(5, 240000);
+    const QStringList names = {"1.doc", "2.pdf", "5.ppt", "10.xls", "10.xls"};
+    // Every kind's job carries them: CUPS applies the pages and copies to the whole file.
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        const QMap<QString, QString> job = cups->jobAttributes(jobs[i]);
+        EXPECT_EQ(job.value("job-name"), names.value(i));
+        EXPECT_EQ(job.value("copies"), "2") << i;
+        EXPECT_EQ(job.value("sides"), "two-sided-long-edge") << i;
+        EXPECT_EQ(job.value("page-ranges"), "1-2") << i;
+        EXPECT_EQ(job.value("multiple-document-handling"), "separate-documents-collated-copies");
+    }
+    // Each worksheet's job holds that worksheet alone.
+    EXPECT_NE(pdfText(jobs.value(3)), pdfText(jobs.value(4)));
 }
 
 } // namespace

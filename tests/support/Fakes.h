@@ -136,6 +136,7 @@ public:
         call("bind " + path);
         return std::make_unique<Document>(*this, path);
     }
+    void setPrintOptions(const PrintOptions&) override {}
     template <typename Error> void fail(const QString& line, const Error& error) {
         failures[line] = std::make_exception_ptr(error);
     }

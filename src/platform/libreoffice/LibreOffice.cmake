@@ -35,6 +35,7 @@ set(QP_UNO_TYPES
     com.sun.star.lang.XComponent
     com.sun.star.lang.XMultiServiceFactory
     com.sun.star.lang.XMultiComponentFactory
+    com.sun.star.lang.XServiceInfo
     com.sun.star.sheet.XSpreadsheet
     com.sun.star.sheet.XSpreadsheetDocument
     com.sun.star.sheet.XSpreadsheetView
@@ -42,6 +43,7 @@ set(QP_UNO_TYPES
     com.sun.star.util.CloseVetoException
     com.sun.star.util.XChangesBatch
     com.sun.star.util.XCloseable
+    com.sun.star.view.DuplexMode
     com.sun.star.view.XPrintable
     com.sun.star.view.XRenderable)
 list(JOIN QP_UNO_TYPES ";" QP_UNO_TYPE_LIST)

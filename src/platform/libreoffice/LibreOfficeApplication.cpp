@@ -39,18 +39,12 @@ LibreOfficeApplication::~LibreOfficeApplication() {
 
 void LibreOfficeApplication::prepare() noexcept {
     m_host->startAhead();
-    // The office's first load of each kind and its first print pay for modules and the
-    // printer list: paid here, they come while the user is still building the list.
-    m_host->warmUpAhead([printers = m_printers](OfficeSession& s, const std::atomic<bool>& stop) {
-        QString printer;
-        try {
-            printer = printers.requireAcceptingDefaultDestination(QString());
-        } catch (const AppError&) {
-            // The first entry reports it; the rest of the warm-up still helps.
-        }
+    // The office's first load of each kind and its first render pay for modules and fonts:
+    // paid here, they come while the user is still building the list.
+    m_host->warmUpAhead([](OfficeSession& s, const std::atomic<bool>& stop) {
         const QTemporaryDir folder;
         if (folder.isValid())
-            s.warmUp(folder.path(), printer, stop);
+            s.warmUp(folder.path(), stop);
     });
 }
 
@@ -161,7 +155,7 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
         throw;
     }
     countLoad();
-    return std::make_unique<LibreOfficeDocument>(m_host, m_printers, absolute, *id,
+    return std::make_unique<LibreOfficeDocument>(m_host, m_printers, m_options, absolute, *id,
                                                  m_host->generation(), bound, m_openDocuments);
 }
 

@@ -15,9 +15,10 @@ class OfficeHost;
 
 // Opens Word, Excel and PowerPoint files as documents loaded in one headless LibreOffice,
 // which is started at the first open, kept for later ones and ended with this object.
-// Prints go to the CUPS default destination by name. Each office call is bounded by the
-// setting "OfficeTimeout" (seconds, application "Quirepress", section "Settings"; empty
-// for the default), scaled up for big files; an office that overruns it is killed.
+// Each job is rendered into PDF and sent to CUPS as lp would send that file. Each office
+// call is bounded by the setting "OfficeTimeout" (seconds, application "Quirepress", section
+// "Settings"; empty for the default), scaled up for big files; an office that overruns it is
+// killed.
 // LibreOffice keeps memory of every document it loaded, closed or not: an office that has
 // loaded "OfficeMaxDocuments" documents, or grown past "OfficeMaxMemory" megabytes, is
 // replaced at the next open that finds none of its documents open.
@@ -28,6 +29,7 @@ public:
     ~LibreOfficeApplication() override;
 
     std::unique_ptr<OfficeDocument> open(const QString& path) override;
+    void setPrintOptions(const PrintOptions& options) override { m_options = options; }
     // Starts the office ahead of the first open and warms it up in the background.
     void prepare() noexcept override;
     void shutdown() noexcept override;
@@ -63,6 +65,7 @@ private:
 
     SettingsStore& m_settings;
     CupsPrinters m_printers;
+    PrintOptions m_options;
     std::shared_ptr<OfficeHost> m_host;
     // The documents opened here and not yet closed, whichever office they belong to.
     std::shared_ptr<int> m_openDocuments = std::make_shared<int>(0);

@@ -1,17 +1,15 @@
 #include "platform/libreoffice/LibreOfficeDocument.h"
 
 #include "core/AppError.h"
-#include "platform/CupsJobWatch.h"
 #include "platform/CupsRefusal.h"
 #include "platform/libreoffice/OfficeHost.h"
 #include "platform/libreoffice/OfficeSession.h"
 
+#include <QTemporaryDir>
+
 namespace qp {
 
 namespace {
-
-// How long a job may take to show in CUPS after LibreOffice returned from printing it.
-constexpr std::chrono::milliseconds ConfirmationWindow{3000};
 
 QString fileName(const QString& path) {
     return path.section(QLatin1Char('/'), -1);
@@ -20,11 +18,12 @@ QString fileName(const QString& path) {
 } // namespace
 
 LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
-                                         QString path, int id, quint64 generation,
-                                         std::chrono::milliseconds bound,
+                                         PrintOptions options, QString path, int id,
+                                         quint64 generation, std::chrono::milliseconds bound,
                                          std::shared_ptr<int> openCount)
-    : m_host(std::move(host)), m_printers(std::move(printers)), m_path(std::move(path)), m_id(id),
-      m_generation(generation), m_bound(bound), m_openCount(std::move(openCount)) {
+    : m_host(std::move(host)), m_printers(std::move(printers)), m_options(std::move(options)),
+      m_path(std::move(path)), m_id(id), m_generation(generation), m_bound(bound),
+      m_openCount(std::move(openCount)) {
     ++*m_openCount;
 }
 
@@ -112,35 +111,34 @@ void LibreOfficeDocument::printSheet(int index) {
 
 void LibreOfficeDocument::printJob(int sheetIndex) {
     requireLoaded();
-    // Without a default destination LibreOffice would print to a printer of its own
-    // choosing, or nowhere, and it drops a job that CUPS refuses without a word: find out
-    // before anything is rendered.
-    const QString printer = m_printers.requireAcceptingDefaultDestination(m_path);
-    CupsJobWatch watch(printer, m_path, m_bound);
+    // Without a default destination there is nowhere to send the job: find out before
+    // anything is rendered. A destination chosen by name was asked about before the run.
+    const QString printer = m_options.destination.isEmpty()
+                                ? m_printers.requireAcceptingDefaultDestination(m_path)
+                                : m_options.destination;
+    const QTemporaryDir folder;
+    if (!folder.isValid())
+        throw AppError(ErrorNumber::AutomationError,
+                       cups::cannotPrintText(m_path, printer, folder.errorString()));
+    const QString pdf = folder.filePath(QStringLiteral("job.pdf"));
     const int document = m_id;
     const QString what = sheetIndex < 0
                              ? QStringLiteral("printing %1")
                              : QStringLiteral("printing worksheet %1 of %2").arg(sheetIndex + 1);
-    work(what, [document, printer, sheetIndex](OfficeSession& s) {
-        s.print(document, printer, sheetIndex);
+    auto rendered = std::make_shared<bool>(false);
+    work(what, [document, sheetIndex, pdf, rendered](OfficeSession& s) {
+        *rendered = s.exportPdf(document, sheetIndex, pdf);
     });
-    // LibreOffice has handed the job to CUPS when print returns; the wait only covers a
-    // server slow to answer.
-    if (watch.jobArrived(std::min(m_bound, ConfirmationWindow)))
+    // A worksheet without a single page to print sends no job, and loses nothing.
+    if (!*rendered)
         return;
-    // A workbook render without a single page sends no job on purpose, and loses nothing.
-    // LibreOffice 7.4 renders a blank page for an empty worksheet rather than none; asked
-    // only when no job came, the count costs a printed document nothing.
-    auto pages = std::make_shared<int>(-1);
-    work(QStringLiteral("counting the pages of %1"),
-         [document, sheetIndex, pages](OfficeSession& s) {
-             *pages = s.sheetPageCount(document, sheetIndex);
-         });
-    if (*pages == 0)
+    const CupsPrinters::SentJob sent =
+        m_printers.sendPdf(pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
+    if (sent.id > 0)
         return;
     QString reason = m_printers.refusalReason(printer);
     if (reason.isEmpty())
-        reason = QStringLiteral("LibreOffice printed it, but CUPS received no job.");
+        reason = sent.failure;
     throw AppError(ErrorNumber::AutomationError, cups::cannotPrintText(m_path, printer, reason));
 }
 

@@ -13,15 +13,16 @@ namespace qp {
 class OfficeHost;
 class OfficeSession;
 
-// A document loaded in the office, printed to the CUPS default destination. Destroying it
-// closes the document in the office if still open.
+// A document loaded in the office. Each job is rendered into a PDF file that goes to CUPS
+// with the options, as the PDF print server sends a PDF entry. Destroying it closes the
+// document in the office if still open.
 class LibreOfficeDocument : public OfficeDocument {
 public:
     // The document numbered id in the office of that generation; bound limits each call.
     // openCount counts it until it is closed or destroyed.
-    LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers, QString path,
-                        int id, quint64 generation, std::chrono::milliseconds bound,
-                        std::shared_ptr<int> openCount);
+    LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
+                        PrintOptions options, QString path, int id, quint64 generation,
+                        std::chrono::milliseconds bound, std::shared_ptr<int> openCount);
     ~LibreOfficeDocument() override;
 
     void activate() override;
@@ -34,8 +35,8 @@ public:
 private:
     // Throws unless the document is still loaded in the office that loaded it.
     void requireLoaded() const;
-    // Prints the whole document (sheetIndex -1) or one worksheet to the default destination
-    // and confirms that CUPS received the job; throws AppError when it did not.
+    // Prints the whole document (sheetIndex -1) or one worksheet as one job; throws AppError
+    // when CUPS did not take it.
     void printJob(int sheetIndex);
     // Runs a call on this document in the office; what describes it, %1 standing for the file.
     void work(const QString& what, std::function<void(OfficeSession&)> task);
@@ -43,6 +44,7 @@ private:
 
     std::shared_ptr<OfficeHost> m_host;
     CupsPrinters m_printers;
+    PrintOptions m_options;
     QString m_path;
     int m_id;
     quint64 m_generation;

@@ -27,6 +27,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -34,6 +35,7 @@
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/view/DuplexMode.hpp>
 #include <com/sun/star/view/XPrintable.hpp>
 #include <com/sun/star/view/XRenderable.hpp>
 #include <cppuhelper/bootstrap.hxx>
@@ -314,7 +316,8 @@ bool OfficeSession::isSheetVisible(int document, int sheetIndex) {
     });
 }
 
-void OfficeSession::print(int document, const QString& printer, int sheetIndex) {
+void OfficeSession::print(int document, const QString& printer, int sheetIndex,
+                          const OfficePrintChoices& choices) {
     translated("printing", [&] {
         Reference<css::lang::XComponent> component = m->document(document);
         Reference<css::view::XPrintable> printable(component, UNO_QUERY_THROW);
@@ -333,7 +336,42 @@ void OfficeSession::print(int document, const QString& printer, int sheetIndex) 
         Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
         if (spreadsheet.is())
             m->selectSheets(component, spreadsheet, sheetIndex);
-        printable->print(properties({property("Wait", uno::Any(true))}));
+        std::vector<beans::PropertyValue> options{property("Wait", uno::Any(true))};
+        if (choices.copies > 1)
+            options.insert(options.end(),
+                           {property("CopyCount", uno::Any(sal_Int16(choices.copies))),
+                            property("Collate", uno::Any(true))});
+        if (!choices.pages.isEmpty())
+            options.push_back(property("Pages", uno::Any(toOUString(choices.pages))));
+        if (choices.twoSided)
+            options.push_back(property("DuplexMode", uno::Any(css::view::DuplexMode::LONGEDGE)));
+        printable->print(Sequence<beans::PropertyValue>(options.data(), sal_Int32(options.size())));
+    });
+}
+
+bool OfficeSession::exportPdf(int document, int sheetIndex, const QString& path) {
+    return translated("rendering into PDF", [&] {
+        Reference<css::lang::XComponent> component = m->document(document);
+        Reference<css::lang::XServiceInfo> kind(component, UNO_QUERY_THROW);
+        const char* filter = "writer_pdf_Export";
+        if (kind->supportsService("com.sun.star.sheet.SpreadsheetDocument"))
+            filter = "calc_pdf_Export";
+        else if (kind->supportsService("com.sun.star.presentation.PresentationDocument"))
+            filter = "impress_pdf_Export";
+        else if (kind->supportsService("com.sun.star.drawing.DrawingDocument"))
+            filter = "draw_pdf_Export";
+        Sequence<beans::PropertyValue> filterData;
+        // A sheet given as the selection renders as that sheet alone prints: its print ranges,
+        // page styles and breaks, and no other sheet.
+        if (sheetIndex >= 0)
+            filterData =
+                properties({property("Selection", uno::Any(m->sheetAt(document, sheetIndex)))});
+        Reference<css::frame::XStorable>(component, UNO_QUERY_THROW)
+            ->storeToURL(
+                toOUString(fileUrl(path)),
+                properties({property("FilterName", uno::Any(OUString::createFromAscii(filter))),
+                            property("FilterData", uno::Any(filterData))}));
+        return QFileInfo(path).size() > 0;
     });
 }
 
@@ -396,8 +434,7 @@ int OfficeSession::openDocumentCount() {
     });
 }
 
-void OfficeSession::warmUp(const QString& folder, const QString& printer,
-                           const std::atomic<bool>& stop) {
+void OfficeSession::warmUp(const QString& folder, const std::atomic<bool>& stop) {
     const struct {
         const char* factory;
         const char* filter;
@@ -431,17 +468,8 @@ void OfficeSession::warmUp(const QString& folder, const QString& printer,
         });
         const int id = load(path);
         try {
-            // What the first print waits for: the printer list and the printer's set-up, then
-            // the print path itself, walked here into a file, so that no job leaves.
-            if (!printer.isEmpty())
-                translated("printing into a file", [&] {
-                    Reference<css::view::XPrintable> printable(m->document(id), UNO_QUERY_THROW);
-                    printable->setPrinter(
-                        properties({property("Name", uno::Any(toOUString(printer)))}));
-                    printable->print(properties(
-                        {property("FileName", uno::Any(toOUString(fileUrl(path + ".out")))),
-                         property("Wait", uno::Any(true))}));
-                });
+            // What the first job waits for: the PDF export and its fonts.
+            exportPdf(id, -1, path + ".pdf");
         } catch (...) {
             closeQuietly(id);
             throw;
