@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QLoggingCategory>
 
-
 #include <unistd.h>
 
 namespace qp {
