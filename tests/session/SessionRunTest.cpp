@@ -36,16 +36,28 @@ struct PdfRun {
     BatchRun batch{view, report, settings, office, starter, server};
 };
 
-// PDFs alone without a default printer end as Office entries do.
-TEST_F(ServingTest, PdfsWithoutADefaultPrinterEndAsOfficeEntriesDo) {
-    PdfRun run({corpusFile("pdf/sizes.pdf")},
-               qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
-    run.prompter.script(PromptAnswer::Ok);
+// PDFs alone without a default printer end as Office entries do; a program that ends without
+// answering is taken for missing at once, not after the time a slow one is given.
+TEST_F(ServingTest, NoDefaultPrinterAndAProgramThatEndsAreToldAtOnce) {
+    PdfRun noPrinter({corpusFile("pdf/sizes.pdf")},
+                     qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
+    noPrinter.prompter.script(PromptAnswer::Ok);
     cups->clearDefault();
-    run.run();
+    noPrinter.run();
     cups->setDefault(queue);
-    ASSERT_EQ(run.prompter.boxes.size(), 1u);
-    EXPECT_EQ(run.prompter.boxes[0].title, "No default printer...");
+    ASSERT_EQ(noPrinter.prompter.boxes.size(), 1u);
+    EXPECT_EQ(noPrinter.prompter.boxes[0].title, "No default printer...");
+    endServingProcess();
+
+    PdfRun ended({corpusFile("pdf/sizes.pdf")}, "/bin/true");
+    ended.prompter.script(PromptAnswer::Ok);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ended.run();
+    EXPECT_LT(elapsed.elapsed(), 2000);
+    ASSERT_EQ(ended.prompter.boxes.size(), 1u);
+    EXPECT_EQ(ended.prompter.boxes[0].title, "Problem with acrobat...");
+    EXPECT_TRUE(ended.settings.get("Quirepress/Settings/Acrobat").isEmpty());
     newJobs(0);
 }
 
