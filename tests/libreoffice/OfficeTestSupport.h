@@ -41,9 +41,6 @@ public:
                 .replace("\"BETA\"", "\"BETA\" table:style-name=\"hid\"");
         return convert(file("hiding.fods", odf), "xls:MS Excel 97");
     }
-    QString copy(const QString& source, const QString& name) const {
-        return file(name, fileBytes(source));
-    }
     QString file(const QString& name, const QByteArray& content) const {
         writeFile(m_dir.filePath(name), content);
         return m_dir.filePath(name);
