@@ -1,6 +1,4 @@
-// Builds the Debian package from the build tree with cpack, unpacks it into a fresh root and
-// checks what a user would notice broken: the runtime folder and its link on the PATH, batch
-// files known to the desktop, the packages needed at run time, and a program that starts.
+// The Debian package of this build tree, unpacked into a fresh root, as a user would meet it.
 // GLib's headers first: Qt's keywords would clash with their member names.
 #include <gio/gdesktopappinfo.h>
 

@@ -1,6 +1,5 @@
-// Word, Excel and PowerPoint sequences printed by a real LibreOffice into the private CUPS
-// server, and their errors; a queue that refuses, loses or holds the job is told apart from a
-// printed document. Then the real-world documents of the corpus, end to end.
+// Office documents printed by a real LibreOffice into the private CUPS server, and their errors;
+// then the real-world documents of the corpus, end to end.
 
 #include "OfficeTestSupport.h"
 

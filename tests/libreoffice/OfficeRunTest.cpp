@@ -1,6 +1,4 @@
-// The batch run with a real office and the private CUPS: the window goes on handling events
-// whatever CUPS does, a close request ends the program cleanly, and an interrupted shell run
-// leaves nothing behind.
+// The batch run with a real office and the private CUPS, through the window and the shell.
 
 #include "OfficeTestSupport.h"
 #include "support/EventGapProbe.h"

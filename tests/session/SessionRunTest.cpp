@@ -61,10 +61,8 @@ TEST_F(ServingTest, NoDefaultPrinterAndAProgramThatEndsAreToldAtOnce) {
     newJobs(0);
 }
 
-// quirepress --print as scripts, cron and ssh run it, without a display, with fresh home and
-// settings folders; PDFs go to the server on the test run's bus or on a bus of the run's own.
-// Its exit status, output lines and files printed (none: rendered by LibreOffice), in order.
-// A batch file's entries stand as written; a relative PDF entry prints from the working folder.
+// quirepress --print as scripts, cron and ssh run it: no display, fresh home and settings, the
+// test's bus or none. Exit status, output lines and jobs in order (none: rendered by LibreOffice).
 TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
     QTemporaryDir home;
     const QString word = corpusFile("doc/TestChineseProperties.doc");
@@ -152,9 +150,8 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
         << "a run from the shell wrote the settings";
 }
 
-// As a script captures its output: the server the run starts holds none of it, so $(...)
-// returns with the program. A stored program that ends without answering is told at once,
-// and the stored settings stay as they are.
+// The server the run starts holds none of a script's $(...), which returns with the program. A
+// stored program that ends without answering is told at once; the settings stay as they are.
 TEST_F(ServingTest, ShellOutputIsFreeWhenTheProgramEndsAndAWrongProgramIsToldAtOnce) {
     QTemporaryDir home;
     const QString settingsFile = home.filePath("config/Quirepress/Quirepress.conf");
