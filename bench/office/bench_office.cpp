@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         const double loop = viaSofficeCallPerFile(cups, files, 4 * Documents);
         const int pages = quick ? 50 : 600;
         const BatchTimes longDocument =
-            viaBatchRun(cups, {fixtures.longDoc(pages)}, 6 * Documents, 0);
+            viaBatchRun(cups, {fixtures.longDoc(pages)}, 5 * Documents, 0);
 
         std::printf("%d small .doc files, each way into the same CUPS queue:\n", Documents);
         std::printf("  one soffice --headless -p with all files:            %7.2f s\n", single);
