@@ -102,15 +102,26 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::DBusPdfPrintServer pdfServer;
     qp::DesktopHelpViewer help;
 
-    const auto endProgram = [] {
+    bool ended = false;
+    const auto endProgram = [&ended] {
+        ended = true;
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     };
     qp::MainWindow window({prompter, fileDialog, settings, office, starter, pdfServer, help,
                            QApplication::applicationDirPath(), endProgram,
                            qp::BatchFiles::userBatchFolder()});
+    prompter.setOwner(&window);
     window.runStartupChecks();
+    // From here on the office may start: a logout or kill ends the run after the entry under
+    // way, and the program with the office, its profile and its files.
+    qp::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &qp::StopSignals::received, &window,
+                     &qp::MainWindow::endWithoutAsking);
     window.openFiles(files);
+    // A signal taken under a question of the files given has ended the program already.
+    if (ended)
+        return 0;
     window.show();
     return app.exec();
 }

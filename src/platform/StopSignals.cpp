@@ -20,7 +20,7 @@ extern "C" void writeSignalNumber(int signalNumber) {
     errno = savedErrno;
 }
 
-constexpr int Handled[] = {SIGINT, SIGTERM};
+constexpr int Handled[] = {SIGINT, SIGTERM, SIGHUP};
 
 } // namespace
 
@@ -33,12 +33,18 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = writeSignalNumber;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signalNumber : Handled)
+    for (const int signalNumber : Handled) {
+        // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+        struct sigaction previous = {};
+        if (::sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signalNumber, &action, nullptr);
+        m_handled.append(signalNumber);
+    }
 }
 
 StopSignals::~StopSignals() {
-    for (const int signalNumber : Handled)
+    for (const int signalNumber : std::as_const(m_handled))
         ::signal(signalNumber, SIG_DFL);
     for (int& end : pipeEnds) {
         if (end >= 0)

@@ -10,6 +10,7 @@
 
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace qp {
 
@@ -67,6 +68,7 @@ void BatchRun::start() {
     m_running = true;
     m_stopRequested = false;
     m_documentHeld = false;
+    m_held = nullptr;
     try {
         begin();
     } catch (...) {
@@ -101,7 +103,30 @@ void BatchRun::settlePendingPath() {
         m_view.clearTypedPath();
 }
 
+bool BatchRun::held(std::function<void()> step) {
+    if (!m_paused)
+        return false;
+    m_held = std::move(step);
+    return true;
+}
+
+void BatchRun::resume() {
+    m_paused = false;
+    if (!m_held)
+        return;
+    // From the event loop: whoever resumes is still on the way out of its question.
+    QMetaObject::invokeMethod(
+        this,
+        [this, step = std::exchange(m_held, nullptr)] {
+            if (m_running)
+                step();
+        },
+        Qt::QueuedConnection);
+}
+
 void BatchRun::printNext() {
+    if (held([this] { printNext(); }))
+        return;
     if (m_stopRequested) {
         stop();
         return;
@@ -139,6 +164,8 @@ void BatchRun::printNext() {
 void BatchRun::entryDone(std::exception_ptr failure) {
     if (!m_awaitingEntry)
         return; // an entry given up by a stop
+    if (held([this, failure] { entryDone(failure); }))
+        return;
     m_awaitingEntry = false;
     m_documentHeld = failure && !isPdfEntry(m_entry);
     if (!failure) {

@@ -42,6 +42,10 @@ public:
     // Ends the run after the entry under way: an Office entry finishes (or fails within the
     // office's time-out), a PDF entry is given up.
     void requestStop();
+    // While a question is open the run takes no step: an entry's outcome and the next entry
+    // wait until it is answered. The entry under way goes on meanwhile.
+    void pause() { m_paused = true; }
+    void resume();
     // An Office entry has joined the list: the office may get ready in the background.
     void prepareOffice() { m_office.prepare(); }
     PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
@@ -56,6 +60,8 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // Whether the step has to wait for resume(), which then runs it.
+    bool held(std::function<void()> step);
     void begin();
     void settlePendingPath();
     void printNext();
@@ -90,6 +96,8 @@ private:
     QString m_entry;
     bool m_awaitingEntry = false;
     bool m_documentHeld = false;
+    bool m_paused = false;
+    std::function<void()> m_held;
 };
 
 } // namespace qp

@@ -45,10 +45,11 @@ constexpr int kStatusHeight = 375;
 
 MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent), m_services(std::move(services)),
+      m_questions(
+          m_services.prompter, [this] { m_batchRun->pause(); }, [this] { questionAnswered(); }),
       m_fileDialog(m_services.fileDialogBackend),
-      m_startup(*this, m_services.settings, m_services.prompter, m_fileDialog,
-                m_services.executableDir),
-      m_runReport(m_services.prompter),
+      m_startup(*this, m_services.settings, m_questions, m_fileDialog, m_services.executableDir),
+      m_runReport(m_questions),
       m_batchRun(std::make_unique<BatchRun>(static_cast<BatchRunView&>(*this), m_runReport,
                                             m_services.settings, m_services.office,
                                             m_services.programStarter, m_services.pdfServer)) {
@@ -57,7 +58,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
         if (!isPrinting())
             return;
-        if (manager.allowsInteraction()) {
+        if (m_questions.isOpen())
+            m_closePending = true;
+        else if (manager.allowsInteraction()) {
             askToStopAndExit();
             manager.release();
         }
@@ -179,6 +182,8 @@ void MainWindow::buildControls() {
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(m_twips.px(kStatusHeight));
     m_statusLabel = new QLabel(bar);
+    // Entries are file names, and a file may be named like markup.
+    m_statusLabel->setTextFormat(Qt::PlainText);
     // A permanent widget: QStatusBar hides its ordinary widgets while a temporary message
     // (such as a menu entry's status tip) is shown.
     bar->addPermanentWidget(m_statusLabel, 1);
@@ -289,6 +294,16 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_exitAfterRun && !isPrinting()) { // the program ends
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // One question at a time: the close is handled once the open one is answered.
+    if (m_questions.isOpen()) {
+        event->ignore();
+        m_closePending = true;
+        return;
+    }
     // The run must not go on printing behind a closed window, nor be cut off in the middle
     // of a document.
     if (isPrinting()) {
@@ -302,7 +317,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::askToStopAndExit() {
     if (m_exitAfterRun)
         return;
-    if (!m_services.prompter.askYesNo(
+    if (!m_questions.askYesNo(
             QStringLiteral("A batch is being printed. Would you like to stop printing after the "
                            "current document and exit?"),
             QStringLiteral("Stop printing..."), PromptIcon::Question))
@@ -317,6 +332,34 @@ void MainWindow::askToStopAndExit() {
 
 void MainWindow::runFinished() {
     if (m_exitAfterRun)
+        m_services.endProgram();
+}
+
+void MainWindow::questionAnswered() {
+    if (!m_closePending) {
+        m_batchRun->resume();
+        return;
+    }
+    m_closePending = false;
+    // Once the answer has been acted on, and before the run takes its next step.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            close();
+            m_batchRun->resume();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::endWithoutAsking() {
+    m_exitAfterRun = true;
+    m_closePending = false;
+    if (isPrinting())
+        m_batchRun->requestStop();
+    // An open box is answered as its Esc key would (No); a run question then ends the run.
+    if (QWidget* box = QApplication::activeModalWidget())
+        box->close();
+    if (!isPrinting())
         m_services.endProgram();
 }
 
@@ -396,7 +439,7 @@ void MainWindow::exitProgram() {
         return;
     }
     if (m_batchList->count() > 0 &&
-        !m_services.prompter.askYesNo(
+        !m_questions.askYesNo(
             QStringLiteral("You haven't run the job. Are you sure you want to exit?"), QString(),
             PromptIcon::Critical))
         return;
@@ -404,7 +447,7 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::showHelpContents() {
-    HelpLauncher(m_services.helpViewer, m_services.prompter, m_services.executableDir)
+    HelpLauncher(m_services.helpViewer, m_questions, m_services.executableDir)
         .showContents(static_cast<quintptr>(winId()));
 }
 

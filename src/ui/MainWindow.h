@@ -4,6 +4,7 @@
 #include "core/FileDialog.h"
 #include "printing/BatchRunView.h"
 #include "printing/PromptedRunReport.h"
+#include "ui/QuestionGate.h"
 #include "ui/Twips.h"
 
 #include <QMainWindow>
@@ -82,6 +83,9 @@ public Q_SLOTS:
     void printBatch();
     void locatePdfServer();
     void addDroppedFiles(const QStringList& paths);
+    // A signal to end the program (a logout without a session manager, kill): as Yes to the
+    // question a close asks during a run, with nobody to ask.
+    void endWithoutAsking();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,6 +106,7 @@ private:
     // A request to close while a run is under way: stop it after the current entry?
     void askToStopAndExit();
     void runFinished();
+    void questionAnswered();
 
     // Appends one entry, or tells the user the list is full and returns false.
     bool appendEntry(const QString& entry);
@@ -130,11 +135,13 @@ private:
     void centreOnScreen() override;
 
     MainWindowServices m_services;
+    QuestionGate m_questions;
     SharedFileDialog m_fileDialog;
     StartupChecks m_startup;
     PromptedRunReport m_runReport;
     std::unique_ptr<BatchRun> m_batchRun;
     bool m_exitAfterRun = false;
+    bool m_closePending = false; // a close asked for while a question was open
     bool m_skipSaveOffer = false;
     bool m_centred = false;
     bool m_shownOnce = false;

@@ -19,7 +19,7 @@ void MainWindow::updateFileMenu() {
 void MainWindow::openBatchFile() {
     m_batchList->setUpdatesEnabled(false);
     const bool opened =
-        BatchFiles::openBatch(m_fileDialog, m_services.prompter, m_services.batchFolder,
+        BatchFiles::openBatch(m_fileDialog, m_questions, m_services.batchFolder,
                               [this](const QString& entry) { appendBatchEntry(entry); });
     m_batchList->setUpdatesEnabled(true);
     if (opened)
@@ -31,7 +31,7 @@ void MainWindow::openFiles(const QStringList& files) {
         if (file.isEmpty())
             continue;
         if (BatchFiles::isBatchFile(file)) {
-            if (BatchFiles::openBatchFile(m_services.prompter, file, [this](const QString& entry) {
+            if (BatchFiles::openBatchFile(m_questions, file, [this](const QString& entry) {
                     appendBatchEntry(entry);
                 }))
                 m_skipSaveOffer = true;
@@ -45,7 +45,7 @@ void MainWindow::openFiles(const QStringList& files) {
 }
 
 void MainWindow::saveBatchFile() {
-    BatchFiles::saveBatch(m_fileDialog, m_services.prompter, m_services.batchFolder, entries());
+    BatchFiles::saveBatch(m_fileDialog, m_questions, m_services.batchFolder, entries());
 }
 
 } // namespace qp

@@ -43,7 +43,7 @@ QStringList MainWindow::entries() const {
 
 bool MainWindow::appendEntry(const QString& entry) {
     if (m_batchList->count() >= MaxEntries) {
-        m_services.prompter.tell(listFullMessage() + QStringLiteral("\r\n") + entry +
+        m_questions.tell(listFullMessage() + QStringLiteral("\r\n") + entry +
                                      QStringLiteral(" was not added."),
                                  QStringLiteral("Batch list full..."), PromptIcon::Exclamation);
         return false;
@@ -83,7 +83,7 @@ void MainWindow::browseForFile() {
     } catch (const AppError& error) {
         if (error.number() == ErrorNumber::CancelError)
             return;
-        m_services.prompter.tell(error.numberAndDescription(), messages::errorTitle(),
+        m_questions.tell(error.numberAndDescription(), messages::errorTitle(),
                                  PromptIcon::Critical);
     }
 }
@@ -104,7 +104,7 @@ void MainWindow::handleListKey(int key) {
 
 void MainWindow::clearList() {
     if (m_batchList->count() > 0) {
-        if (!m_services.prompter.askYesNo(
+        if (!m_questions.askYesNo(
                 QStringLiteral(
                     "This will clear your current job. Are you sure you want to do this?"),
                 QStringLiteral("Clear List..."), PromptIcon::Exclamation))
@@ -116,7 +116,7 @@ void MainWindow::clearList() {
 
 void MainWindow::addDroppedFiles(const QStringList& paths) {
     if (paths.isEmpty()) {
-        m_services.prompter.tell(QStringLiteral("The selected file is not a supported."),
+        m_questions.tell(QStringLiteral("The selected file is not a supported."),
                                  QStringLiteral("Not supported..."), PromptIcon::Exclamation);
         return;
     }
@@ -126,7 +126,7 @@ void MainWindow::addDroppedFiles(const QStringList& paths) {
         const QStringList entries =
             folder ? FolderEntries::printableFiles(path, false) : QStringList{path};
         if (entries.isEmpty() || (!folder && !isDroppableKind(path))) {
-            m_services.prompter.tell(messages::unsupportedFile(path),
+            m_questions.tell(messages::unsupportedFile(path),
                                      QStringLiteral("Improper file format..."),
                                      PromptIcon::Information);
             continue;

@@ -1,7 +1,6 @@
 #include "ui/QtPrompter.h"
 #include "core/Messages.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace qp {
@@ -30,7 +29,7 @@ PromptAnswer QtPrompter::ask(const QString& text, const QString& title, PromptBu
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(boxIcon, title.isEmpty() ? messages::applicationTitle() : title, shown,
-                    standardButtons, QApplication::activeWindow());
+                    standardButtons, m_owner);
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -15,6 +16,13 @@ QByteArray item(const char* path, const char* name, const QString& value) {
     return QByteArray("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name +
            "\" oor:op=\"fuse\"><value>" + value.toHtmlEscaped().toUtf8() +
            "</value></prop></item>\n";
+}
+
+// The session's own runtime folder when there is one: the system empties it at logout, so not
+// even a killed program leaves a profile there for long.
+QString profileParent() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
 }
 
 } // namespace
@@ -31,11 +39,11 @@ QString OfficeProfile::installedVersion(const QString& programDir) {
 }
 
 OfficeProfile::OfficeProfile(const QString& programDir)
-    : m_dir(QDir::tempPath() + QStringLiteral("/quirepress-office-XXXXXX")) {
+    : m_dir(profileParent() + QStringLiteral("/quirepress-office-XXXXXX")) {
     if (!m_dir.isValid() || !QDir().mkpath(m_dir.filePath(QStringLiteral("user"))))
         throw AppError(ErrorNumber::PermissionDenied,
                        QStringLiteral("Cannot create a LibreOffice profile folder in %1.")
-                           .arg(QDir::tempPath()));
+                           .arg(profileParent()));
     QByteArray xcu = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
                      "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
