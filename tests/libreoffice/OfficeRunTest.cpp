@@ -2,6 +2,7 @@
 
 #include "OfficeTestSupport.h"
 #include "support/EventGapProbe.h"
+#include "platform/StopSignals.h"
 #include "support/WindowFixture.h"
 
 #include <QDir>
@@ -66,37 +67,88 @@ TEST_F(OfficeRun, CupsThatDoesNotAnswerNeverFreezesTheWindow) {
     newJobs(6);
 }
 
+// What a program of ours leaves in the folder: office profiles and the run's files.
+QStringList leftIn(const QString& folder) {
+    return QDir(folder).entryList({"quirepress-office-*", "Quirepress-*"},
+                                  QDir::Dirs | QDir::Files | QDir::Hidden);
+}
+
+// Temporary folders of their own for the programs under test; the profile goes to the
+// runtime folder.
+struct OwnFolders {
+    OwnFolders() {
+        qputenv("TMPDIR", temporary.path().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    }
+    ~OwnFolders() { qunsetenv("TMPDIR"); }
+    QTemporaryDir temporary, runtime;
+};
+
 // A close request while the first document is under way asks; No goes on, Yes lets that
-// document finish, and then the program ends with no office process and no temporary profile.
-TEST_F(OfficeRun, CloseDuringARunAsksAndEndsTheProgramCleanly) {
-    QTemporaryDir temporary; // where this program's office keeps its profile
-    qputenv("TMPDIR", temporary.path().toLocal8Bit());
-    auto w = std::make_unique<RealOfficeWindow>();
-    w->prompter.script(PromptAnswer::No);
-    w->prompter.script(PromptAnswer::Yes);
-    w->start({fixtures->longDoc(200), fixtures->doc()});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->real.officeProcessGroup() != 0; }, 60000));
-    ASSERT_EQ(officeProfiles(temporary.path()).size(), 1);
-    const qint64 group = w->real.officeProcessGroup();
-    for (int close = 0; close < 2; ++close) // No, then Yes
-        w->realWindow.close();
-    EXPECT_TRUE(w->waitForEnd(180000));
-    EXPECT_EQ(w->endProgramCalls, 1);
-    EXPECT_EQ(w->prompter.boxes.size(), 2u);
-    QElapsedTimer ending;
-    ending.start();
-    w.reset();
-    EXPECT_LT(ending.elapsed(), 8000) << "the program waited long for LibreOffice";
-    EXPECT_NE(::kill(-static_cast<pid_t>(group), 0), 0) << "the office outlived the program";
-    EXPECT_EQ(officeProfiles(temporary.path()), QStringList());
-    qunsetenv("TMPDIR");
-    newJobs(1);
+// document finish; SIGTERM does as Yes without a question. Then the program ends with no
+// office process, no profile and no file of the run.
+TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
+    for (const bool bySignal : {false, true}) {
+        const OwnFolders folders;
+        auto w = std::make_unique<RealOfficeWindow>();
+        StopSignals stopSignals; // as the program has them
+        QObject::connect(&stopSignals, &StopSignals::received, &w->realWindow,
+                         &MainWindow::endWithoutAsking);
+        if (!bySignal) {
+            w->prompter.script(PromptAnswer::No);
+            w->prompter.script(PromptAnswer::Yes);
+        }
+        w->start({fixtures->longDoc(200), fixtures->doc()});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w->real.officeProcessGroup() != 0; }, 60000));
+        ASSERT_EQ(officeProfiles(folders.runtime.path()).size(), 1);
+        const qint64 group = w->real.officeProcessGroup();
+        if (bySignal)
+            ::raise(SIGTERM);
+        else
+            for (int close = 0; close < 2; ++close) // No, then Yes
+                w->realWindow.close();
+        EXPECT_TRUE(w->waitForEnd(180000));
+        EXPECT_EQ(w->endProgramCalls, 1);
+        EXPECT_EQ(w->prompter.boxes.size(), bySignal ? 0u : 2u);
+        QElapsedTimer ending;
+        ending.start();
+        w.reset();
+        EXPECT_LT(ending.elapsed(), 8000) << "the program waited long for LibreOffice";
+        EXPECT_NE(::kill(-static_cast<pid_t>(group), 0), 0) << "the office outlived the program";
+        EXPECT_EQ(leftIn(folders.runtime.path()) + leftIn(folders.temporary.path()), QStringList());
+        newJobs(1);
+    }
+}
+
+// The real window, with an office started ahead for the file it was given and no run, ends
+// at SIGTERM, SIGINT and SIGHUP as at File > Exit, and leaves nothing behind.
+TEST_F(OfficeRun, TheWindowEndsCleanlyAtASignal) {
+    const OwnFolders folders;
+    QTemporaryDir config;
+    QDir(config.path()).mkpath("Quirepress");
+    writeFile(config.filePath("Quirepress/Quirepress.conf"), "[Settings]\nAcroCancelled=1\n");
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        QProcess window;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        window.setProcessEnvironment(environment);
+        window.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", {fixtures->doc()});
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return processRuns(QString("quirepress-%1-").arg(window.processId())); }, 60000));
+        ::kill(static_cast<pid_t>(window.processId()), signal);
+        const qint64 pid = window.processId();
+        ASSERT_TRUE(window.waitForFinished(30000));
+        EXPECT_EQ(window.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(window.exitCode(), 0);
+        EXPECT_FALSE(processRuns(QString("quirepress-%1-").arg(pid))) << "the office runs on";
+        EXPECT_EQ(leftIn(folders.runtime.path()) + leftIn(folders.temporary.path()), QStringList());
+    }
 }
 
 // quirepress --print interrupted: the entry under way finishes, the run ends with status 2,
 // and nothing of it runs on.
 TEST_F(OfficeRun, InterruptedShellRunEndsWithStatusTwoAndLeavesNothingRunning) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         QProcess run;
         run.setProcessChannelMode(QProcess::MergedChannels);
         run.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",

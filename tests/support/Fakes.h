@@ -79,12 +79,21 @@ public:
         boxes.push_back({text, title, buttons, icon, detail});
         if (journal)
             journal->append("box " + title + ": " + text);
+        EXPECT_EQ(m_open, 0) << "a box over another: " << title.toStdString();
+        ++m_open;
+        if (whileOpen) // what happens while the user reads the box
+            whileOpen();
+        --m_open;
         return next("message box " + title + ": " + text)
             .value_or(buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No);
     }
 
     std::vector<Box> boxes;
     QStringList* journal = nullptr;
+    std::function<void()> whileOpen;
+
+private:
+    int m_open = 0;
 };
 
 // Answers each file dialog with a path, or nothing for a cancel, and records the requests.

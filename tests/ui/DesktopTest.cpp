@@ -12,18 +12,25 @@
 namespace qp {
 namespace {
 
-TEST(QtPrompterTest, ShowsARealMessageBoxAndReturnsTheAnswer) {
+// The box belongs to the main window, whichever window is active.
+TEST(QtPrompterTest, ShowsARealMessageBoxOverItsOwnerAndReturnsTheAnswer) {
+    QWidget owner, other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QtPrompter prompter;
+    prompter.setOwner(&owner);
     QStringList seen;
     for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
         QTimer::singleShot(0, [&] { // runs inside the box's modal loop
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             seen << box->windowTitle() << box->text() << QString::number(box->icon());
+            EXPECT_EQ(box->parentWidget(), &owner);
             box->button(button)->click();
         });
         const PromptAnswer answer =
-            QtPrompter().ask("One\r\nTwo", seen.isEmpty() ? "Clear List..." : "",
-                             PromptButtons::YesNo, PromptIcon::Exclamation);
+            prompter.ask("One\r\nTwo", seen.isEmpty() ? "Clear List..." : "",
+                         PromptButtons::YesNo, PromptIcon::Exclamation);
         EXPECT_EQ(answer, button == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No);
     }
     EXPECT_EQ(seen, (QStringList{"Clear List...", "One\nTwo", "2", "Quirepress", "One\nTwo", "2"}));

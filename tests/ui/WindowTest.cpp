@@ -236,6 +236,40 @@ TEST_F(WindowTest, TheUserSeesEachEntryPreparedAndTheWindowPaintsButTakesNoInput
     EXPECT_EQ(officeJournal.count("bind /long.doc"), 1) << "a second run printed again";
 }
 
+// A question holds the run and a close until it is answered, so that no box opens over
+// another; an entry named like markup is shown as named.
+TEST_F(WindowTest, AQuestionHoldsTheRunAndACloseUntilItIsAnswered) {
+    const QString marked = "/<b>bold</b> &amp; co.doc";
+    office.fail("bind " + marked, AppError(ErrorNumber::CannotBind, "unreadable"));
+    add(marked);
+    add("/b.doc");
+    auto* label = find<QLabel>("statusLabel");
+    QString shown;
+    int shownWidth = 0;
+    prompter.whileOpen = [&] {
+        if (prompter.boxes.size() == 1)
+            QTest::qWait(300); // the entry fails meanwhile
+        if (prompter.boxes.size() == 2) {
+            shown = label->text();
+            shownWidth = label->sizeHint().width() - label->fontMetrics().horizontalAdvance(shown);
+            window.close();
+        }
+    };
+    for (const PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Yes, PromptAnswer::Yes})
+        prompter.script(answer); // go on printing, go on after the entry, stop
+    QTest::mouseClick(find("printButton"), Qt::LeftButton);
+    window.close();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window.isPrinting(); }, 10000));
+    QStringList titles;
+    for (const FakePrompter::Box& box : prompter.boxes)
+        titles << box.title;
+    EXPECT_EQ(titles, (QStringList{"Stop printing...", "File does not exist...", "Stop printing..."}));
+    EXPECT_EQ(shown, marked + " is not a valid file. ");
+    EXPECT_GE(shownWidth, 0) << "the status line read the name as markup";
+    EXPECT_FALSE(officeJournal.contains("bind /b.doc"));
+    EXPECT_EQ(endProgramCalls, 1);
+}
+
 const QString Server = QStringLiteral("/opt/quirepress/quirepress-pdf-server");
 const QString FirstRun = "box Find Acrobat...";
 const QString Chosen = "Acrobat=" + Server + " | AcroCancelled=0";
