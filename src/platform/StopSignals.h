@@ -7,8 +7,8 @@ class QSocketNotifier;
 
 namespace qp {
 
-// SIGINT, SIGTERM and SIGHUP as a Qt signal: the handler only writes a byte to a pipe, and the event
-// loop reads it, so that whatever the signal asks for runs as ordinary code. One object at a
+// SIGINT, SIGTERM and SIGHUP as a Qt signal: the handler only writes a byte to a pipe, and the
+// event loop reads it, so that whatever the signal asks for runs as ordinary code. One object at a
 // time; the default handling comes back when it goes.
 class StopSignals : public QObject {
     Q_OBJECT

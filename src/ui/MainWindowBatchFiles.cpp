@@ -31,9 +31,8 @@ void MainWindow::openFiles(const QStringList& files) {
         if (file.isEmpty())
             continue;
         if (BatchFiles::isBatchFile(file)) {
-            if (BatchFiles::openBatchFile(m_questions, file, [this](const QString& entry) {
-                    appendBatchEntry(entry);
-                }))
+            if (BatchFiles::openBatchFile(
+                    m_questions, file, [this](const QString& entry) { appendBatchEntry(entry); }))
                 m_skipSaveOffer = true;
             continue;
         }

@@ -44,8 +44,8 @@ QStringList MainWindow::entries() const {
 bool MainWindow::appendEntry(const QString& entry) {
     if (m_batchList->count() >= MaxEntries) {
         m_questions.tell(listFullMessage() + QStringLiteral("\r\n") + entry +
-                                     QStringLiteral(" was not added."),
-                                 QStringLiteral("Batch list full..."), PromptIcon::Exclamation);
+                             QStringLiteral(" was not added."),
+                         QStringLiteral("Batch list full..."), PromptIcon::Exclamation);
         return false;
     }
     m_batchList->addItem(entry);
@@ -84,7 +84,7 @@ void MainWindow::browseForFile() {
         if (error.number() == ErrorNumber::CancelError)
             return;
         m_questions.tell(error.numberAndDescription(), messages::errorTitle(),
-                                 PromptIcon::Critical);
+                         PromptIcon::Critical);
     }
 }
 
@@ -117,7 +117,7 @@ void MainWindow::clearList() {
 void MainWindow::addDroppedFiles(const QStringList& paths) {
     if (paths.isEmpty()) {
         m_questions.tell(QStringLiteral("The selected file is not a supported."),
-                                 QStringLiteral("Not supported..."), PromptIcon::Exclamation);
+                         QStringLiteral("Not supported..."), PromptIcon::Exclamation);
         return;
     }
     for (const QString& path : paths) {
@@ -127,8 +127,7 @@ void MainWindow::addDroppedFiles(const QStringList& paths) {
             folder ? FolderEntries::printableFiles(path, false) : QStringList{path};
         if (entries.isEmpty() || (!folder && !isDroppableKind(path))) {
             m_questions.tell(messages::unsupportedFile(path),
-                                     QStringLiteral("Improper file format..."),
-                                     PromptIcon::Information);
+                             QStringLiteral("Improper file format..."), PromptIcon::Information);
             continue;
         }
         for (const QString& entry : entries) {

@@ -1,8 +1,8 @@
 // The batch run with a real office and the private CUPS, through the window and the shell.
 
 #include "OfficeTestSupport.h"
-#include "support/EventGapProbe.h"
 #include "platform/StopSignals.h"
+#include "support/EventGapProbe.h"
 #include "support/WindowFixture.h"
 
 #include <QDir>

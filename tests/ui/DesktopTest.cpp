@@ -29,8 +29,8 @@ TEST(QtPrompterTest, ShowsARealMessageBoxOverItsOwnerAndReturnsTheAnswer) {
             box->button(button)->click();
         });
         const PromptAnswer answer =
-            prompter.ask("One\r\nTwo", seen.isEmpty() ? "Clear List..." : "",
-                         PromptButtons::YesNo, PromptIcon::Exclamation);
+            prompter.ask("One\r\nTwo", seen.isEmpty() ? "Clear List..." : "", PromptButtons::YesNo,
+                         PromptIcon::Exclamation);
         EXPECT_EQ(answer, button == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No);
     }
     EXPECT_EQ(seen, (QStringList{"Clear List...", "One\nTwo", "2", "Quirepress", "One\nTwo", "2"}));

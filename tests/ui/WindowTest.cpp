@@ -263,7 +263,8 @@ TEST_F(WindowTest, AQuestionHoldsTheRunAndACloseUntilItIsAnswered) {
     QStringList titles;
     for (const FakePrompter::Box& box : prompter.boxes)
         titles << box.title;
-    EXPECT_EQ(titles, (QStringList{"Stop printing...", "File does not exist...", "Stop printing..."}));
+    EXPECT_EQ(titles,
+              (QStringList{"Stop printing...", "File does not exist...", "Stop printing..."}));
     EXPECT_EQ(shown, marked + " is not a valid file. ");
     EXPECT_GE(shownWidth, 0) << "the status line read the name as markup";
     EXPECT_FALSE(officeJournal.contains("bind /b.doc"));
