@@ -79,8 +79,7 @@ public:
         boxes.push_back({text, title, buttons, icon, detail});
         if (journal)
             journal->append("box " + title + ": " + text);
-        EXPECT_EQ(m_open, 0) << "a box over another: " << title.toStdString();
-        ++m_open;
+        EXPECT_EQ(m_open++, 0) << "a box over another: " << title.toStdString();
         if (whileOpen) // what happens while the user reads the box
             whileOpen();
         --m_open;
