@@ -264,8 +264,10 @@ TEST_F(ServingTest, FolderOfEveryFormatPrintsAsItsDryRunCounts) {
         const QMap<QString, QString> job = cups->jobAttributes(jobs[i]);
         EXPECT_EQ(job.value("job-name"), QFileInfo(plain.files[i].section('\t', 0, 0)).fileName());
         EXPECT_EQ(pdfPages(jobs[i]), plain.pages[i]) << i;
-        EXPECT_EQ(job.value("copies") + job.value("sides") + job.value("page-ranges"),
-                  "2two-sided-long-edge1-3");
+        EXPECT_EQ(
+            QStringList({job.value("copies"), job.value("sides"), job.value("page-ranges"),
+                         job.value("multiple-document-handling")}),
+            QStringList({"2", "two-sided-long-edge", "1-3", "separate-documents-collated-copies"}));
         pages += plain.pages[i];
     }
     EXPECT_EQ(plain.total,
