@@ -89,8 +89,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("Run as --print, but render and count each job instead of sending it. "
                        "One line per job, tab-separated: file, worksheet (\"sheet N\" or "
                        "empty), destination, options, pages (after -P); then \"total\", \"N "
-                       "jobs\", \"N sheets\" of paper (with -n and sides), \"N pages\". "
-                       "Example: --dry-run -d office ~/invoices"));
+                       "jobs\", \"N sheets\" of paper (with -n and sides), \"N pages\". Exit "
+                       "status as --print's. Example: --dry-run -d office ~/invoices"));
     parser.addOptions({printOption, destinationOption, copiesOption, optionOption, pagesOption,
                        recursiveOption, dryRunOption});
     parser.addPositionalArgument(

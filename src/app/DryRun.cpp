@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 
 #include <QTextStream>
+#include <algorithm>
 #include <vector>
 
 namespace qp {

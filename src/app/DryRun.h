@@ -24,8 +24,8 @@ struct JobPaper {
     bool twoSided = false;
 };
 
-// How many of a job's pages the page list lets through; a list CUPS would not take counts
-// none of its parts.
+// How many of a job's pages the page list lets through, each page once however many parts
+// name it; a part that is not a page or a range of them names none.
 int pagesInRanges(int pages, const QString& ranges);
 
 // `--dry-run`: the jobs a run would send, each with the pages rendered or read for it, and
