@@ -1,17 +1,16 @@
 #include "app/CommandLine.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
-#include "core/AppError.h"
 #include "core/Messages.h"
 #include "platform/CupsPrinters.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
+#include "platform/PdfPages.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/StopSignals.h"
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeApplication.h"
-#include "printing/OfficeDocument.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
@@ -32,20 +31,35 @@ void nameApplication() {
 qp::DestinationCheck checkJob(const qp::PrintOptions& options) {
     const qp::CupsPrinters::JobCheck check =
         qp::CupsPrinters().checkJob(options.destination, options.cupsOptions());
-    return {check.destination, check.refusal};
+    return {check.destination, check.refusal, {check.copies, check.pages, check.twoSided}};
 }
 
-// How many worksheets the office counts in a workbook; -1 when it cannot open it, which the
-// run itself would report.
-int worksheetsOf(qp::OfficeApplication& office, const QString& workbook) {
-    try {
-        const std::unique_ptr<qp::OfficeDocument> document = office.open(workbook);
-        const int count = document->sheetCount();
-        document->close();
-        return count;
-    } catch (const qp::AppError&) {
-        return -1;
-    }
+int runInEventLoop(qp::ShellRun& run) {
+    // An interrupt ends the run after the entry under way, and the office with the program.
+    qp::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &qp::StopSignals::received, &run, &qp::ShellRun::stop);
+    QObject::connect(&run, &qp::ShellRun::finished, &run,
+                     [](int status) { QCoreApplication::exit(status); });
+    QTimer::singleShot(0, &run, &qp::ShellRun::start);
+    return QCoreApplication::exec();
+}
+
+// --dry-run: the run of --print, with every job rendered and counted instead of sent. PDFs
+// are read here, so no print server and no session bus are needed.
+int listFromShell(const qp::ShellEntries& entries, const qp::DestinationCheck& check,
+                  const qp::PrintOptions& options, qp::SettingsStore& settings, QTextStream& err) {
+    qp::DryRunJobs jobs(check.destination, options, check.paper);
+    qp::LibreOfficeApplication office(settings);
+    office.divertJobs([&jobs](const QString& path, int sheet, const QString& pdf) {
+        jobs.add(path, sheet, qp::printablePdfPages(pdf));
+    });
+    qp::NoProgramStarter starter;
+    qp::PageCountingPdfServer pdfServer(jobs, &qp::printablePdfPages);
+    qp::ShellRun run(entries.entries, err, settings, office, starter, pdfServer, options,
+                     entries.rejected);
+    QTextStream out(stdout);
+    run.listInstead(jobs, out);
+    return runInEventLoop(run);
 }
 
 // quirepress --print: the window's batch run without a window, for scripts, cron and ssh.
@@ -56,23 +70,16 @@ int printFromShell(const qp::CommandLine& command) {
     if (!entries)
         return qp::CommandLine::NotRunStatus;
     // Before anything prints: a script learns of a wrong destination or option at once.
-    const QString destination = qp::acceptedDestination(checkJob, command.options, err);
-    if (destination.isEmpty())
+    const std::optional<qp::DestinationCheck> check =
+        qp::acceptedDestination(checkJob, command.options, err);
+    if (!check)
         return qp::CommandLine::NotRunStatus;
 
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
                                               QStringLiteral("/quirepress-pdf-server"));
-    if (command.dryRun) {
-        // Nothing runs but this: the office is asked only for the workbooks' worksheets.
-        qp::LibreOfficeApplication office(settings);
-        QTextStream out(stdout);
-        qp::listJobs(
-            entries->entries, destination, command.options,
-            [&office](const QString& workbook) { return worksheetsOf(office, workbook); }, out);
-        office.shutdown();
-        return 0;
-    }
+    if (command.dryRun)
+        return listFromShell(*entries, *check, command.options, settings, err);
     // Before anything else touches the session bus.
     qp::SessionBusForRun bus;
     if (!bus.problem().isEmpty()) {
@@ -84,13 +91,7 @@ int printFromShell(const qp::CommandLine& command) {
     qp::DBusPdfPrintServer pdfServer;
     qp::ShellRun run(entries->entries, err, settings, office, starter, pdfServer, command.options,
                      entries->rejected);
-    // An interrupt ends the run after the entry under way, and the office with the program.
-    qp::StopSignals stopSignals;
-    QObject::connect(&stopSignals, &qp::StopSignals::received, &run, &qp::ShellRun::stop);
-    QObject::connect(&run, &qp::ShellRun::finished, &run,
-                     [](int status) { QCoreApplication::exit(status); });
-    QTimer::singleShot(0, &run, &qp::ShellRun::start);
-    return QCoreApplication::exec();
+    return runInEventLoop(run);
 }
 
 int runWindow(QApplication& app, const QStringList& files) {

@@ -42,7 +42,12 @@ bool CommandLine::needsNoDisplay(const QStringList& arguments) {
 CommandLine CommandLine::parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Prints a batch of Word, Excel, PowerPoint and PDF files in one run.\n"
+        QStringLiteral("Prints a batch of Word, Excel, PowerPoint and PDF files in one run:\n"
+                       "  Word        .doc .docx .docm .dot .dotx .odt .ott .rtf\n"
+                       "  Excel       .xls .xlsx .xlsm .ods .ots (one job a worksheet for .xls,\n"
+                       "              one job of the visible worksheets for the others)\n"
+                       "  PowerPoint  .ppt .pptx .pptm .pps .ppsx .odp .otp\n"
+                       "  PDF         .pdf\n"
                        "Without --print, opens the window with the files added to its list;\n"
                        "batch files (.qpb) are opened as File > Open Batch opens them."));
     const QCommandLineOption helpOption = parser.addHelpOption();
@@ -81,15 +86,18 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                        "Example: -r ~/invoices"));
     const QCommandLineOption dryRunOption(
         QStringLiteral("dry-run"),
-        QStringLiteral("List each job that would print (file, worksheet, destination, options), "
-                       "print nothing and exit 0. Example: --dry-run -d office ~/invoices"));
+        QStringLiteral("Run as --print, but render and count each job instead of sending it. "
+                       "One line per job, tab-separated: file, worksheet (\"sheet N\" or "
+                       "empty), destination, options, pages (after -P); then \"total\", \"N "
+                       "jobs\", \"N sheets\" of paper (with -n and sides), \"N pages\". Exit "
+                       "status as --print's. Example: --dry-run -d office ~/invoices"));
     parser.addOptions({printOption, destinationOption, copiesOption, optionOption, pagesOption,
                        recursiveOption, dryRunOption});
     parser.addPositionalArgument(
         QStringLiteral("FILE|DIR"),
-        QStringLiteral("A document (.doc, .xls, .ppt, .pdf), a batch file (.qpb), or a folder, "
-                       "which stands for its documents in the order of their names (2.doc "
-                       "before 10.doc)."),
+        QStringLiteral("A document, a batch file (.qpb), or a folder, which stands for its "
+                       "documents of the endings above, in any case, in the order of their "
+                       "names (2.doc before 10.doc)."),
         QStringLiteral("[FILE|DIR]..."));
 
     CommandLine result;

@@ -6,7 +6,6 @@
 #include "core/Messages.h"
 #include "core/SettingsKeys.h"
 #include "printing/BatchRun.h"
-#include "printing/EntryKind.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -127,31 +126,14 @@ std::optional<ShellEntries> shellEntries(const QStringList& files, bool recursiv
     return result;
 }
 
-QString acceptedDestination(const CheckJob& check, const PrintOptions& options, QTextStream& err) {
+std::optional<DestinationCheck> acceptedDestination(const CheckJob& check,
+                                                    const PrintOptions& options, QTextStream& err) {
     const DestinationCheck answer = check(options);
-    if (answer.refusal.isEmpty())
-        return answer.destination;
+    if (answer.refusal.isEmpty() && !answer.destination.isEmpty())
+        return answer;
     err << messages::shellPrefix() << answer.refusal << '\n';
     err.flush();
-    return {};
-}
-
-void listJobs(const QStringList& entries, const QString& destination, const PrintOptions& options,
-              const std::function<int(const QString&)>& worksheets, QTextStream& out) {
-    const QString jobOptions = options.cupsOptions().join(QLatin1Char(' '));
-    const auto line = [&](const QString& file, const QString& sheet) {
-        out << file << '\t' << sheet << '\t' << destination << '\t' << jobOptions << '\n';
-    };
-    for (const QString& entry : entries) {
-        const int sheets = !isPdfEntry(entry) && officeEntryKind(entry) == EntryKind::Excel
-                               ? worksheets(entry)
-                               : -1;
-        if (sheets < 0)
-            line(entry, {});
-        for (int sheet = 1; sheet <= sheets; ++sheet)
-            line(entry, QStringLiteral("sheet %1").arg(sheet));
-    }
-    out.flush();
+    return std::nullopt;
 }
 
 ShellRun::ShellRun(const QStringList& entries, QTextStream& err, SettingsStore& settings,
@@ -177,7 +159,11 @@ void ShellRun::stop() {
 }
 
 void ShellRun::end() {
-    m_err << QStringLiteral("%1 printed, %2 not printed.")
+    if (m_dryRun)
+        m_dryRun->write(*m_out);
+    // Nothing prints in a dry run: what would, and what would not.
+    m_err << QString::fromLatin1(m_dryRun ? "%1 can print, %2 cannot."
+                                          : "%1 printed, %2 not printed.")
                  .arg(m_view.printedCount())
                  .arg(m_view.notPrintedCount())
           << '\n';

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DryRun.h"
 #include "core/SettingsStore.h"
 #include "printing/BatchRunView.h"
 #include "printing/PrintOptions.h"
@@ -99,6 +100,12 @@ public:
              const PrintOptions& options = {}, int rejected = 0);
     ~ShellRun() override;
 
+    // A dry run: the jobs are counted into `jobs` (which the office and the PDF program of the
+    // run were given), and listed on `out` at the end.
+    void listInstead(const DryRunJobs& jobs, QTextStream& out) {
+        m_dryRun = &jobs;
+        m_out = &out;
+    }
     // Returns at once; finished() follows the end, from the event loop.
     void start();
     // An interrupt: ends the run after the entry under way.
@@ -113,6 +120,8 @@ private:
     QTextStream& m_err;
     ShellRunView m_view;
     std::unique_ptr<BatchRun> m_run;
+    const DryRunJobs* m_dryRun = nullptr;
+    QTextStream* m_out = nullptr;
 };
 
 struct ShellEntries {
@@ -127,22 +136,19 @@ struct ShellEntries {
 std::optional<ShellEntries> shellEntries(const QStringList& files, bool recursive,
                                          QTextStream& err);
 
-// What CUPS says of a job before anything prints: the destination it would go to, and its
-// words when it would refuse the job (no such destination, an option it rejects).
+// What CUPS says of a job before anything prints: the destination it would go to, its words
+// when it would refuse the job (no such destination, an option it rejects), and what the job
+// would make on paper.
 struct DestinationCheck {
     QString destination;
     QString refusal;
+    JobPaper paper;
 };
 using CheckJob = std::function<DestinationCheck(const PrintOptions&)>;
 
 // Asks CUPS whether it takes the run's jobs. Tells a refusal on `err`, in CUPS's words, and
-// returns the destination's name then empty.
-QString acceptedDestination(const CheckJob& check, const PrintOptions& options, QTextStream& err);
-
-// `--dry-run`: one line on `out` per job the entries would make (a workbook's worksheets
-// included, as `worksheets` counts them, -1 when it cannot tell), tab-separated: the file,
-// the worksheet ("sheet N", or empty), the destination, the options as lp's -o would take them.
-void listJobs(const QStringList& entries, const QString& destination, const PrintOptions& options,
-              const std::function<int(const QString&)>& worksheets, QTextStream& out);
+// returns nothing then.
+std::optional<DestinationCheck> acceptedDestination(const CheckJob& check,
+                                                    const PrintOptions& options, QTextStream& err);
 
 } // namespace qp

@@ -8,8 +8,15 @@
 namespace qp {
 
 bool FolderEntries::isPrintableName(const QString& name) {
-    static const QStringList printable = {QStringLiteral("doc"), QStringLiteral("xls"),
-                                          QStringLiteral("ppt"), QStringLiteral("pdf")};
+    // Every document LibreOffice prints, in its old and new formats and their templates.
+    static const QStringList printable = {
+        QStringLiteral("doc"),  QStringLiteral("docx"), QStringLiteral("docm"),
+        QStringLiteral("dot"),  QStringLiteral("dotx"), QStringLiteral("odt"),
+        QStringLiteral("ott"),  QStringLiteral("rtf"),  QStringLiteral("xls"),
+        QStringLiteral("xlsx"), QStringLiteral("xlsm"), QStringLiteral("ods"),
+        QStringLiteral("ots"),  QStringLiteral("ppt"),  QStringLiteral("pptx"),
+        QStringLiteral("pptm"), QStringLiteral("pps"),  QStringLiteral("ppsx"),
+        QStringLiteral("odp"),  QStringLiteral("otp"),  QStringLiteral("pdf")};
     return printable.contains(QFileInfo(name).suffix().toLower());
 }
 

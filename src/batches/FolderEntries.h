@@ -5,8 +5,9 @@
 
 namespace qp {
 
-// A folder stands for the printable files in it (.doc, .xls, .ppt, .pdf, in any case), in the
-// order a file manager shows them by name: numbers compare as numbers ("2.doc" before
+// A folder stands for the printable files in it (the Word, Excel and PowerPoint documents
+// LibreOffice prints, old formats, new ones and OpenDocument, and PDFs; endings in any case), in
+// the order a file manager shows them by name: numbers compare as numbers ("2.doc" before
 // "10.doc"), case does not count. Every other file is passed over without a word, and so are
 // hidden files, which a file manager does not show either.
 class FolderEntries {

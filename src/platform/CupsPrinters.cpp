@@ -19,6 +19,24 @@ bool refusesJobs(const cups_dest_t* dest) {
     return accepting && qstrcmp(accepting, "false") == 0;
 }
 
+// What the job's options make of its paper; a job that does not choose its sides prints as
+// the printer does by default.
+void paperOf(cups_dest_t& dest, int count, cups_option_t* options, CupsPrinters::JobCheck& check) {
+    const int copies = QByteArray(cupsGetOption("copies", count, options)).toInt();
+    check.copies = copies > 0 ? copies : 1;
+    check.pages = QString::fromUtf8(cupsGetOption("page-ranges", count, options));
+    QByteArray sides = cupsGetOption(CUPS_SIDES, count, options);
+    if (sides.isEmpty()) {
+        if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, &dest)) {
+            if (ipp_attribute_t* byDefault =
+                    cupsFindDestDefault(CUPS_HTTP_DEFAULT, &dest, info, CUPS_SIDES))
+                sides = ippGetString(byDefault, 0, nullptr);
+            cupsFreeDestInfo(info);
+        }
+    }
+    check.twoSided = sides.startsWith("two-sided");
+}
+
 } // namespace
 
 CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
@@ -26,12 +44,14 @@ CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
     const QByteArray wanted = destination.toUtf8();
     cups_dest_t* dest = cupsGetNamedDest(
         CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    JobCheck check;
     if (!dest) {
-        if (destination.isEmpty())
-            return {{}, messages::noDefaultPrinter()};
-        return {destination, refusalReason(destination)};
+        check.destination = destination;
+        check.refusal =
+            destination.isEmpty() ? messages::noDefaultPrinter() : refusalReason(destination);
+        return check;
     }
-    JobCheck check{QString::fromUtf8(dest->name), {}};
+    check.destination = QString::fromUtf8(dest->name);
     if (dest->instance)
         check.destination += QLatin1Char('/') + QString::fromUtf8(dest->instance);
     if (refusesJobs(dest)) {
@@ -47,6 +67,7 @@ CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
         count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &jobOptions);
     for (const QString& option : options)
         count = cupsParseOptions(option.toUtf8().constData(), count, &jobOptions);
+    paperOf(*dest, count, jobOptions, check);
     // cupsd checks a job's options (copies, page-ranges, number-up, job-sheets...) fully only
     // when it creates the job, and Validate-Job does not: a job held for good, and deleted as
     // soon as it was taken, asks without printing anything.

@@ -19,6 +19,10 @@ public:
     struct JobCheck {
         QString destination; // the name the job would go to ("office/duplex" for an instance)
         QString refusal;     // CUPS's words when it would not take the job, else empty
+        // How the job would come out, the destination's own options and defaults taken in.
+        int copies = 1;
+        QString pages; // page-ranges as CUPS takes them, empty for every page
+        bool twoSided = false;
     };
     // Asks CUPS (Validate-Job) whether it would take a PDF job with these options on the
     // destination (the default one when empty), without sending one. Each option is one

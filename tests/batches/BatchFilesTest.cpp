@@ -189,8 +189,9 @@ TEST_F(BatchFilesTest, FailuresAreShownAndCancelsAreSilentAndBothKeepWhatWasList
 // files, in the same order.
 TEST(FolderEntries, PrintableFilesInNaturalOrderAndSubfoldersDepthFirst) {
     QTemporaryDir root;
-    for (const char* name : {"10.xls", "2.PDF", "1.doc", "notes.txt", "b.Ppt", "A.doc", ".h.pdf",
-                             "sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf", "sub/readme"}) {
+    for (const char* name :
+         {"10.xls", "2.PDF", "1.doc", "notes.txt", "b.Ppt", "A.doc", ".h.pdf", "c.OTP",
+          "b.docx.bak", "B.xlsm", "sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf", "sub/readme"}) {
         QDir().mkpath(QFileInfo(root.filePath(name)).path());
         QFile(root.filePath(name)).open(QIODevice::WriteOnly);
     }
@@ -201,7 +202,7 @@ TEST(FolderEntries, PrintableFilesInNaturalOrderAndSubfoldersDepthFirst) {
             names << QDir(root.path()).relativeFilePath(path);
         return names;
     };
-    const QStringList top = {"1.doc", "2.PDF", "10.xls", "A.doc", "b.Ppt"};
+    const QStringList top = {"1.doc", "2.PDF", "10.xls", "A.doc", "b.Ppt", "B.xlsm", "c.OTP"};
     EXPECT_EQ(relative(FolderEntries::printableFiles(root.path(), false)), top);
     EXPECT_EQ(relative(FolderEntries::printableFiles(root.path(), true)),
               (top + QStringList{"sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf"}));

@@ -156,7 +156,8 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
     }
     countLoad();
     return std::make_unique<LibreOfficeDocument>(m_host, m_printers, m_options, absolute, *id,
-                                                 m_host->generation(), bound, m_openDocuments);
+                                                 m_host->generation(), bound, m_openDocuments,
+                                                 m_divert);
 }
 
 } // namespace qp

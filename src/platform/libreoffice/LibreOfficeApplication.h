@@ -3,6 +3,7 @@
 #include "core/SettingsKeys.h"
 #include "core/SettingsStore.h"
 #include "platform/CupsPrinters.h"
+#include "platform/libreoffice/LibreOfficeDocument.h"
 #include "printing/OfficeDocument.h"
 
 #include <QString>
@@ -30,6 +31,8 @@ public:
 
     std::unique_ptr<OfficeDocument> open(const QString& path) override;
     void setPrintOptions(const PrintOptions& options) override { m_options = options; }
+    // From now on each job, rendered as for printing, goes to `jobs` and not to CUPS.
+    void divertJobs(RenderedJobs jobs) { m_divert = std::move(jobs); }
     // Starts the office ahead of the first open and warms it up in the background.
     void prepare() noexcept override;
     void shutdown() noexcept override;
@@ -66,6 +69,7 @@ private:
     SettingsStore& m_settings;
     CupsPrinters m_printers;
     PrintOptions m_options;
+    RenderedJobs m_divert;
     std::shared_ptr<OfficeHost> m_host;
     // The documents opened here and not yet closed, whichever office they belong to.
     std::shared_ptr<int> m_openDocuments = std::make_shared<int>(0);

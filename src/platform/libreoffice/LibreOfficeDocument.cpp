@@ -20,10 +20,10 @@ QString fileName(const QString& path) {
 LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
                                          PrintOptions options, QString path, int id,
                                          quint64 generation, std::chrono::milliseconds bound,
-                                         std::shared_ptr<int> openCount)
+                                         std::shared_ptr<int> openCount, RenderedJobs divert)
     : m_host(std::move(host)), m_printers(std::move(printers)), m_options(std::move(options)),
       m_path(std::move(path)), m_id(id), m_generation(generation), m_bound(bound),
-      m_openCount(std::move(openCount)) {
+      m_openCount(std::move(openCount)), m_divert(std::move(divert)) {
     ++*m_openCount;
 }
 
@@ -132,6 +132,10 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     // A worksheet without a single page to print sends no job, and loses nothing.
     if (!*rendered)
         return;
+    if (m_divert) {
+        m_divert(m_path, sheetIndex + 1, pdf);
+        return;
+    }
     const CupsPrinters::SentJob sent =
         m_printers.sendPdf(pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
     if (sent.id > 0)

@@ -13,16 +13,23 @@ namespace qp {
 class OfficeHost;
 class OfficeSession;
 
+// Takes a rendered job in place of CUPS (for --dry-run): the document's path, the worksheet
+// (from 1; 0 for the whole document) and the PDF file, which is gone once it returns. Called
+// on the thread that prints.
+using RenderedJobs = std::function<void(const QString& path, int sheet, const QString& pdf)>;
+
 // A document loaded in the office. Each job is rendered into a PDF file that goes to CUPS
 // with the options, as the PDF print server sends a PDF entry. Destroying it closes the
 // document in the office if still open.
 class LibreOfficeDocument : public OfficeDocument {
 public:
     // The document numbered id in the office of that generation; bound limits each call.
-    // openCount counts it until it is closed or destroyed.
+    // openCount counts it until it is closed or destroyed. Its jobs go to `divert` instead
+    // of CUPS when it is set.
     LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
                         PrintOptions options, QString path, int id, quint64 generation,
-                        std::chrono::milliseconds bound, std::shared_ptr<int> openCount);
+                        std::chrono::milliseconds bound, std::shared_ptr<int> openCount,
+                        RenderedJobs divert = {});
     ~LibreOfficeDocument() override;
 
     void activate() override;
@@ -50,6 +57,7 @@ private:
     quint64 m_generation;
     std::chrono::milliseconds m_bound;
     std::shared_ptr<int> m_openCount;
+    RenderedJobs m_divert;
     bool m_closed = false;
 };
 
