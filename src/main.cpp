@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
+#include "app/JobReport.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
 #include "core/AppError.h"
 #include "core/Messages.h"
+#include "platform/CupsJobWatch.h"
 #include "platform/CupsPrinters.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
@@ -11,12 +13,14 @@
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeApplication.h"
+#include "printing/BatchRun.h"
 #include "printing/OfficeDocument.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QTextStream>
 #include <QTimer>
@@ -59,6 +63,10 @@ int printFromShell(const qp::CommandLine& command) {
     const QString destination = qp::acceptedDestination(checkJob, command.options, err);
     if (destination.isEmpty())
         return qp::CommandLine::NotRunStatus;
+    // Settled once, here, in this program's environment: every job of the run goes there,
+    // the PDF print server's too, whatever environment the server was started in.
+    qp::PrintOptions options = command.options;
+    options.destination = destination;
 
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
@@ -68,11 +76,31 @@ int printFromShell(const qp::CommandLine& command) {
         qp::LibreOfficeApplication office(settings);
         QTextStream out(stdout);
         qp::listJobs(
-            entries->entries, destination, command.options,
+            entries->entries, destination, options,
             [&office](const QString& workbook) { return worksheetsOf(office, workbook); }, out);
         office.shutdown();
         return 0;
     }
+    QFile reportFile;
+    std::unique_ptr<qp::JobReport> report;
+    if (!command.report.isEmpty()) {
+        const bool opened = command.report == QLatin1String("-")
+                                ? reportFile.open(stdout, QIODevice::WriteOnly)
+                                : (reportFile.setFileName(command.report),
+                                   reportFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        if (!opened) {
+            err << qp::messages::shellPrefix()
+                << QStringLiteral("cannot write the report %1: %2")
+                       .arg(command.report, reportFile.errorString())
+                << '\n';
+            err.flush();
+            return qp::CommandLine::NotRunStatus;
+        }
+        report = std::make_unique<qp::JobReport>(reportFile);
+    }
+    std::unique_ptr<qp::CupsJobWatch> watch;
+    if (command.wait)
+        watch = std::make_unique<qp::CupsJobWatch>();
     // Before anything else touches the session bus.
     qp::SessionBusForRun bus;
     if (!bus.problem().isEmpty()) {
@@ -82,8 +110,8 @@ int printFromShell(const qp::CommandLine& command) {
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer pdfServer;
-    qp::ShellRun run(entries->entries, err, settings, office, starter, pdfServer, command.options,
-                     entries->rejected);
+    qp::ShellRun run(entries->entries, err, settings, office, starter, pdfServer, options,
+                     entries->rejected, watch.get(), report.get());
     // An interrupt ends the run after the entry under way, and the office with the program.
     qp::StopSignals stopSignals;
     QObject::connect(&stopSignals, &qp::StopSignals::received, &run, &qp::ShellRun::stop);
@@ -109,6 +137,8 @@ int runWindow(QApplication& app, const QStringList& files) {
     qp::MainWindow window({prompter, fileDialog, settings, office, starter, pdfServer, help,
                            QApplication::applicationDirPath(), endProgram,
                            qp::BatchFiles::userBatchFolder()});
+    // The default at the press, for the run's every job.
+    window.batchRun().setDefaultDestination([] { return qp::CupsPrinters().defaultDestination(); });
     window.runStartupChecks();
     window.openFiles(files);
     window.show();

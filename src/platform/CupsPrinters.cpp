@@ -8,6 +8,8 @@
 #include <QFile>
 
 #include <cups/cups.h>
+#include <memory>
+#include <poppler-document.h>
 
 namespace qp {
 
@@ -79,8 +81,24 @@ CupsPrinters::SentJob CupsPrinters::sendPdf(const QString& pdf, const QString& t
         sent.id = cups::sendPdfJob(*dest, file, title, options, sent.failure);
     else
         sent.failure = file.errorString();
+    if (sent.id > 0) {
+        const std::unique_ptr<poppler::document> document(
+            poppler::document::load_from_file(QFile::encodeName(pdf).toStdString()));
+        sent.pages = document ? document->pages() : 0;
+    }
     cupsFreeDests(1, dest);
     return sent;
+}
+
+QString CupsPrinters::defaultDestination() const {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (!dest)
+        return {};
+    QString name = QString::fromUtf8(dest->name);
+    if (dest->instance)
+        name += QLatin1Char('/') + QString::fromUtf8(dest->instance);
+    cupsFreeDests(1, dest);
+    return name;
 }
 
 QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) const {

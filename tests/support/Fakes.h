@@ -206,9 +206,11 @@ public:
     void openDocument(const QString& path, Timeout timeout, Reply reply) override {
         command("open", path, timeout, reply);
     }
-    void printDocument(const QString& path, const PrintOptions&, Timeout timeout,
-                       Reply reply) override {
-        command("print", path, timeout, reply);
+    void printDocument(const QString& path, const PrintOptions& options, Timeout timeout,
+                       PrintReply reply) override {
+        command("print", path, timeout, [reply, options](std::exception_ptr failure) {
+            reply(failure, {failure ? 0 : 1, options.destination, 0, 1, {}});
+        });
     }
     void disconnect() override {
         if (m_connected)

@@ -31,6 +31,7 @@ public:
     int sheetCount() override;
     void printSheet(int index) override;
     void close() override;
+    SentJobs sentJobs() const override { return m_sent; }
 
 private:
     // Throws unless the document is still loaded in the office that loaded it.
@@ -51,6 +52,7 @@ private:
     std::chrono::milliseconds m_bound;
     std::shared_ptr<int> m_openCount;
     bool m_closed = false;
+    SentJobs m_sent;
 };
 
 } // namespace qp
