@@ -25,9 +25,7 @@ bool refusesJobs(const cups_dest_t* dest) {
 
 CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
                                               const QStringList& options) const {
-    const QByteArray wanted = destination.toUtf8();
-    cups_dest_t* dest = cupsGetNamedDest(
-        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    cups_dest_t* dest = cups::namedDest(destination);
     if (!dest) {
         if (destination.isEmpty())
             return {{}, messages::noDefaultPrinter()};
@@ -68,10 +66,7 @@ CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
 CupsPrinters::SentJob CupsPrinters::sendPdf(const QString& pdf, const QString& title,
                                             const QString& destination,
                                             const QStringList& options) const {
-    const QByteArray wanted = destination.toUtf8();
-    // cupsGetNamedDest takes "printer/instance" and, without a name, the default.
-    cups_dest_t* dest = cupsGetNamedDest(
-        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    cups_dest_t* dest = cups::namedDest(destination);
     if (!dest)
         return {0, destination.isEmpty() ? messages::noDefaultPrinter()
                                          : cups::noSuchDestinationReason(destination)};
@@ -116,9 +111,8 @@ QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) co
 }
 
 QString CupsPrinters::refusalReason(const QString& destination) const {
-    const QByteArray name = destination.toUtf8();
     // Asks the server afresh: the answer is never older than this call.
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    cups_dest_t* dest = cups::namedDest(destination);
     if (!dest) {
         if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE &&
             cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)

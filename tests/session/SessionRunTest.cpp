@@ -8,6 +8,9 @@
 #include "printing/PromptedRunReport.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QUuid>
 
@@ -253,6 +256,139 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     }
     // Each worksheet's job holds that worksheet alone.
     EXPECT_NE(pdfText(jobs.value(2)), pdfText(jobs.value(3)));
+}
+
+// quirepress --print run to its end, with the environment given over the test's own.
+std::tuple<int, QString> runQuirepress(const QStringList& arguments,
+                                       const QMap<QString, QString>& environment = {}) {
+    QProcess program;
+    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
+    for (auto it = environment.begin(); it != environment.end(); ++it)
+        shell.insert(it.key(), it.value());
+    program.setProcessEnvironment(shell);
+    program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
+    EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            program.readAllStandardError()};
+}
+
+QList<QJsonObject> reportLines(const QString& path) {
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : fileBytes(path).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        objects << QJsonDocument::fromJson(line, &error).object();
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+    }
+    return objects;
+}
+
+// --wait follows each job to its end in CUPS: completed on a queue that prints, aborted on one
+// whose printer fails every job (exit 1), and waited for while a printer is stopped, which is
+// said once; Ctrl+C then ends the wait with exit 2 and leaves the job queued. --report writes
+// the same as JSON Lines, job ids as CUPS has them.
+TEST_F(ServingTest, WaitFollowsEachJobToItsEndAndTheReportSaysSo) {
+    QTemporaryDir dir;
+    const QString pdf = corpusFile("pdf/sizes.pdf"), gone = dir.filePath("gone.doc");
+    const QString word = corpusFile("doc/TestChineseProperties.doc");
+    const QString report = dir.filePath("run.jsonl");
+    cups->addFailingQueue("failing");
+    auto [status, err] = runQuirepress({"--print", "--wait", "--report", report, "-o",
+                                        "media=A4", pdf, gone, word});
+    EXPECT_EQ(status, 1) << err.toStdString();
+    const QStringList kept = newJobs(2);
+    const auto jobId = [](const QString& keptJob) { return QFileInfo(keptJob).baseName().toInt(); };
+    EXPECT_TRUE(err.contains(QString("[1/3] %1: completed, job %2-%3, ")
+                                 .arg(pdf, queue)
+                                 .arg(jobId(kept.value(0)))))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("[3/3] " + word + ": completed") &&
+                err.endsWith("2 printed, 1 not printed.\n"))
+        << err.toStdString();
+    const QList<QJsonObject> lines = reportLines(report);
+    ASSERT_EQ(lines.size(), 4);
+    const std::tuple<QString, QJsonValue, QString> expected[] = {
+        {pdf, jobId(kept.value(0)), "completed"},
+        {gone, QJsonValue::Null, "not-printed"},
+        {word, jobId(kept.value(1)), "completed"}};
+    for (int i = 0; i < 3; ++i) {
+        const auto& [file, job, state] = expected[i];
+        // Written as each is known: the entry passed over before the first job has ended.
+        QJsonObject line;
+        for (const QJsonObject& written : lines.mid(0, 3))
+            if (written["file"] == file)
+                line = written;
+        EXPECT_EQ(line["file"].toString(), file);
+        EXPECT_EQ(line["job"], job);
+        EXPECT_EQ(line["state"].toString(), state);
+        EXPECT_TRUE(line["worksheet"].isNull());
+        EXPECT_EQ(line["destination"].toString(), queue);
+        EXPECT_EQ(line["options"].toArray(), QJsonArray{"media=A4"});
+        EXPECT_EQ(line["reason"].isNull(), job.isDouble()) << i;
+        EXPECT_EQ(line["pages"].isDouble(), job.isDouble()) << i;
+        EXPECT_TRUE(QDateTime::fromString(line["started"].toString(), Qt::ISODateWithMs).isValid());
+        EXPECT_EQ(QDateTime::fromString(line["ended"].toString(), Qt::ISODateWithMs).isValid(),
+                  true);
+    }
+    EXPECT_EQ(lines[3]["printed"].toInt(), 2);
+    EXPECT_EQ(lines[3]["completed"].toInt(), 2);
+    EXPECT_EQ(lines[3]["exitStatus"].toInt(), 1);
+
+    std::tie(status, err) =
+        runQuirepress({"--print", "--wait", "--report", "-", "-d", "failing", pdf});
+    EXPECT_EQ(status, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("[1/1] " + pdf + ": aborted: ") &&
+                err.contains("0 printed, 1 not printed."))
+        << err.toStdString();
+
+    // Stopped: told once and waited for; Ctrl+C leaves the job queued, a later run's job is
+    // followed until the printer is enabled again.
+    cups->setEnabled(queue, false, "out of paper");
+    for (const bool interrupt : {true, false}) {
+        QProcess waiting;
+        waiting.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
+                      {"--print", "--wait", pdf});
+        QString told;
+        const QString stopped = "quirepress: printer " + queue + " stopped: out of paper";
+        EXPECT_TRUE(waitUntil(
+            [&] { return (told += waiting.readAllStandardError()).contains(stopped); }, 60000))
+            << told.toStdString();
+        if (interrupt)
+            ::kill(static_cast<pid_t>(waiting.processId()), SIGINT);
+        else
+            cups->setEnabled(queue, true);
+        EXPECT_TRUE(waiting.waitForFinished(60000));
+        told += waiting.readAllStandardError();
+        EXPECT_EQ(told.count(stopped), 1) << told.toStdString();
+        EXPECT_EQ(waiting.exitCode(), interrupt ? 2 : 0) << told.toStdString();
+        if (interrupt) {
+            EXPECT_EQ(cups->pendingJobs(queue), 1);
+        }
+    }
+    newJobs(2);
+}
+
+// The run settles its destination in its own environment and hands it to every job: a PDF
+// print server started under one PRINTER prints the next run's PDF where that run's PRINTER
+// says. An instance's own lpoptions reach its jobs, as CUPS reads them back.
+TEST_F(ServingTest, EveryJobGoesWhereTheRunSettledWithTheInstancesOptions) {
+    cups->addKeepingQueue("second", false);
+    const QString pdf = corpusFile("pdf/sizes.pdf"), word = corpusFile("doc/TestChineseProperties.doc");
+    qputenv("PRINTER", queue.toUtf8());
+    PdfServerProcess server;
+    server.startServing();
+    qunsetenv("PRINTER");
+    auto [status, err] = runQuirepress({"--print", pdf}, {{"PRINTER", "second"}});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_TRUE(cups->waitForJobs("second", 1, 60000));
+    EXPECT_EQ(cups->jobFiles("second").size(), 1);
+
+    runTool("lpoptions", {"-p", queue + "/duplex", "-o", "sides=two-sided-long-edge"});
+    std::tie(status, err) = runQuirepress({"--print", "-d", queue + "/duplex", pdf, word});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    for (const QString& job : newJobs(2))
+        EXPECT_EQ(cups->jobAttributes(job).value("sides"), "two-sided-long-edge");
 }
 
 } // namespace

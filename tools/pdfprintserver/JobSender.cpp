@@ -28,9 +28,7 @@ int CupsJobSender::send(const QString& path, const QString& destination,
         throw CommandRefused(
             QStringLiteral("Cannot print %1: there is no default printer set up.").arg(path),
             CommandRefused::Cause::NoDefaultPrinter);
-    const QByteArray wanted = destination.toUtf8();
-    // cupsGetNamedDest takes "printer/instance".
-    Destination dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, wanted.constData(), nullptr));
+    Destination dest(cups::namedDest(destination));
     if (!dest)
         throw CommandRefused(
             cups::cannotPrintText(path, destination, cups::noSuchDestinationReason(destination)));
