@@ -100,7 +100,9 @@ void ShellRunView::jobEnded(int job, const JobEnding& ending) {
     if (!m_following.contains(job))
         return;
     auto [number, ended] = m_following.take(job);
-    ended.pages = ending.pages;
+    // A queue without filters (raw) counts no pages: then those sent are all there is to say.
+    if (ending.pages > 0)
+        ended.pages = ending.pages;
     ended.ended = ending.at;
     ended.reason = ending.reason;
     QString outcome;
@@ -110,7 +112,7 @@ void ShellRunView::jobEnded(int job, const JobEnding& ending) {
         outcome = QStringLiteral("completed, job %1-%2, %3 pages")
                       .arg(ended.destination.section(QLatin1Char('/'), 0, 0))
                       .arg(job)
-                      .arg(ending.pages);
+                      .arg(ended.pages);
         break;
     case JobEnding::State::Aborted:
     case JobEnding::State::Canceled:
