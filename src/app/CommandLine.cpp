@@ -131,10 +131,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
          {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption,
           &waitOption, &reportOption}) {
         if (!print && parser.isSet(*printing))
-            return badUsage(
-                QStringLiteral("%1%2 is an option of --print.")
-                    .arg(printing->names().constFirst().size() == 1 ? "-" : "--",
-                         printing->names().constFirst()));
+            return badUsage(QStringLiteral("%1%2 is an option of --print.")
+                                .arg(printing->names().constFirst().size() == 1 ? "-" : "--",
+                                     printing->names().constFirst()));
     }
     if (parser.isSet(copiesOption)) {
         bool number = false;

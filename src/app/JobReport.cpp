@@ -67,9 +67,8 @@ void JobReport::write(const RunSummary& summary) {
                        {QStringLiteral("exitStatus"), summary.exitStatus},
                        {QStringLiteral("started"), time(summary.started)},
                        {QStringLiteral("ended"), time(summary.ended)}};
-    for (const JobRecord::State state :
-         {JobRecord::State::Sent, JobRecord::State::Completed, JobRecord::State::Aborted,
-          JobRecord::State::Canceled})
+    for (const JobRecord::State state : {JobRecord::State::Sent, JobRecord::State::Completed,
+                                         JobRecord::State::Aborted, JobRecord::State::Canceled})
         object.insert(stateName(state), m_states.value(state));
     writeLine(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }

@@ -17,8 +17,8 @@ struct JobRecord {
     QString destination;
     int job = 0; // 0: no job
     State state = State::Sent;
-    QString reason; // CUPS's words or ours; empty when there is nothing to say
-    int pages = -1; // what CUPS counted once the job ended, else the pages sent; -1 unknown
+    QString reason;      // CUPS's words or ours; empty when there is nothing to say
+    int pages = -1;      // what CUPS counted once the job ended, else the pages sent; -1 unknown
     QStringList options; // each as lp's -o takes it
     QDateTime started, sent, ended;
 };

@@ -117,7 +117,7 @@ void ShellRunView::jobEnded(int job, const JobEnding& ending) {
     case JobEnding::State::Aborted:
     case JobEnding::State::Canceled:
         ended.state = ending.state == JobEnding::State::Aborted ? JobRecord::State::Aborted
-                                                                 : JobRecord::State::Canceled;
+                                                                : JobRecord::State::Canceled;
         m_failed.insert(number);
         outcome = JobReport::stateName(ended.state) + QStringLiteral(": ") + ending.reason;
         break;
@@ -132,7 +132,8 @@ void ShellRunView::jobEnded(int job, const JobEnding& ending) {
 }
 
 void ShellRunView::printerStopped(const QString& printer, const QString& reasons) {
-    writeLine(messages::shellPrefix() + QStringLiteral("printer %1 stopped: %2").arg(printer, reasons));
+    writeLine(messages::shellPrefix() +
+              QStringLiteral("printer %1 stopped: %2").arg(printer, reasons));
 }
 
 void ShellRunView::endReport(bool interrupted) {

@@ -48,9 +48,8 @@ private:
 class ShellRunView : public BatchRunView, public RunReport {
 public:
     // `rejected` counts what was given but could not become an entry (an empty folder).
-    ShellRunView(QStringList entries, QTextStream& err, int rejected = 0,
-                 PrintOptions options = {}, JobWatch* watch = nullptr,
-                 JobReport* report = nullptr);
+    ShellRunView(QStringList entries, QTextStream& err, int rejected = 0, PrintOptions options = {},
+                 JobWatch* watch = nullptr, JobReport* report = nullptr);
 
     // After the run.
     int printedCount() const { return static_cast<int>((m_printed - m_failed).size()); }
@@ -116,10 +115,10 @@ private:
     QString m_endReason;
     QDateTime m_runStarted;
     QDateTime m_entryStarted;
-    QSet<int> m_printed;  // entries the run printed
-    QSet<int> m_failed;   // ...of which a job was aborted or canceled
-    QSet<int> m_settled;  // entries printed or passed over
-    QSet<int> m_withJobs; // entries that sent a job
+    QSet<int> m_printed;             // entries the run printed
+    QSet<int> m_failed;              // ...of which a job was aborted or canceled
+    QSet<int> m_settled;             // entries printed or passed over
+    QSet<int> m_withJobs;            // entries that sent a job
     QMap<int, Followed> m_following; // by job id
 };
 

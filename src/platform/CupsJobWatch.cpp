@@ -103,18 +103,19 @@ void CupsJobWatch::look() {
         else if (state == IPP_JSTATE_ABORTED)
             ending.state = JobEnding::State::Aborted;
         if (ending.state != JobEnding::State::Completed)
-            ending.reason = (job.texts("job-state-reasons") + job.texts("job-printer-state-message"))
-                                .join(QLatin1String(", "));
+            ending.reason =
+                (job.texts("job-state-reasons") + job.texts("job-printer-state-message"))
+                    .join(QLatin1String(", "));
         const int id = it.key();
         it = m_jobs.erase(it);
         Q_EMIT jobEnded(id, ending);
     }
     for (const QString& printer : waitingOn) {
-        const Answer answer(request(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri",
-                                    "ipp://localhost/printers/" + printer.toUtf8(),
-                                    {"printer-state", "printer-state-reasons",
-                                     "printer-state-message"}),
-                            "/");
+        const Answer answer(
+            request(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri",
+                    "ipp://localhost/printers/" + printer.toUtf8(),
+                    {"printer-state", "printer-state-reasons", "printer-state-message"}),
+            "/");
         const bool stopped = answer.integer("printer-state") == IPP_PSTATE_STOPPED;
         if (!stopped)
             m_stoppedPrinters.remove(printer);

@@ -33,7 +33,7 @@ private:
     QThread m_thread;
     std::unique_ptr<QObject> m_context; // lives on m_thread, as do the members below
     QTimer* m_timer = nullptr;
-    QMap<int, QString> m_jobs;      // followed and not ended: id -> printer
+    QMap<int, QString> m_jobs;       // followed and not ended: id -> printer
     QSet<QString> m_stoppedPrinters; // told already
 };
 

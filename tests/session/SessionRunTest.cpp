@@ -294,14 +294,13 @@ TEST_F(ServingTest, WaitFollowsEachJobToItsEndAndTheReportSaysSo) {
     const QString word = corpusFile("doc/TestChineseProperties.doc");
     const QString report = dir.filePath("run.jsonl");
     cups->addFailingQueue("failing");
-    auto [status, err] = runQuirepress({"--print", "--wait", "--report", report, "-o",
-                                        "media=A4", pdf, gone, word});
+    auto [status, err] =
+        runQuirepress({"--print", "--wait", "--report", report, "-o", "media=A4", pdf, gone, word});
     EXPECT_EQ(status, 1) << err.toStdString();
     const QStringList kept = newJobs(2);
     const auto jobId = [](const QString& keptJob) { return QFileInfo(keptJob).baseName().toInt(); };
-    EXPECT_TRUE(err.contains(QString("[1/3] %1: completed, job %2-%3, ")
-                                 .arg(pdf, queue)
-                                 .arg(jobId(kept.value(0)))))
+    EXPECT_TRUE(err.contains(
+        QString("[1/3] %1: completed, job %2-%3, ").arg(pdf, queue).arg(jobId(kept.value(0)))))
         << err.toStdString();
     EXPECT_TRUE(err.contains("[3/3] " + word + ": completed") &&
                 err.endsWith("2 printed, 1 not printed.\n"))
@@ -374,7 +373,8 @@ TEST_F(ServingTest, WaitFollowsEachJobToItsEndAndTheReportSaysSo) {
 // says. An instance's own lpoptions reach its jobs, as CUPS reads them back.
 TEST_F(ServingTest, EveryJobGoesWhereTheRunSettledWithTheInstancesOptions) {
     cups->addKeepingQueue("second", false);
-    const QString pdf = corpusFile("pdf/sizes.pdf"), word = corpusFile("doc/TestChineseProperties.doc");
+    const QString pdf = corpusFile("pdf/sizes.pdf"),
+                  word = corpusFile("doc/TestChineseProperties.doc");
     qputenv("PRINTER", queue.toUtf8());
     PdfServerProcess server;
     server.startServing();

@@ -45,7 +45,8 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
         QFile::link("/usr/lib/cups/" + entry, bin + entry); // not "backend": ours is there
     for (const QString backend : {"qpkeep", "qpfail"}) {
         writeFile(bin + "backend/" + backend, fileBytes(templates + backend));
-        QFile::setPermissions(bin + "backend/" + backend, QFileDevice::Permissions::fromInt(0x7000));
+        QFile::setPermissions(bin + "backend/" + backend,
+                              QFileDevice::Permissions::fromInt(0x7000));
     }
     // Destinations named in the environment would win over the server's default. None of it
     // is restored: a private server that is gone is safer than the user's printers.
@@ -99,8 +100,8 @@ void PrivateCups::addKeepingQueue(const QString& name, bool makeDefault) {
 }
 
 void PrivateCups::addFailingQueue(const QString& name) {
-    runTool("/usr/sbin/lpadmin", {"-p", name, "-E", "-v", "qpfail:/", "-o",
-                                  "printer-error-policy=abort-job"});
+    runTool("/usr/sbin/lpadmin",
+            {"-p", name, "-E", "-v", "qpfail:/", "-o", "printer-error-policy=abort-job"});
 }
 
 void PrivateCups::clearDefault() {

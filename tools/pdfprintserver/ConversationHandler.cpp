@@ -30,8 +30,8 @@ void ConversationHandler::open(const QString& path) {
 }
 
 ConversationHandler::Printed ConversationHandler::print(const QString& path,
-                                                       const QString& destination,
-                                                       const QStringList& options) {
+                                                        const QString& destination,
+                                                        const QStringList& options) {
     requireAbsolute(path);
     if (!m_opened.contains(path))
         throw CommandRefused(QStringLiteral("Cannot print %1: the document has not been opened. "

@@ -135,8 +135,8 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     const CupsPrinters::SentJob sent =
         m_printers.sendPdf(pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
     if (sent.id > 0) {
-        m_sent.append({sent.id, printer, sheetIndex + 1, sent.pages,
-                       QDateTime::currentDateTimeUtc()});
+        m_sent.append(
+            {sent.id, printer, sheetIndex + 1, sent.pages, QDateTime::currentDateTimeUtc()});
         return;
     }
     QString reason = m_printers.refusalReason(printer);
