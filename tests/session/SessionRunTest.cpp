@@ -17,6 +17,21 @@
 namespace qp::test {
 namespace {
 
+// quirepress --print run to its end, with the environment given over the test's own: exit
+// status, standard output, standard error.
+std::tuple<int, QString, QString> runQuirepress(const QStringList& arguments,
+                                                const QMap<QString, QString>& environment = {}) {
+    QProcess program;
+    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
+    for (auto it = environment.begin(); it != environment.end(); ++it)
+        shell.insert(it.key(), it.value());
+    program.setProcessEnvironment(shell);
+    program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
+    EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            program.readAllStandardOutput(), program.readAllStandardError()};
+}
+
 // A batch run with the real server and starter, the window's boxes answered by the prompter.
 struct PdfRun {
     explicit PdfRun(const QStringList& entries, const QString& program) {
@@ -204,14 +219,6 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
                                    {"ppt/table_test.ppt", "sub/5.ppt"}})
         ASSERT_TRUE(QFile::copy(corpusFile(from), dir.filePath(to)));
     writeFile(dir.filePath("notes.txt"), "not printed");
-    const auto quirepress = [](const QStringList& arguments) {
-        QProcess program;
-        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
-        EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
-        const QString err = program.readAllStandardError();
-        return std::tuple{program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
-                          QString(program.readAllStandardOutput()), err};
-    };
     const QStringList options = {"-d", queue, "-n", "2", "-o", "sides=two-sided-long-edge",
                                  "-P", "1-2"};
     const QString listed = "\t" + queue +
@@ -221,11 +228,11 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
                              listed + dir.filePath("10.xls") + "\tsheet 1" + listed +
                              dir.filePath("10.xls") + "\tsheet 2" + listed;
     auto [status, out, err] =
-        quirepress(QStringList{"--dry-run"} + options + QStringList{dir.path()});
+        runQuirepress(QStringList{"--dry-run"} + options + QStringList{dir.path()});
     EXPECT_EQ(status, 0) << err.toStdString();
     EXPECT_EQ(out, expected);
     std::tie(status, out, err) =
-        quirepress(QStringList{"--dry-run", "-r"} + options + QStringList{dir.path()});
+        runQuirepress(QStringList{"--dry-run", "-r"} + options + QStringList{dir.path()});
     EXPECT_EQ(out, expected + dir.filePath("sub/3.pdf") + "\t" + listed +
                        dir.filePath("sub/5.ppt") + "\t" + listed);
     for (const auto& [refused, words] :
@@ -233,7 +240,7 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
           {QStringList{"-o", "number-up=3"}, QString("number-up")},
           {QStringList{"-P", "5-2"}, QString("page-ranges")}}) {
         std::tie(status, out, err) =
-            quirepress(QStringList{"--print"} + refused + QStringList{dir.path()});
+            runQuirepress(QStringList{"--print"} + refused + QStringList{dir.path()});
         EXPECT_EQ(status, 2);
         EXPECT_TRUE(err.startsWith("quirepress: ") && err.contains(words)) << err.toStdString();
     }
@@ -241,7 +248,7 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
 
     cups->addKeepingQueue("elsewhere", true); // the default: -d alone sends the jobs to queue
     std::tie(status, out, err) =
-        quirepress(QStringList{"--print", "-r"} + options + QStringList{dir.path()});
+        runQuirepress(QStringList{"--print", "-r"} + options + QStringList{dir.path()});
     EXPECT_EQ(status, 0) << err.toStdString();
     const QStringList jobs = newJobs(6, 240000);
     const QStringList names = {"1.doc", "2.pdf", "10.xls", "10.xls", "3.pdf", "5.ppt"};
@@ -258,32 +265,6 @@ TEST_F(ServingTest, FolderPrintsInNameOrderWithLpOptions) {
     EXPECT_NE(pdfText(jobs.value(2)), pdfText(jobs.value(3)));
 }
 
-// quirepress --print run to its end, with the environment given over the test's own.
-std::tuple<int, QString> runQuirepress(const QStringList& arguments,
-                                       const QMap<QString, QString>& environment = {}) {
-    QProcess program;
-    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
-    for (auto it = environment.begin(); it != environment.end(); ++it)
-        shell.insert(it.key(), it.value());
-    program.setProcessEnvironment(shell);
-    program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
-    EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
-    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
-            program.readAllStandardError()};
-}
-
-QList<QJsonObject> reportLines(const QString& path) {
-    QList<QJsonObject> objects;
-    for (const QByteArray& line : fileBytes(path).split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QJsonParseError error;
-        objects << QJsonDocument::fromJson(line, &error).object();
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-    }
-    return objects;
-}
-
 // --wait follows each job to its end in CUPS: completed on a queue that prints, aborted on one
 // whose printer fails every job (exit 1), and waited for while a printer is stopped, which is
 // said once; Ctrl+C then ends the wait with exit 2 and leaves the job queued. --report writes
@@ -294,51 +275,47 @@ TEST_F(ServingTest, WaitFollowsEachJobToItsEndAndTheReportSaysSo) {
     const QString word = corpusFile("doc/TestChineseProperties.doc");
     const QString report = dir.filePath("run.jsonl");
     cups->addFailingQueue("failing");
-    auto [status, err] =
+    auto [status, out, err] =
         runQuirepress({"--print", "--wait", "--report", report, "-o", "media=A4", pdf, gone, word});
     EXPECT_EQ(status, 1) << err.toStdString();
     const QStringList kept = newJobs(2);
-    const auto jobId = [](const QString& keptJob) { return QFileInfo(keptJob).baseName().toInt(); };
-    EXPECT_TRUE(err.contains(
-        QString("[1/3] %1: completed, job %2-%3, ").arg(pdf, queue).arg(jobId(kept.value(0)))))
+    const auto id = [&](int i) { return QFileInfo(kept.value(i)).baseName().toInt(); };
+    EXPECT_TRUE(
+        err.contains(QString("[1/3] %1: completed, job %2-%3, ").arg(pdf, queue).arg(id(0))) &&
+        err.contains("[3/3] " + word + ": completed") &&
+        err.endsWith("2 printed, 1 not printed.\n"))
         << err.toStdString();
-    EXPECT_TRUE(err.contains("[3/3] " + word + ": completed") &&
-                err.endsWith("2 printed, 1 not printed.\n"))
-        << err.toStdString();
-    const QList<QJsonObject> lines = reportLines(report);
-    ASSERT_EQ(lines.size(), 4);
-    const std::tuple<QString, QJsonValue, QString> expected[] = {
-        {pdf, jobId(kept.value(0)), "completed"},
-        {gone, QJsonValue::Null, "not-printed"},
-        {word, jobId(kept.value(1)), "completed"}};
-    for (int i = 0; i < 3; ++i) {
-        const auto& [file, job, state] = expected[i];
-        // Written as each is known: the entry passed over before the first job has ended.
-        QJsonObject line;
-        for (const QJsonObject& written : lines.mid(0, 3))
-            if (written["file"] == file)
-                line = written;
-        EXPECT_EQ(line["file"].toString(), file);
+    // Each line as soon as it is known: the entry passed over may come before the first job.
+    QMap<QString, QJsonObject> byFile;
+    for (const QByteArray& line : fileBytes(report).trimmed().split('\n'))
+        byFile.insert(QJsonDocument::fromJson(line).object().value("file").toString("summary"),
+                      QJsonDocument::fromJson(line).object());
+    ASSERT_EQ(byFile.size(), 4) << fileBytes(report).toStdString();
+    for (const auto& [file, job, state, pages] :
+         {std::tuple{pdf, QJsonValue(id(0)), "completed", pdfPages(kept.value(0))},
+          {gone, QJsonValue(), "not-printed", -1},
+          {word, QJsonValue(id(1)), "completed", pdfPages(kept.value(1))}}) {
+        const QJsonObject line = byFile[file];
         EXPECT_EQ(line["job"], job);
         EXPECT_EQ(line["state"].toString(), state);
-        EXPECT_TRUE(line["worksheet"].isNull());
-        EXPECT_EQ(line["destination"].toString(), queue);
-        EXPECT_EQ(line["options"].toArray(), QJsonArray{"media=A4"});
-        EXPECT_EQ(line["reason"].isNull(), job.isDouble()) << i;
-        EXPECT_EQ(line["pages"].toInt(-1), job.isDouble() ? pdfPages(kept[i / 2]) : -1) << i;
-        EXPECT_TRUE(QDateTime::fromString(line["started"].toString(), Qt::ISODateWithMs).isValid());
-        EXPECT_EQ(QDateTime::fromString(line["ended"].toString(), Qt::ISODateWithMs).isValid(),
-                  true);
+        EXPECT_EQ(line["pages"].toInt(-1), pages);
+        EXPECT_EQ(line["reason"].isNull(), job.isDouble());
+        EXPECT_TRUE(
+            line["worksheet"].isNull() && line["destination"] == queue &&
+            line["options"].toArray() == QJsonArray{"media=A4"} &&
+            QDateTime::fromString(line["started"].toString(), Qt::ISODateWithMs).isValid() &&
+            QDateTime::fromString(line["ended"].toString(), Qt::ISODateWithMs).isValid())
+            << QJsonDocument(line).toJson().toStdString();
     }
-    EXPECT_EQ(lines[3]["printed"].toInt(), 2);
-    EXPECT_EQ(lines[3]["completed"].toInt(), 2);
-    EXPECT_EQ(lines[3]["exitStatus"].toInt(), 1);
+    EXPECT_EQ(byFile["summary"]["printed"].toInt(), 2);
+    EXPECT_EQ(byFile["summary"]["completed"].toInt(), 2);
+    EXPECT_EQ(byFile["summary"]["exitStatus"].toInt(), 1);
 
-    std::tie(status, err) =
+    std::tie(status, out, err) =
         runQuirepress({"--print", "--wait", "--report", "-", "-d", "failing", pdf});
     EXPECT_EQ(status, 1) << err.toStdString();
     EXPECT_TRUE(err.contains("[1/1] " + pdf + ": aborted: ") &&
-                err.contains("0 printed, 1 not printed."))
+                err.contains("0 printed, 1 not printed.") && out.contains("\"state\":\"aborted\""))
         << err.toStdString();
 
     // Stopped: told once and waited for; Ctrl+C leaves the job queued, a later run's job is
@@ -379,13 +356,13 @@ TEST_F(ServingTest, EveryJobGoesWhereTheRunSettledWithTheInstancesOptions) {
     PdfServerProcess server;
     server.startServing();
     qunsetenv("PRINTER");
-    auto [status, err] = runQuirepress({"--print", pdf}, {{"PRINTER", "second"}});
+    auto [status, out, err] = runQuirepress({"--print", pdf}, {{"PRINTER", "second"}});
     EXPECT_EQ(status, 0) << err.toStdString();
     EXPECT_TRUE(cups->waitForJobs("second", 1, 60000));
     EXPECT_EQ(cups->jobFiles("second").size(), 1);
 
     runTool("lpoptions", {"-p", queue + "/duplex", "-o", "sides=two-sided-long-edge"});
-    std::tie(status, err) = runQuirepress({"--print", "-d", queue + "/duplex", pdf, word});
+    std::tie(status, out, err) = runQuirepress({"--print", "-d", queue + "/duplex", pdf, word});
     EXPECT_EQ(status, 0) << err.toStdString();
     for (const QString& job : newJobs(2))
         EXPECT_EQ(cups->jobAttributes(job).value("sides"), "two-sided-long-edge");

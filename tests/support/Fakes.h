@@ -261,7 +261,10 @@ struct ListRunView : BatchRunView {
     }
     void startProgress(int) override {}
     void setProgress(int, int) override {}
-    void setStatus(const QString&) override {}
+    void setStatus(const QString&) override {
+        if (onStatus)
+            onStatus();
+    }
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
     void showLocatePdfServer() override { note("show locate"); }
@@ -283,6 +286,7 @@ struct ListRunView : BatchRunView {
     QString pathBox;
     bool skip = false;
     QStringList* journal = nullptr;
+    std::function<void()> onStatus; // runs as the status line changes
 };
 
 } // namespace qp::test
