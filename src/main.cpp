@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
+#include "app/JobReport.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
 #include "core/Messages.h"
+#include "platform/CupsJobWatch.h"
 #include "platform/CupsPrinters.h"
 #include "platform/DesktopHelpViewer.h"
 #include "platform/IniSettingsStore.h"
@@ -11,11 +13,13 @@
 #include "platform/dbus/DBusPdfPrintServer.h"
 #include "platform/dbus/SessionBusForRun.h"
 #include "platform/libreoffice/LibreOfficeApplication.h"
+#include "printing/BatchRun.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFileDialogBackend.h"
 #include "ui/QtPrompter.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QTextStream>
 #include <QTimer>
@@ -74,12 +78,36 @@ int printFromShell(const qp::CommandLine& command) {
         qp::acceptedDestination(checkJob, command.options, err);
     if (!check)
         return qp::CommandLine::NotRunStatus;
+    // Settled once, here, in this program's environment: every job of the run goes there,
+    // the PDF print server's too, whatever environment the server was started in.
+    qp::PrintOptions options = command.options;
+    options.destination = check->destination;
 
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
                                               QStringLiteral("/quirepress-pdf-server"));
     if (command.dryRun)
-        return listFromShell(*entries, *check, command.options, settings, err);
+        return listFromShell(*entries, *check, options, settings, err);
+    QFile reportFile;
+    std::unique_ptr<qp::JobReport> report;
+    if (!command.report.isEmpty()) {
+        const bool opened = command.report == QLatin1String("-")
+                                ? reportFile.open(stdout, QIODevice::WriteOnly)
+                                : (reportFile.setFileName(command.report),
+                                   reportFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        if (!opened) {
+            err << qp::messages::shellPrefix()
+                << QStringLiteral("cannot write the report %1: %2")
+                       .arg(command.report, reportFile.errorString())
+                << '\n';
+            err.flush();
+            return qp::CommandLine::NotRunStatus;
+        }
+        report = std::make_unique<qp::JobReport>(reportFile);
+    }
+    std::unique_ptr<qp::CupsJobWatch> watch;
+    if (command.wait)
+        watch = std::make_unique<qp::CupsJobWatch>();
     // Before anything else touches the session bus.
     qp::SessionBusForRun bus;
     if (!bus.problem().isEmpty()) {
@@ -89,8 +117,8 @@ int printFromShell(const qp::CommandLine& command) {
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer pdfServer;
-    qp::ShellRun run(entries->entries, err, settings, office, starter, pdfServer, command.options,
-                     entries->rejected);
+    qp::ShellRun run(entries->entries, err, settings, office, starter, pdfServer, options,
+                     entries->rejected, watch.get(), report.get());
     return runInEventLoop(run);
 }
 
@@ -113,6 +141,8 @@ int runWindow(QApplication& app, const QStringList& files) {
                            QApplication::applicationDirPath(), endProgram,
                            qp::BatchFiles::userBatchFolder()});
     prompter.setOwner(&window);
+    // The default at the press, for the run's every job.
+    window.batchRun().setDefaultDestination([] { return qp::CupsPrinters().defaultDestination(); });
     window.runStartupChecks();
     // From here on the office may start: a logout or kill ends the run after the entry under
     // way, and the program with the office, its profile and its files.

@@ -47,7 +47,9 @@ public:
     bool hasEnded() const override { fail(); }
     void connect(Reply) override { fail(); }
     void openDocument(const QString&, Timeout, Reply) override { fail(); }
-    void printDocument(const QString&, const PrintOptions&, Timeout, Reply) override { fail(); }
+    void printDocument(const QString&, const PrintOptions&, Timeout, PrintReply) override {
+        fail();
+    }
     void disconnect() override {}
     bool show(const QString&, quintptr) override { fail(); }
 

@@ -56,7 +56,7 @@ class NoPdfPrintServer : public PdfPrintServer {
 public:
     void connect(Reply) override { throw std::runtime_error("no PDF print server here"); }
     void openDocument(const QString&, Timeout, Reply) override {}
-    void printDocument(const QString&, const PrintOptions&, Timeout, Reply) override {}
+    void printDocument(const QString&, const PrintOptions&, Timeout, PrintReply) override {}
     void disconnect() override {}
 };
 

@@ -91,8 +91,23 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                        "empty), destination, options, pages (after -P); then \"total\", \"N "
                        "jobs\", \"N sheets\" of paper (with -n and sides), \"N pages\". Exit "
                        "status as --print's. Example: --dry-run -d office ~/invoices"));
+    const QCommandLineOption waitOption(
+        QStringLiteral("wait"),
+        QStringLiteral("Follow every job in CUPS until it is completed, aborted or canceled, "
+                       "and tell each ending; only an entry whose jobs all completed counts as "
+                       "printed. A stopped printer is told once, and waited for. Ctrl+C ends "
+                       "the wait with exit status 2 and leaves the jobs queued."));
+    const QCommandLineOption reportOption(
+        QStringLiteral("report"),
+        QStringLiteral("Write what became of each job to FILE (- for standard output) as JSON "
+                       "Lines, as the run goes: one object per job and per entry that gave "
+                       "none, with file, worksheet, destination, job, state (sent, completed, "
+                       "aborted, canceled, not-printed), reason, pages, options and the times "
+                       "started, sent and ended; then a summary object. "
+                       "Example: --wait --report run.jsonl"),
+        QStringLiteral("FILE"));
     parser.addOptions({printOption, destinationOption, copiesOption, optionOption, pagesOption,
-                       recursiveOption, dryRunOption});
+                       recursiveOption, dryRunOption, waitOption, reportOption});
     parser.addPositionalArgument(
         QStringLiteral("FILE|DIR"),
         QStringLiteral("A document, a batch file (.qpb), or a folder, which stands for its "
@@ -121,10 +136,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     }
     const bool print = parser.isSet(printOption) || parser.isSet(dryRunOption);
     for (const QCommandLineOption* printing :
-         {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption}) {
+         {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption,
+          &waitOption, &reportOption}) {
         if (!print && parser.isSet(*printing))
-            return badUsage(
-                QStringLiteral("-%1 is an option of --print.").arg(printing->names().constFirst()));
+            return badUsage(QStringLiteral("%1%2 is an option of --print.")
+                                .arg(printing->names().constFirst().size() == 1 ? "-" : "--",
+                                     printing->names().constFirst()));
     }
     if (parser.isSet(copiesOption)) {
         bool number = false;
@@ -138,6 +155,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     result.options.pages = parser.value(pagesOption);
     result.recursive = parser.isSet(recursiveOption);
     result.dryRun = parser.isSet(dryRunOption);
+    result.wait = parser.isSet(waitOption);
+    result.report = parser.value(reportOption);
     result.mode = print ? Mode::Print : Mode::Window;
     result.files = parser.positionalArguments();
     return result;

@@ -9,7 +9,8 @@ namespace qp {
 // What the program was asked for on its command line:
 //   quirepress [FILE]...          the window, with the files added to the list
 //   quirepress --print [-d DEST] [-n COPIES] [-o NAME[=VALUE]]... [-P PAGES] [-r] [--dry-run]
-//              [FILE|DIR]...         the files printed without a window, with lp's options
+//              [--wait] [--report FILE] [FILE|DIR]...
+//                                    the files printed without a window, with lp's options
 // --help and --version print their text and end the program.
 struct CommandLine {
     enum class Mode { Window, Print, Finished };
@@ -18,6 +19,8 @@ struct CommandLine {
     PrintOptions options;
     bool recursive = false; // folders stand for their subfolders' files too
     bool dryRun = false;    // list the jobs, print nothing
+    bool wait = false;      // follow every job to its end in CUPS
+    QString report;         // where the JSON Lines report goes ("-": stdout); empty: nowhere
     int exitStatus = 0;     // for Finished: 0 after --help or --version, 2 after bad usage
 
     // Exit status of a run that could not start or was ended.

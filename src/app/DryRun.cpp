@@ -110,18 +110,22 @@ void PageCountingPdfServer::openDocument(const QString& absolutePath, Timeout, R
         Qt::QueuedConnection);
 }
 
-void PageCountingPdfServer::printDocument(const QString& absolutePath, const PrintOptions&, Timeout,
-                                          Reply reply) {
+void PageCountingPdfServer::printDocument(const QString& absolutePath,
+                                          const PrintOptions& options, Timeout,
+                                          PrintReply reply) {
     if (!m_pages.contains(absolutePath)) {
-        later(std::move(reply),
+        later([reply](std::exception_ptr failure) { reply(failure, {}); },
               std::make_exception_ptr(AppError(ErrorNumber::ConversationRefused,
                                                QStringLiteral("%1 was not opened before it was "
                                                               "printed.")
                                                    .arg(absolutePath))));
         return;
     }
-    m_jobs.add(absolutePath, 0, m_pages.take(absolutePath));
-    later(std::move(reply), nullptr);
+    const int pages = m_pages.take(absolutePath);
+    m_jobs.add(absolutePath, 0, pages);
+    // Counted, not sent: there is no job in CUPS to name.
+    const SentJob counted{0, options.destination, 0, pages, QDateTime::currentDateTime()};
+    later([reply, counted](std::exception_ptr failure) { reply(failure, counted); }, nullptr);
 }
 
 } // namespace qp

@@ -71,7 +71,7 @@ public:
     void connect(Reply reply) override;
     void openDocument(const QString& absolutePath, Timeout timeout, Reply reply) override;
     void printDocument(const QString& absolutePath, const PrintOptions& options, Timeout timeout,
-                       Reply reply) override;
+                       PrintReply reply) override;
     void disconnect() override { ++m_connection; }
 
 private:

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "app/DryRun.h"
+#include "app/JobReport.h"
 #include "core/SettingsStore.h"
 #include "printing/BatchRunView.h"
+#include "printing/JobWatch.h"
 #include "printing/PrintOptions.h"
 #include "printing/RunReport.h"
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -40,19 +43,29 @@ private:
 // The window's batch run seen from a terminal: one progress line per entry on `err`, an
 // entry that cannot be printed named with its reason and passed over (the window's question
 // answered Yes), what ends the run printed as the window would tell it. Nothing is asked and
-// no save is offered.
+// no save is offered. With a report, every job and every entry that gave none is written to
+// it; with a watch, each job is followed to its end in CUPS, which is told on `err` too, and
+// only an entry whose jobs all completed counts as printed.
 class ShellRunView : public BatchRunView, public RunReport {
 public:
     // `rejected` counts what was given but could not become an entry (an empty folder).
-    ShellRunView(QStringList entries, QTextStream& err, int rejected = 0);
+    ShellRunView(QStringList entries, QTextStream& err, int rejected = 0, PrintOptions options = {},
+                 JobWatch* watch = nullptr, JobReport* report = nullptr);
 
     // After the run.
-    int printedCount() const { return m_printed; }
+    int printedCount() const { return static_cast<int>((m_printed - m_failed).size()); }
     int notPrintedCount() const {
-        return static_cast<int>(m_entries.size()) - m_printed + m_rejected;
+        return static_cast<int>(m_entries.size()) - printedCount() + m_rejected;
     }
-    // 0 when every entry printed, 1 when some did not, 2 when the run was ended early.
+    // 0 when every entry printed, 1 when some did not, 2 when the run was ended early or its
+    // wait was interrupted.
     int exitStatus() const;
+    bool following() const { return !m_following.isEmpty(); }
+    void jobEnded(int job, const JobEnding& ending);
+    void printerStopped(const QString& printer, const QString& reasons);
+    // Writes what is still unknown and the summary to the report. `interrupted`: the wait
+    // was given up, the jobs followed stay queued.
+    void endReport(bool interrupted);
 
     int entryCount() const override { return static_cast<int>(m_entries.size()); }
     QString entry(int index) const override { return m_entries.value(index); }
@@ -72,7 +85,8 @@ public:
 
     bool addPendingPath(const QString&) override { return false; }
     void entryStarted(int number, int total, const QString& entry) override;
-    void entryPrinted(int) override { ++m_printed; }
+    void entryPrinted(int number) override;
+    void jobSent(int number, const SentJob& job) override;
     void pdfProgramMissing(int number, const QString& entry) override;
     bool continueAfterUnusableEntry(int number, const QString& entry,
                                     const QString& reason) override;
@@ -82,12 +96,31 @@ public:
 private:
     void passOver(int number, const QString& entry, const QString& reason);
     void writeLine(const QString& line);
+    // A record of entry `number` as far as the run knows it.
+    JobRecord record(int number) const;
+    void writeRecord(const JobRecord& record);
+
+    struct Followed {
+        int number;
+        JobRecord record;
+    };
 
     QStringList m_entries;
     QTextStream& m_err;
-    int m_printed = 0;
     int m_rejected;
+    PrintOptions m_options;
+    JobWatch* m_watch;
+    JobReport* m_report;
     bool m_ended = false;
+    bool m_interrupted = false;
+    QString m_endReason;
+    QDateTime m_runStarted;
+    QDateTime m_entryStarted;
+    QSet<int> m_printed;             // entries the run printed
+    QSet<int> m_failed;              // ...of which a job was aborted or canceled
+    QSet<int> m_settled;             // entries printed or passed over
+    QSet<int> m_withJobs;            // entries that sent a job
+    QMap<int, Followed> m_following; // by job id
 };
 
 // `quirepress --print`: the entries printed through the window's batch run, ending with a line
@@ -95,9 +128,12 @@ private:
 class ShellRun : public QObject {
     Q_OBJECT
 public:
+    // `options` name the destination, settled before. With a watch, the run ends once every
+    // job has; with a report, each job is written to it.
     ShellRun(const QStringList& entries, QTextStream& err, SettingsStore& settings,
              OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
-             const PrintOptions& options = {}, int rejected = 0);
+             const PrintOptions& options = {}, int rejected = 0, JobWatch* watch = nullptr,
+             JobReport* report = nullptr);
     ~ShellRun() override;
 
     // A dry run: the jobs are counted into `jobs` (which the office and the PDF program of the
@@ -108,16 +144,21 @@ public:
     }
     // Returns at once; finished() follows the end, from the event loop.
     void start();
-    // An interrupt: ends the run after the entry under way.
+    // An interrupt: ends the run after the entry under way, or the wait for the jobs at once,
+    // leaving them queued.
     void stop();
 
 Q_SIGNALS:
     void finished(int exitStatus);
 
 private:
+    void runOver();
     void end();
 
     QTextStream& m_err;
+    bool m_runOver = false;
+    bool m_stopped = false;
+    bool m_endedAlready = false;
     ShellRunView m_view;
     std::unique_ptr<BatchRun> m_run;
     const DryRunJobs* m_dryRun = nullptr;

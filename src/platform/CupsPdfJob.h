@@ -11,6 +11,18 @@
 
 namespace qp::cups {
 
+// The destination as lp finds it: "printer/instance" with the instance's own lpoptions, a
+// printer alone, or the default (lpoptions, LPDEST, PRINTER) for the empty text. libcups
+// takes the instance apart from the name. nullptr when there is none; free with cupsFreeDests.
+inline cups_dest_t* namedDest(const QString& destination) {
+    if (destination.isEmpty())
+        return cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    const QByteArray name = destination.section(QLatin1Char('/'), 0, 0).toUtf8();
+    const QByteArray instance = destination.section(QLatin1Char('/'), 1).toUtf8();
+    return cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
+                            instance.isEmpty() ? nullptr : instance.constData());
+}
+
 // The destination's own options (lpoptions) with those of the job over them, as lp does.
 class JobOptions {
 public:

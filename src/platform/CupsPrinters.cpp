@@ -8,6 +8,8 @@
 #include <QFile>
 
 #include <cups/cups.h>
+#include <memory>
+#include <poppler-document.h>
 
 namespace qp {
 
@@ -41,9 +43,7 @@ void paperOf(cups_dest_t& dest, int count, cups_option_t* options, CupsPrinters:
 
 CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
                                               const QStringList& options) const {
-    const QByteArray wanted = destination.toUtf8();
-    cups_dest_t* dest = cupsGetNamedDest(
-        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    cups_dest_t* dest = cups::namedDest(destination);
     JobCheck check;
     if (!dest) {
         check.destination = destination;
@@ -87,10 +87,7 @@ CupsPrinters::JobCheck CupsPrinters::checkJob(const QString& destination,
 CupsPrinters::SentJob CupsPrinters::sendPdf(const QString& pdf, const QString& title,
                                             const QString& destination,
                                             const QStringList& options) const {
-    const QByteArray wanted = destination.toUtf8();
-    // cupsGetNamedDest takes "printer/instance" and, without a name, the default.
-    cups_dest_t* dest = cupsGetNamedDest(
-        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr);
+    cups_dest_t* dest = cups::namedDest(destination);
     if (!dest)
         return {0, destination.isEmpty() ? messages::noDefaultPrinter()
                                          : cups::noSuchDestinationReason(destination)};
@@ -100,8 +97,24 @@ CupsPrinters::SentJob CupsPrinters::sendPdf(const QString& pdf, const QString& t
         sent.id = cups::sendPdfJob(*dest, file, title, options, sent.failure);
     else
         sent.failure = file.errorString();
+    if (sent.id > 0) {
+        const std::unique_ptr<poppler::document> document(
+            poppler::document::load_from_file(QFile::encodeName(pdf).toStdString()));
+        sent.pages = document ? document->pages() : 0;
+    }
     cupsFreeDests(1, dest);
     return sent;
+}
+
+QString CupsPrinters::defaultDestination() const {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (!dest)
+        return {};
+    QString name = QString::fromUtf8(dest->name);
+    if (dest->instance)
+        name += QLatin1Char('/') + QString::fromUtf8(dest->instance);
+    cupsFreeDests(1, dest);
+    return name;
 }
 
 QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) const {
@@ -119,9 +132,8 @@ QString CupsPrinters::requireAcceptingDefaultDestination(const QString& path) co
 }
 
 QString CupsPrinters::refusalReason(const QString& destination) const {
-    const QByteArray name = destination.toUtf8();
     // Asks the server afresh: the answer is never older than this call.
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    cups_dest_t* dest = cups::namedDest(destination);
     if (!dest) {
         if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE &&
             cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)

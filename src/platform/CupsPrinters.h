@@ -8,6 +8,9 @@ namespace qp {
 // The user's CUPS destinations, as libcups sees them (CUPS_SERVER, lpoptions, LPDEST).
 class CupsPrinters {
 public:
+    // The default destination as lp would find it ("printer" or "printer/instance"), or the
+    // empty text when there is none.
+    QString defaultDestination() const;
     // The name of the default destination. Throws AppError 5140 when there is none, and
     // AppError 440, naming the file, the destination and the reason, when it is not accepting
     // jobs now. A stopped queue still takes jobs and keeps them until it is started again.
@@ -32,6 +35,7 @@ public:
     struct SentJob {
         int id = 0;      // 0 when CUPS did not take the job
         QString failure; // then CUPS's words, else empty
+        int pages = 0;   // in the file sent
     };
     // Sends a PDF file unconverted as one job named title to the destination (the default one
     // when empty), with the destination's own options and these over them, each one argument

@@ -89,6 +89,10 @@ void BatchRun::begin() {
     m_view.startProgress(entryCount);
     m_pdfProgram =
         m_settings.read(settings::application(), settings::section(), settings::acrobatKey());
+    m_runOptions = m_options;
+    if (m_runOptions.destination.isEmpty() && m_defaultDestination)
+        m_runOptions.destination = m_defaultDestination();
+    m_office.setPrintOptions(m_runOptions);
     m_pdfPrinter.startRun();
     m_view.showBusyPointer();
 }
@@ -143,7 +147,9 @@ void BatchRun::printNext() {
         m_view.setStatus(QStringLiteral("Preparing ") + m_entry + QStringLiteral(" for printing."));
         m_report.entryStarted(m_position + 1, total, m_entry);
         m_awaitingEntry = true;
-        const auto done = [this](std::exception_ptr failure) { entryDone(failure); };
+        const auto done = [this](std::exception_ptr failure, const SentJobs& jobs) {
+            entryDone(failure, jobs);
+        };
         if (!isPdfEntry(m_entry)) {
             m_office.print(m_entry, officeEntryKind(m_entry), done);
         } else if (m_pdfProgram.isEmpty()) {
@@ -153,7 +159,7 @@ void BatchRun::printNext() {
             m_view.setSkipSaveOffer(true);
             goOn();
         } else {
-            m_pdfPrinter.print(m_entry, m_pdfProgram, m_options, done);
+            m_pdfPrinter.print(m_entry, m_pdfProgram, m_runOptions, done);
         }
     } catch (...) {
         m_awaitingEntry = false;
@@ -161,13 +167,15 @@ void BatchRun::printNext() {
     }
 }
 
-void BatchRun::entryDone(std::exception_ptr failure) {
+void BatchRun::entryDone(std::exception_ptr failure, const SentJobs& jobs) {
     if (!m_awaitingEntry)
         return; // an entry given up by a stop
-    if (held([this, failure] { entryDone(failure); }))
+    if (held([this, failure, jobs] { entryDone(failure, jobs); }))
         return;
     m_awaitingEntry = false;
     m_documentHeld = failure && !isPdfEntry(m_entry);
+    for (const SentJob& job : jobs)
+        attempt([&] { m_report.jobSent(m_position + 1, job); });
     if (!failure) {
         m_report.entryPrinted(m_position + 1);
         goOn();
@@ -175,6 +183,12 @@ void BatchRun::entryDone(std::exception_ptr failure) {
     }
     const Failure described = describe(failure);
     if (m_stopRequested) {
+        // A stop ends the run, but a PDF program that did not answer is forgotten all the
+        // same: the next run must not count on it.
+        if (described.number == ErrorNumber::ConversationNoAnswer) {
+            RunEnd unused;
+            forgetPdfProgram(unused);
+        }
         releaseDocument(false, [this] { stop(); });
         return;
     }
@@ -268,6 +282,12 @@ void BatchRun::endWithoutDefaultPrinter() {
 void BatchRun::endWithoutPdfProgram() {
     RunEnd end{
         RunEnd::Kind::PdfProgramSilent, userNumber(ErrorNumber::ConversationNoAnswer), {}, 0, {}};
+    forgetPdfProgram(end);
+    attempt([&] { m_report.runEnded(end); });
+    releaseDocument(false, [this] { endInReadyState(); });
+}
+
+void BatchRun::forgetPdfProgram(RunEnd& end) {
     try {
         m_settings.write(settings::application(), settings::section(), settings::acrobatKey(),
                          QString());
@@ -281,8 +301,6 @@ void BatchRun::endWithoutPdfProgram() {
         end.settingsFailure = QStringLiteral("The settings could not be written.");
     }
     attempt([&] { m_view.showLocatePdfServer(); });
-    attempt([&] { m_report.runEnded(end); });
-    releaseDocument(false, [this] { endInReadyState(); });
 }
 
 void BatchRun::endWithError(ErrorNumber number, const QString& description) {

@@ -18,6 +18,7 @@ class PdfPrintServer;
 class ProgramStarter;
 class RunReport;
 class SettingsStore;
+struct RunEnd;
 
 // The batch run behind "Print Batch": prints every entry of the window's list in order,
 // Office documents through their application and PDFs through the PDF program, shows its
@@ -51,9 +52,12 @@ public:
     PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
     // How the jobs of the runs that start from now on are printed, Office and PDF entries
     // alike; the window keeps the default.
-    void setPrintOptions(const PrintOptions& options) {
-        m_options = options;
-        m_office.setPrintOptions(options);
+    void setPrintOptions(const PrintOptions& options) { m_options = options; }
+    // Names the default destination; asked once as each run starts when the options name
+    // none, so that every job of the run goes where the run began, whatever the default
+    // becomes meanwhile and whoever sends the job. Empty: there is no default.
+    void setDefaultDestination(std::function<QString()> lookup) {
+        m_defaultDestination = std::move(lookup);
     }
 
 Q_SIGNALS:
@@ -65,7 +69,8 @@ private:
     void begin();
     void settlePendingPath();
     void printNext();
-    void entryDone(std::exception_ptr failure);
+    void entryDone(std::exception_ptr failure, const SentJobs& jobs);
+    void forgetPdfProgram(RunEnd& end);
     void goOn();
     void unusableEntry(const QString& reason);
     void offerToSave();
@@ -86,6 +91,8 @@ private:
     OfficeThread m_office;
     PdfPrinter m_pdfPrinter;
     PrintOptions m_options;
+    std::function<QString()> m_defaultDestination;
+    PrintOptions m_runOptions; // m_options with the destination settled at the run's start
 
     bool m_running = false;
     bool m_stopRequested = false;

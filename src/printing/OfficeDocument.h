@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printing/PrintOptions.h"
+#include "printing/SentJob.h"
 
 #include <QString>
 #include <memory>
@@ -26,6 +27,8 @@ public:
     // Prints one worksheet alone; index counts from 1.
     virtual void printSheet(int index) = 0;
     virtual void close() = 0;
+    // The jobs CUPS has taken for this document so far, also when a later one failed.
+    virtual SentJobs sentJobs() const { return {}; }
 };
 
 // Opens the document of a file from its path. A path that cannot be opened throws AppError

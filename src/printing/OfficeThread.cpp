@@ -44,21 +44,27 @@ void OfficeThread::reply(const Done& done, std::exception_ptr failure) {
         this, [done, failure] { done(failure); }, Qt::QueuedConnection);
 }
 
-void OfficeThread::print(const QString& entry, EntryKind kind, Done done) {
+void OfficeThread::print(const QString& entry, EntryKind kind, Printed done) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_cancel = false;
     }
     post([this, entry, kind, done = std::move(done)] {
         std::exception_ptr failure;
+        SentJobs jobs;
         try {
             m_document = m_office.open(entry);
             OfficePrinter([this] { pauseOrThrow(); }).print(*m_document, kind);
+            jobs = m_document->sentJobs();
             m_document.reset();
         } catch (...) {
             failure = std::current_exception();
+            // A worksheet that failed leaves the ones before it printed.
+            if (m_document)
+                jobs = m_document->sentJobs();
         }
-        reply(done, failure);
+        QMetaObject::invokeMethod(
+            this, [done, failure, jobs] { done(failure, jobs); }, Qt::QueuedConnection);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "printing/EntryKind.h"
 #include "printing/PrintOptions.h"
+#include "printing/SentJob.h"
 
 #include <QObject>
 #include <QString>
@@ -27,6 +28,8 @@ public:
     // Gets nullptr, or the failure (an AppError, or whatever else was thrown); always later,
     // on the thread that owns this object.
     using Done = std::function<void(std::exception_ptr failure)>;
+    // The same, with the jobs that the entry sent before it was done or failed.
+    using Printed = std::function<void(std::exception_ptr failure, SentJobs jobs)>;
 
     explicit OfficeThread(OfficeApplication& office, QObject* parent = nullptr);
     // Ends the office first.
@@ -36,7 +39,7 @@ public:
 
     // Opens the entry's document and runs the print sequence of its kind. A document that
     // printed is let go; one whose sequence failed stays open until release().
-    void print(const QString& entry, EntryKind kind, Done done);
+    void print(const QString& entry, EntryKind kind, Printed done);
     // Lets go of the document a failed sequence left, closing it first when asked.
     void release(bool closeFirst, Done done);
     // How the entries printed from now on print.

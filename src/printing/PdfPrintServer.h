@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printing/PrintOptions.h"
+#include "printing/SentJob.h"
 
 #include <QString>
 #include <chrono>
@@ -27,16 +28,18 @@ public:
     // How long a command may take before it fails; unset leaves it to the client's default.
     using Timeout = std::optional<std::chrono::milliseconds>;
     using Reply = std::function<void(std::exception_ptr failure)>;
+    // A print command's reply: on success, the job CUPS took (id, destination and pages).
+    using PrintReply = std::function<void(std::exception_ptr failure, SentJob job)>;
 
     virtual ~PdfPrintServer() = default;
 
     // Binds to the server that answers now; every command until disconnect() goes to it.
     virtual void connect(Reply reply) = 0;
     virtual void openDocument(const QString& absolutePath, Timeout timeout, Reply reply) = 0;
-    // Prints the document opened before, silently, as one job with the options given (on the
-    // default destination when they name none).
+    // Prints the document opened before, silently, as one job on the options' destination,
+    // which must be named: the server never chooses one of its own.
     virtual void printDocument(const QString& absolutePath, const PrintOptions& options,
-                               Timeout timeout, Reply reply) = 0;
+                               Timeout timeout, PrintReply reply) = 0;
     // Does nothing without a connection; a reply still pending is dropped.
     virtual void disconnect() = 0;
 };

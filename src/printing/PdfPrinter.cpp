@@ -110,21 +110,28 @@ void PdfPrinter::opened(std::exception_ptr failure) {
         return;
     }
     m_commandTimeout = CommandTimeout;
-    m_server.printDocument(m_document, m_options, m_commandTimeout, replyTo(&PdfPrinter::printed));
+    m_server.printDocument(m_document, m_options, m_commandTimeout,
+                           [this, entry = m_entryNumber](std::exception_ptr outcome, SentJob job) {
+                               if (entry == m_entryNumber)
+                                   printed(outcome, job);
+                           });
 }
 
-void PdfPrinter::printed(std::exception_ptr failure) {
-    if (!failure)
-        m_server.disconnect();
-    finish(failure);
+void PdfPrinter::printed(std::exception_ptr failure, const SentJob& job) {
+    if (failure) {
+        finish(failure);
+        return;
+    }
+    m_server.disconnect();
+    finish(nullptr, {job});
 }
 
-void PdfPrinter::finish(std::exception_ptr failure) {
+void PdfPrinter::finish(std::exception_ptr failure, SentJobs jobs) {
     Done done = std::move(m_done);
     m_done = nullptr;
     // Always from the event loop, so that the caller never hears of the entry inside print().
     QMetaObject::invokeMethod(
-        this, [done, failure] { done(failure); }, Qt::QueuedConnection);
+        this, [done, failure, jobs] { done(failure, jobs); }, Qt::QueuedConnection);
 }
 
 void PdfPrinter::abandon() {

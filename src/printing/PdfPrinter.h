@@ -25,7 +25,8 @@ public:
     // The time-out of every command after the first open command.
     static constexpr std::chrono::milliseconds CommandTimeout{std::chrono::seconds{2000}};
 
-    using Done = std::function<void(std::exception_ptr failure)>;
+    // The failure or nullptr, and the job CUPS took.
+    using Done = std::function<void(std::exception_ptr failure, SentJobs jobs)>;
 
     PdfPrinter(ProgramStarter& starter, PdfPrintServer& server, QObject* parent = nullptr);
 
@@ -44,10 +45,10 @@ private:
     void connectToServer();
     void connected(std::exception_ptr failure);
     void opened(std::exception_ptr failure);
-    void printed(std::exception_ptr failure);
+    void printed(std::exception_ptr failure, const SentJob& job);
     void startProgram();
     PdfPrintServer::Reply replyTo(void (PdfPrinter::*step)(std::exception_ptr));
-    void finish(std::exception_ptr failure);
+    void finish(std::exception_ptr failure, SentJobs jobs = {});
 
     ProgramStarter& m_starter;
     PdfPrintServer& m_server;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printing/SentJob.h"
+
 #include <QString>
 
 namespace qp {
@@ -31,6 +33,8 @@ public:
     // Entry `number` (from 1) of `total` is about to print.
     virtual void entryStarted(int number, int total, const QString& entry) = 0;
     virtual void entryPrinted(int number) = 0;
+    // CUPS took a job of entry `number`: told before the entry is done or fails.
+    virtual void jobSent(int /*number*/, const SentJob& /*job*/) {}
     // A PDF entry passed over because no PDF program is set up; the run goes on.
     virtual void pdfProgramMissing(int number, const QString& entry) = 0;
     // An entry that cannot be used, and why: go on with the next one?

@@ -202,6 +202,13 @@ TEST(BatchRun, StopsAfterTheEntryUnderWayAndTellsWhyAnEntryIsUnusable) {
               "bind /a.ppt | print /a.ppt | close /a.ppt | ready");
     Bench pdf;
     EXPECT_EQ(pdf.run("/1.pdf /b.ppt", "", true), "start /acro | connect | disconnect | ready");
+    // A PDF program found silent after a stop is forgotten all the same, without a box.
+    Bench silent;
+    silent.pdf.unansweredConnects = -1;
+    silent.pdf.ended = true;
+    silent.view.onStatus = [&] { silent.batch.requestStop(); };
+    EXPECT_EQ(silent.run("/1.pdf /b.ppt", ""),
+              "start /acro | no answer | Acrobat= | AcroCancelled=0 | show locate | ready");
 
     Bench unusable;
     unusable.office.fail("bind /gone.doc", AppError(ErrorNumber::CannotBind, "no such file"));

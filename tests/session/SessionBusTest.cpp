@@ -60,8 +60,14 @@ struct Conversation : ServingTest {
     std::exception_ptr open(const QString& path, PdfPrintServer::Timeout timeout = {}) {
         return replyOf([&](Reply reply) { client.openDocument(path, timeout, reply); });
     }
-    std::exception_ptr print(const QString& path, PdfPrintServer::Timeout timeout = PrintTimeout) {
-        return replyOf([&](Reply reply) { client.printDocument(path, {}, timeout, reply); });
+    std::exception_ptr print(const QString& path, PdfPrintServer::Timeout timeout = PrintTimeout,
+                             const QString& destination = queue) {
+        PrintOptions to;
+        to.destination = destination;
+        return replyOf([&](Reply reply) {
+            client.printDocument(path, to, timeout,
+                                 [reply](std::exception_ptr failure, SentJob) { reply(failure); });
+        });
     }
     QTemporaryDir dir;
     const QString good = corpusFile("pdf/rotation.pdf");
@@ -123,12 +129,11 @@ TEST_F(Conversation, RefusedCommandsCarryTheServersMessageAndSpoilNothing) {
         SCOPED_TRACE((isPrint ? "print " : "open ") + path.toStdString());
         expectFailure(isPrint ? print(path, 10s) : open(path, 10s), number, says);
     }
-    // Without a default printer the opened document waits until there is one.
-    cups->clearDefault();
+    // The server has no default of its own: the opened document waits for a destination.
     expectSuccess(open(good));
-    expectFailure(print(good), ErrorNumber::NoDefaultPrinter, "no default printer");
+    expectFailure(print(good, PrintTimeout, {}), ErrorNumber::NoDefaultPrinter,
+                  "no default printer");
     newJobs(0);
-    cups->setDefault(queue);
     expectSuccess(print(good));
     newJobs(1);
 }

@@ -8,11 +8,29 @@
 #include "printing/PromptedRunReport.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QUuid>
 
 namespace qp::test {
 namespace {
+
+// quirepress --print run to its end, with the environment given over the test's own: exit
+// status, standard output, standard error.
+std::tuple<int, QString, QString> runQuirepress(const QStringList& arguments,
+                                                const QMap<QString, QString>& environment = {}) {
+    QProcess program;
+    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
+    for (auto it = environment.begin(); it != environment.end(); ++it)
+        shell.insert(it.key(), it.value());
+    program.setProcessEnvironment(shell);
+    program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
+    EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            program.readAllStandardOutput(), program.readAllStandardError()};
+}
 
 // A batch run with the real server and starter, the window's boxes answered by the prompter.
 struct PdfRun {
@@ -227,11 +245,8 @@ TEST_F(ServingTest, FolderOfEveryFormatPrintsAsItsDryRunCounts) {
         QStringList total;
     };
     const auto quirepress = [](const QStringList& arguments, Listed* listed = nullptr) {
-        QProcess program;
-        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
-        EXPECT_TRUE(program.waitForFinished(600000)) << "quirepress did not finish";
-        const QString err = program.readAllStandardError();
-        const QStringList lines = QString(program.readAllStandardOutput()).split('\n');
+        auto [status, out, err] = runQuirepress(arguments);
+        const QStringList lines = out.split('\n');
         for (qsizetype i = 0; listed && i + 2 < lines.size(); ++i) {
             const QStringList fields = lines[i].split('\t');
             listed->files << fields.value(0) + "\t" + fields.value(1);
@@ -240,8 +255,7 @@ TEST_F(ServingTest, FolderOfEveryFormatPrintsAsItsDryRunCounts) {
         }
         if (listed)
             listed->total = lines.value(lines.size() - 2).split('\t');
-        return std::pair{program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
-                         err};
+        return std::pair{status, err};
     };
     // Every job as printing sends it: CUPS keeps the whole file, and the options with it.
     Listed plain;
@@ -302,6 +316,109 @@ TEST_F(ServingTest, FolderOfEveryFormatPrintsAsItsDryRunCounts) {
         EXPECT_TRUE(err.startsWith("quirepress: ") && err.contains(words)) << err.toStdString();
     }
     newJobs(0);
+}
+
+// --wait follows each job to its end in CUPS: completed on a queue that prints, aborted on one
+// whose printer fails every job (exit 1), and waited for while a printer is stopped, which is
+// said once; Ctrl+C then ends the wait with exit 2 and leaves the job queued. --report writes
+// the same as JSON Lines, job ids as CUPS has them.
+TEST_F(ServingTest, WaitFollowsEachJobToItsEndAndTheReportSaysSo) {
+    QTemporaryDir dir;
+    const QString pdf = corpusFile("pdf/sizes.pdf"), gone = dir.filePath("gone.doc");
+    const QString word = corpusFile("doc/TestChineseProperties.doc");
+    const QString report = dir.filePath("run.jsonl");
+    cups->addFailingQueue("failing");
+    auto [status, out, err] =
+        runQuirepress({"--print", "--wait", "--report", report, "-o", "media=A4", pdf, gone, word});
+    EXPECT_EQ(status, 1) << err.toStdString();
+    const QStringList kept = newJobs(2);
+    const auto id = [&](int i) { return QFileInfo(kept.value(i)).baseName().toInt(); };
+    EXPECT_TRUE(
+        err.contains(QString("[1/3] %1: completed, job %2-%3, ").arg(pdf, queue).arg(id(0))) &&
+        err.contains("[3/3] " + word + ": completed") &&
+        err.endsWith("2 printed, 1 not printed.\n"))
+        << err.toStdString();
+    // Each line as soon as it is known: the entry passed over may come before the first job.
+    QMap<QString, QJsonObject> byFile;
+    for (const QByteArray& line : fileBytes(report).trimmed().split('\n'))
+        byFile.insert(QJsonDocument::fromJson(line).object().value("file").toString("summary"),
+                      QJsonDocument::fromJson(line).object());
+    ASSERT_EQ(byFile.size(), 4) << fileBytes(report).toStdString();
+    for (const auto& [file, job, state, pages] :
+         {std::tuple{pdf, QJsonValue(id(0)), "completed", pdfPages(kept.value(0))},
+          {gone, QJsonValue(), "not-printed", -1},
+          {word, QJsonValue(id(1)), "completed", pdfPages(kept.value(1))}}) {
+        const QJsonObject line = byFile[file];
+        EXPECT_EQ(line["job"], job);
+        EXPECT_EQ(line["state"].toString(), state);
+        EXPECT_EQ(line["pages"].toInt(-1), pages);
+        EXPECT_EQ(line["reason"].isNull(), job.isDouble());
+        EXPECT_TRUE(
+            line["worksheet"].isNull() && line["destination"] == queue &&
+            line["options"].toArray() == QJsonArray{"media=A4"} &&
+            QDateTime::fromString(line["started"].toString(), Qt::ISODateWithMs).isValid() &&
+            QDateTime::fromString(line["ended"].toString(), Qt::ISODateWithMs).isValid())
+            << QJsonDocument(line).toJson().toStdString();
+    }
+    EXPECT_EQ(byFile["summary"]["printed"].toInt(), 2);
+    EXPECT_EQ(byFile["summary"]["completed"].toInt(), 2);
+    EXPECT_EQ(byFile["summary"]["exitStatus"].toInt(), 1);
+
+    std::tie(status, out, err) =
+        runQuirepress({"--print", "--wait", "--report", "-", "-d", "failing", pdf});
+    EXPECT_EQ(status, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("[1/1] " + pdf + ": aborted: ") &&
+                err.contains("0 printed, 1 not printed.") && out.contains("\"state\":\"aborted\""))
+        << err.toStdString();
+
+    // Stopped: told once and waited for; Ctrl+C leaves the job queued, a later run's job is
+    // followed until the printer is enabled again.
+    cups->setEnabled(queue, false, "out of paper");
+    for (const bool interrupt : {true, false}) {
+        QProcess waiting;
+        waiting.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
+                      {"--print", "--wait", pdf});
+        QString told;
+        const QString stopped = "quirepress: printer " + queue + " stopped: out of paper";
+        EXPECT_TRUE(waitUntil(
+            [&] { return (told += waiting.readAllStandardError()).contains(stopped); }, 60000))
+            << told.toStdString();
+        if (interrupt)
+            ::kill(static_cast<pid_t>(waiting.processId()), SIGINT);
+        else
+            cups->setEnabled(queue, true);
+        EXPECT_TRUE(waiting.waitForFinished(60000));
+        told += waiting.readAllStandardError();
+        EXPECT_EQ(told.count(stopped), 1) << told.toStdString();
+        EXPECT_EQ(waiting.exitCode(), interrupt ? 2 : 0) << told.toStdString();
+        if (interrupt) {
+            EXPECT_EQ(cups->pendingJobs(queue), 1);
+        }
+    }
+    newJobs(2);
+}
+
+// The run settles its destination in its own environment and hands it to every job: a PDF
+// print server started under one PRINTER prints the next run's PDF where that run's PRINTER
+// says. An instance's own lpoptions reach its jobs, as CUPS reads them back.
+TEST_F(ServingTest, EveryJobGoesWhereTheRunSettledWithTheInstancesOptions) {
+    cups->addKeepingQueue("second", false);
+    const QString pdf = corpusFile("pdf/sizes.pdf"),
+                  word = corpusFile("doc/TestChineseProperties.doc");
+    qputenv("PRINTER", queue.toUtf8());
+    PdfServerProcess server;
+    server.startServing();
+    qunsetenv("PRINTER");
+    auto [status, out, err] = runQuirepress({"--print", pdf}, {{"PRINTER", "second"}});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_TRUE(cups->waitForJobs("second", 1, 60000));
+    EXPECT_EQ(cups->jobFiles("second").size(), 1);
+
+    runTool("lpoptions", {"-p", queue + "/duplex", "-o", "sides=two-sided-long-edge"});
+    std::tie(status, out, err) = runQuirepress({"--print", "-d", queue + "/duplex", pdf, word});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    for (const QString& job : newJobs(2))
+        EXPECT_EQ(cups->jobAttributes(job).value("sides"), "two-sided-long-edge");
 }
 
 } // namespace

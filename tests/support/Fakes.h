@@ -214,9 +214,11 @@ public:
     void openDocument(const QString& path, Timeout timeout, Reply reply) override {
         command("open", path, timeout, reply);
     }
-    void printDocument(const QString& path, const PrintOptions&, Timeout timeout,
-                       Reply reply) override {
-        command("print", path, timeout, reply);
+    void printDocument(const QString& path, const PrintOptions& options, Timeout timeout,
+                       PrintReply reply) override {
+        command("print", path, timeout, [reply, options](std::exception_ptr failure) {
+            reply(failure, {failure ? 0 : 1, options.destination, 0, 1, {}});
+        });
     }
     void disconnect() override {
         if (m_connected)
@@ -267,7 +269,10 @@ struct ListRunView : BatchRunView {
     }
     void startProgress(int) override {}
     void setProgress(int, int) override {}
-    void setStatus(const QString&) override {}
+    void setStatus(const QString&) override {
+        if (onStatus)
+            onStatus();
+    }
     void showBusyPointer() override {}
     void restoreDefaultPointer() override {}
     void showLocatePdfServer() override { note("show locate"); }
@@ -289,6 +294,7 @@ struct ListRunView : BatchRunView {
     QString pathBox;
     bool skip = false;
     QStringList* journal = nullptr;
+    std::function<void()> onStatus; // runs as the status line changes
 };
 
 } // namespace qp::test

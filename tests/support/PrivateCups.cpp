@@ -43,8 +43,11 @@ PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
     for (const QString& entry :
          QDir("/usr/lib/cups").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
         QFile::link("/usr/lib/cups/" + entry, bin + entry); // not "backend": ours is there
-    writeFile(bin + "backend/qpkeep", fileBytes(templates + "qpkeep"));
-    QFile::setPermissions(bin + "backend/qpkeep", QFileDevice::Permissions::fromInt(0x7000));
+    for (const QString backend : {"qpkeep", "qpfail"}) {
+        writeFile(bin + "backend/" + backend, fileBytes(templates + backend));
+        QFile::setPermissions(bin + "backend/" + backend,
+                              QFileDevice::Permissions::fromInt(0x7000));
+    }
     // Destinations named in the environment would win over the server's default. None of it
     // is restored: a private server that is gone is safer than the user's printers.
     qputenv("CUPS_SERVER", socket.toLocal8Bit());
@@ -94,6 +97,11 @@ void PrivateCups::addKeepingQueue(const QString& name, bool makeDefault) {
             {"-p", name, "-E", "-v", "qpkeep:" + m_root.filePath("jobs/" + name)});
     if (makeDefault)
         setDefault(name);
+}
+
+void PrivateCups::addFailingQueue(const QString& name) {
+    runTool("/usr/sbin/lpadmin",
+            {"-p", name, "-E", "-v", "qpfail:/", "-o", "printer-error-policy=abort-job"});
 }
 
 void PrivateCups::clearDefault() {
@@ -165,6 +173,8 @@ void KeptJobsTest::SetUp() {
 QStringList KeptJobsTest::newJobs(int expected, int timeoutMs) {
     EXPECT_TRUE(cups->waitForJobs(queue, jobsBefore + expected, timeoutMs))
         << cups->log().toStdString();
+    // A job still held would arrive after the count: one too many must show.
+    EXPECT_TRUE(waitUntil([] { return cups->pendingJobs(queue) == 0; }, 30000));
     const QStringList added = cups->jobFiles(queue).mid(jobsBefore);
     EXPECT_EQ(added.size(), expected);
     jobsBefore += added.size();

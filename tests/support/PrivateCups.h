@@ -27,8 +27,11 @@ public:
     void setAccepting(const QString& queue, bool on) {
         runTool(on ? "/usr/sbin/cupsaccept" : "/usr/sbin/cupsreject", {queue});
     }
-    void setEnabled(const QString& queue, bool on) {
-        runTool(on ? "/usr/sbin/cupsenable" : "/usr/sbin/cupsdisable", {queue});
+    // A queue whose backend fails every job, each job then aborted.
+    void addFailingQueue(const QString& name);
+    void setEnabled(const QString& queue, bool on, const QString& reason = "paused") {
+        runTool(on ? "/usr/sbin/cupsenable" : "/usr/sbin/cupsdisable",
+                on ? QStringList{queue} : QStringList{"-r", reason, queue});
     }
     int pendingJobs(const QString& queue) const;      // held by CUPS and not finished
     QStringList jobFiles(const QString& queue) const; // complete kept jobs, in the order received

@@ -29,8 +29,9 @@ void ConversationHandler::open(const QString& path) {
     m_opened.insert(path);
 }
 
-void ConversationHandler::print(const QString& path, const QString& destination,
-                                const QStringList& options) {
+ConversationHandler::Printed ConversationHandler::print(const QString& path,
+                                                        const QString& destination,
+                                                        const QStringList& options) {
     requireAbsolute(path);
     if (!m_opened.contains(path))
         throw CommandRefused(QStringLiteral("Cannot print %1: the document has not been opened. "
@@ -42,7 +43,7 @@ void ConversationHandler::print(const QString& path, const QString& destination,
         throw CommandRefused(
             QStringLiteral("Cannot print %1: the document does not allow printing.").arg(path),
             CommandRefused::Cause::Document);
-    m_sender.send(path, destination, options);
+    return {m_sender.send(path, destination, options), facts.pageCount};
 }
 
 } // namespace qp::pdfserver

@@ -17,7 +17,11 @@ public:
     ConversationHandler(PdfExaminer& examiner, JobSender& sender);
 
     void open(const QString& path);
-    void print(const QString& path, const QString& destination, const QStringList& options);
+    struct Printed {
+        int job = 0;
+        int pages = 0;
+    };
+    Printed print(const QString& path, const QString& destination, const QStringList& options);
 
 private:
     PdfExaminer& m_examiner;

@@ -20,16 +20,15 @@ using Destination = std::unique_ptr<cups_dest_t, DestinationFree>;
 
 } // namespace
 
-void CupsJobSender::send(const QString& path, const QString& destination,
-                         const QStringList& options) {
-    const QByteArray wanted = destination.toUtf8();
-    // cupsGetNamedDest takes "printer/instance" and, without a name, the default.
-    Destination dest(cupsGetNamedDest(
-        CUPS_HTTP_DEFAULT, destination.isEmpty() ? nullptr : wanted.constData(), nullptr));
-    if (!dest && destination.isEmpty())
+int CupsJobSender::send(const QString& path, const QString& destination,
+                        const QStringList& options) {
+    // The default of this process's environment (PRINTER, LPDEST) would be the one of
+    // whichever run started the server, not the caller's: the caller settles it.
+    if (destination.isEmpty())
         throw CommandRefused(
             QStringLiteral("Cannot print %1: there is no default printer set up.").arg(path),
             CommandRefused::Cause::NoDefaultPrinter);
+    Destination dest(cups::namedDest(destination));
     if (!dest)
         throw CommandRefused(
             cups::cannotPrintText(path, destination, cups::noSuchDestinationReason(destination)));
@@ -42,8 +41,10 @@ void CupsJobSender::send(const QString& path, const QString& destination,
     if (!file.open(QIODevice::ReadOnly))
         throw failed(file.errorString());
     QString failure;
-    if (cups::sendPdfJob(*dest, file, QFileInfo(path).fileName(), options, failure) == 0)
+    const int job = cups::sendPdfJob(*dest, file, QFileInfo(path).fileName(), options, failure);
+    if (job == 0)
         throw failed(failure);
+    return job;
 }
 
 } // namespace qp::pdfserver

@@ -11,17 +11,18 @@ namespace qp::pdfserver {
 class JobSender {
 public:
     virtual ~JobSender() = default;
-    // An empty destination is the default one; each option is one argument of lp's -o.
-    virtual void send(const QString& path, const QString& destination,
-                      const QStringList& options) = 0;
+    // Returns the job's id. The destination must be named (a printer or "printer/instance"):
+    // the caller's, never one of this process's environment. Each option is one argument of
+    // lp's -o.
+    virtual int send(const QString& path, const QString& destination,
+                     const QStringList& options) = 0;
 };
 
-// Sends the PDF file itself, unconverted, to a CUPS destination (by default the one lpoptions,
-// LPDEST or the server choose, as libcups decides), so that the destination's own filters
-// render it exactly as it would render the file printed with lp.
+// Sends the PDF file itself, unconverted, to a CUPS destination, so that the destination's own
+// filters render it exactly as they would render the file printed with lp.
 class CupsJobSender : public JobSender {
 public:
-    void send(const QString& path, const QString& destination, const QStringList& options) override;
+    int send(const QString& path, const QString& destination, const QStringList& options) override;
 };
 
 } // namespace qp::pdfserver

@@ -29,6 +29,15 @@ void PdfPrintService::OpenDocument(const QString& path) {
     answer(QStringLiteral("OpenDocument(%1)").arg(path), [&] { m_handler.open(path); });
 }
 
+int PdfPrintService::PrintDocument(const QString& path, const QString& destination,
+                                   const QStringList& options, int& pages) {
+    ConversationHandler::Printed printed;
+    answer(QStringLiteral("PrintDocument(%1)").arg(path),
+           [&] { printed = m_handler.print(path, destination, options); });
+    pages = printed.pages;
+    return printed.job;
+}
+
 void PdfPrintService::PrintDocumentSilently(const QString& path, const QString& destination,
                                             const QStringList& options) {
     answer(QStringLiteral("PrintDocumentSilently(%1)").arg(path),

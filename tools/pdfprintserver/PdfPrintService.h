@@ -20,6 +20,8 @@ public:
 
     // Called by the adaptor, named as on the bus.
     void OpenDocument(const QString& path);
+    int PrintDocument(const QString& path, const QString& destination, const QStringList& options,
+                      int& pages);
     void PrintDocumentSilently(const QString& path, const QString& destination,
                                const QStringList& options);
 

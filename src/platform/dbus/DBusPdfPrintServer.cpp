@@ -64,13 +64,20 @@ void DBusPdfPrintServer::openDocument(const QString& absolutePath, Timeout timeo
 }
 
 void DBusPdfPrintServer::printDocument(const QString& absolutePath, const PrintOptions& options,
-                                       Timeout timeout, Reply reply) {
-    const QString call = QStringLiteral("PrintDocumentSilently(%1)").arg(absolutePath);
-    if (const std::optional<int> milliseconds = prepareCommand(call, timeout, reply))
-        command(call,
-                m_server->PrintDocumentSilently(absolutePath, options.destination,
-                                                options.cupsOptions()),
-                *milliseconds, std::move(reply));
+                                       Timeout timeout, PrintReply reply) {
+    const QString call = QStringLiteral("PrintDocument(%1)").arg(absolutePath);
+    const Reply failed = [reply](std::exception_ptr failure) { reply(failure, {}); };
+    const QString destination = options.destination;
+    if (const std::optional<int> milliseconds = prepareCommand(call, timeout, failed))
+        command(
+            call, m_server->PrintDocument(absolutePath, destination, options.cupsOptions()),
+            *milliseconds,
+            [reply, destination](const QDBusMessage& answer) {
+                const QList<QVariant> values = answer.arguments();
+                reply(nullptr, {values.value(0).toInt(), destination, 0, values.value(1).toInt(),
+                                QDateTime::currentDateTimeUtc()});
+            },
+            failed);
 }
 
 void DBusPdfPrintServer::disconnect() {
@@ -92,11 +99,17 @@ std::optional<int> DBusPdfPrintServer::prepareCommand(const QString& call, Timeo
 
 void DBusPdfPrintServer::command(const QString& call, const QDBusPendingCall& pending,
                                  int milliseconds, Reply reply) {
-    whenAnswered(pending, [this, call, milliseconds, reply](const QDBusMessage& answer) {
+    command(
+        call, pending, milliseconds, [reply](const QDBusMessage&) { reply(nullptr); }, reply);
+}
+
+void DBusPdfPrintServer::command(const QString& call, const QDBusPendingCall& pending,
+                                 int milliseconds, Answer answered, Reply failed) {
+    whenAnswered(pending, [this, call, milliseconds, answered, failed](const QDBusMessage& answer) {
         if (answer.type() == QDBusMessage::ReplyMessage)
-            reply(nullptr);
+            answered(answer);
         else
-            failCommand(answer, call, milliseconds, reply);
+            failCommand(answer, call, milliseconds, failed);
     });
 }
 

@@ -30,7 +30,7 @@ public:
     void connect(Reply reply) override;
     void openDocument(const QString& absolutePath, Timeout timeout, Reply reply) override;
     void printDocument(const QString& absolutePath, const PrintOptions& options, Timeout timeout,
-                       Reply reply) override;
+                       PrintReply reply) override;
     void disconnect() override;
 
 private:
@@ -38,6 +38,8 @@ private:
 
     void command(const QString& call, const QDBusPendingCall& pending, int milliseconds,
                  Reply reply);
+    void command(const QString& call, const QDBusPendingCall& pending, int milliseconds,
+                 Answer answered, Reply failed);
     // The time-out set on the proxy, or nothing (and the failure on its way) without one.
     std::optional<int> prepareCommand(const QString& call, Timeout timeout, const Reply& reply);
     void failCommand(const QDBusMessage& answer, const QString& call, int timeoutMilliseconds,

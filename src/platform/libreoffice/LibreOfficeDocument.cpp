@@ -138,8 +138,11 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     }
     const CupsPrinters::SentJob sent =
         m_printers.sendPdf(pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
-    if (sent.id > 0)
+    if (sent.id > 0) {
+        m_sent.append(
+            {sent.id, printer, sheetIndex + 1, sent.pages, QDateTime::currentDateTimeUtc()});
         return;
+    }
     QString reason = m_printers.refusalReason(printer);
     if (reason.isEmpty())
         reason = sent.failure;

@@ -38,6 +38,7 @@ public:
     int sheetCount() override;
     void printSheet(int index) override;
     void close() override;
+    SentJobs sentJobs() const override { return m_sent; }
 
 private:
     // Throws unless the document is still loaded in the office that loaded it.
@@ -59,6 +60,7 @@ private:
     std::shared_ptr<int> m_openCount;
     RenderedJobs m_divert;
     bool m_closed = false;
+    SentJobs m_sent;
 };
 
 } // namespace qp
