@@ -50,6 +50,14 @@ void ShellRunView::entryStarted(int number, int total, const QString& entry) {
         QStringLiteral("[%1/%2] Preparing %3 for printing.").arg(number).arg(total).arg(entry));
 }
 
+void ShellRunView::entrySentUnanswered(int number) {
+    ++m_printed;
+    writeLine(QStringLiteral("[%1/%2] Sent: %3: %4")
+                  .arg(number)
+                  .arg(m_entries.size())
+                  .arg(m_entries.value(number - 1), runtext::stoppedBeforeAnswer()));
+}
+
 void ShellRunView::pdfProgramMissing(int number, const QString& entry) {
     passOver(number, entry, oneLine(runtext::pdfProgramMissing(entry)));
 }

@@ -72,6 +72,7 @@ public:
     bool addPendingPath(const QString&) override { return false; }
     void entryStarted(int number, int total, const QString& entry) override;
     void entryPrinted(int) override { ++m_printed; }
+    void entrySentUnanswered(int number) override;
     void pdfProgramMissing(int number, const QString& entry) override;
     bool continueAfterUnusableEntry(int number, const QString& entry,
                                     const QString& reason) override;
