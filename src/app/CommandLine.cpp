@@ -55,8 +55,11 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const QCommandLineOption printOption(
         {QStringLiteral("p"), QStringLiteral("print")},
         QStringLiteral("Print the files without a window, then end. Exit status: 0 when every "
-                       "entry printed, 1 when some did not, 2 when the run could not start or "
-                       "was ended. Example: --print ~/batches/monday.qpb ~/forms"));
+                       "entry printed, 1 when some did not (a document that crashes or hangs "
+                       "LibreOffice is not printed, and the run goes on with a fresh one), 2 "
+                       "when the run could not start or was ended (Ctrl+C or kill: within "
+                       "seconds, at once when repeated). "
+                       "Example: --print ~/batches/monday.qpb ~/forms"));
     // lp's letters, with lp's meanings.
     const QCommandLineOption destinationOption(
         {QStringLiteral("d"), QStringLiteral("destination")},

@@ -173,6 +173,19 @@ void ShellRunView::endReport(bool interrupted) {
     m_report->write(summary);
 }
 
+void ShellRunView::entrySentUnanswered(int number) {
+    m_printed.insert(number);
+    m_settled.insert(number);
+    writeLine(QStringLiteral("[%1/%2] Sent: %3: %4")
+                  .arg(number)
+                  .arg(m_entries.size())
+                  .arg(m_entries.value(number - 1), runtext::stoppedBeforeAnswer()));
+    JobRecord sent = record(number);
+    sent.state = JobRecord::State::Sent;
+    sent.reason = runtext::stoppedBeforeAnswer();
+    writeRecord(sent);
+}
+
 void ShellRunView::pdfProgramMissing(int number, const QString& entry) {
     passOver(number, entry, oneLine(runtext::pdfProgramMissing(entry)));
 }

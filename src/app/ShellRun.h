@@ -87,6 +87,7 @@ public:
     void entryStarted(int number, int total, const QString& entry) override;
     void entryPrinted(int number) override;
     void jobSent(int number, const SentJob& job) override;
+    void entrySentUnanswered(int number) override;
     void pdfProgramMissing(int number, const QString& entry) override;
     bool continueAfterUnusableEntry(int number, const QString& entry,
                                     const QString& reason) override;

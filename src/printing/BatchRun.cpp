@@ -58,7 +58,10 @@ BatchRun::BatchRun(BatchRunView& view, RunReport& report, SettingsStore& setting
                    OfficeApplication& office, ProgramStarter& starter, PdfPrintServer& pdfServer,
                    QObject* parent)
     : QObject(parent), m_view(view), m_report(report), m_settings(settings), m_office(office),
-      m_pdfPrinter(starter, pdfServer) {}
+      m_pdfPrinter(starter, pdfServer) {
+    m_stopGrace.setSingleShot(true);
+    connect(&m_stopGrace, &QTimer::timeout, this, &BatchRun::giveUpEntry);
+}
 
 BatchRun::~BatchRun() = default;
 
@@ -241,16 +244,32 @@ void BatchRun::offerToSave() {
 }
 
 void BatchRun::requestStop() {
-    if (!m_running || m_stopRequested)
+    if (!m_running)
         return;
+    if (m_stopRequested) {
+        giveUpEntry();
+        return;
+    }
     m_stopRequested = true;
     m_office.cancelWaits();
-    // A PDF command may take long to answer; nothing of it is lost by not waiting.
-    if (m_awaitingEntry && isPdfEntry(m_entry)) {
-        m_awaitingEntry = false;
-        m_pdfPrinter.abandon();
-        QMetaObject::invokeMethod(this, &BatchRun::stop, Qt::QueuedConnection);
+    if (m_awaitingEntry)
+        m_stopGrace.start(StopGrace);
+}
+
+void BatchRun::giveUpEntry() {
+    m_stopGrace.stop();
+    if (!m_awaitingEntry)
+        return;
+    if (!isPdfEntry(m_entry)) {
+        // Nothing of the entry has gone to CUPS yet: a hung office is not waited out.
+        m_office.abort();
+        return;
     }
+    m_awaitingEntry = false;
+    if (m_pdfPrinter.printCommandSent())
+        attempt([&] { m_report.entrySentUnanswered(m_position + 1); });
+    m_pdfPrinter.abandon();
+    QMetaObject::invokeMethod(this, &BatchRun::stop, Qt::QueuedConnection);
 }
 
 void BatchRun::stop() {
@@ -327,6 +346,7 @@ void BatchRun::endInReadyState() {
 }
 
 void BatchRun::finish() {
+    m_stopGrace.stop();
     m_running = false;
     Q_EMIT finished();
 }

@@ -7,6 +7,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <exception>
 #include <functional>
 
@@ -40,13 +42,15 @@ public:
     // is reported. A click while a run is under way is ignored.
     void start();
     bool isRunning() const { return m_running; }
-    // Ends the run after the entry under way: an Office entry finishes (or fails within the
-    // office's time-out), a PDF entry is given up.
+    // Ends the run after the entry under way, which gets StopGrace to finish: an office that
+    // has not finished by then is killed, a PDF entry is counted by its answer or, without
+    // one, as sent when its print command went out. A second request gives it up at once.
     void requestStop();
     // While a question is open the run takes no step: an entry's outcome and the next entry
     // wait until it is answered. The entry under way goes on meanwhile.
     void pause() { m_paused = true; }
     void resume();
+    static constexpr std::chrono::milliseconds StopGrace{3000};
     // An Office entry has joined the list: the office may get ready in the background.
     void prepareOffice() { m_office.prepare(); }
     PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
@@ -75,6 +79,7 @@ private:
     void unusableEntry(const QString& reason);
     void offerToSave();
     void stop();
+    void giveUpEntry();
 
     void endAfterFailure(std::exception_ptr failure);
     void endWithoutDefaultPrinter();
@@ -93,6 +98,7 @@ private:
     PrintOptions m_options;
     std::function<QString()> m_defaultDestination;
     PrintOptions m_runOptions; // m_options with the destination settled at the run's start
+    QTimer m_stopGrace;
 
     bool m_running = false;
     bool m_stopRequested = false;

@@ -44,6 +44,9 @@ public:
     virtual void prepare() noexcept {}
     // Ends the application, if it runs, within a few seconds; the next open starts it again.
     virtual void shutdown() noexcept {}
+    // Kills the application at once; called from any thread, while a call on another one
+    // hangs in it, which then fails as after a crash.
+    virtual void kill() noexcept {}
 };
 
 } // namespace qp

@@ -99,6 +99,11 @@ void OfficeThread::cancelWaits() {
     m_cancelled.notify_all();
 }
 
+void OfficeThread::abort() {
+    cancelWaits();
+    m_office.kill();
+}
+
 void OfficeThread::pauseOrThrow() {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_cancelled.wait_for(lock, PendingLookPause, [this] { return m_cancel; }))

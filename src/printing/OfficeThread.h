@@ -49,6 +49,8 @@ public:
     // Gives up the wait for a document still printing in the background; the sequence under
     // way fails, and no later one waits.
     void cancelWaits();
+    // Gives up the entry under way at once: the office is killed, and the entry fails.
+    void abort();
 
 private:
     void post(std::function<void()> work);

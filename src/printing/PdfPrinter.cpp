@@ -42,6 +42,7 @@ void PdfPrinter::print(const QString& entry, const QString& programPath,
     m_done = std::move(done);
     m_programPath = programPath;
     m_programJustStarted = false;
+    m_printCommandSent = false;
     // The program does not share this program's working folder: a relative entry names a
     // file from here, as it does for Office entries.
     m_document = QFileInfo(entry).absoluteFilePath();
@@ -110,6 +111,7 @@ void PdfPrinter::opened(std::exception_ptr failure) {
         return;
     }
     m_commandTimeout = CommandTimeout;
+    m_printCommandSent = true;
     m_server.printDocument(m_document, m_options, m_commandTimeout,
                            [this, entry = m_entryNumber](std::exception_ptr outcome, SentJob job) {
                                if (entry == m_entryNumber)

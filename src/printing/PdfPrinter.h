@@ -38,6 +38,9 @@ public:
                Done done);
     // Gives up the entry under way: its outcome never comes.
     void abandon();
+    // Whether the entry under way has been sent to be printed, so that only its answer is
+    // still missing.
+    bool printCommandSent() const { return m_printCommandSent; }
 
     void setStartupAnswerWait(std::chrono::milliseconds wait) { m_startupAnswerWait = wait; }
 
@@ -66,6 +69,7 @@ private:
     QString m_programPath;
     Done m_done;
     bool m_programJustStarted = false;
+    bool m_printCommandSent = false;
     bool m_askedAfterEnd = false; // the program had ended when the last attempt was made
     QDeadlineTimer m_answerDeadline;
 };

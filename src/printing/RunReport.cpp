@@ -33,4 +33,8 @@ QString stopped() {
     return QStringLiteral("Printing was stopped before the end of the batch.");
 }
 
+QString stoppedBeforeAnswer() {
+    return QStringLiteral("the run stopped before the PDF print server answered.");
+}
+
 } // namespace qp::runtext

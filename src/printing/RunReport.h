@@ -35,6 +35,9 @@ public:
     virtual void entryPrinted(int number) = 0;
     // CUPS took a job of entry `number`: told before the entry is done or fails.
     virtual void jobSent(int /*number*/, const SentJob& /*job*/) {}
+    // A PDF entry whose print command went out, but the run stopped before the server
+    // answered: it counts as sent.
+    virtual void entrySentUnanswered(int number) { entryPrinted(number); }
     // A PDF entry passed over because no PDF program is set up; the run goes on.
     virtual void pdfProgramMissing(int number, const QString& entry) = 0;
     // An entry that cannot be used, and why: go on with the next one?
@@ -53,6 +56,7 @@ QString unusableEntry(const QString& entry); // the question; the status line ha
 QString pdfProgramSilent();
 QString failure(long number, const QString& description);
 QString stopped();
+QString stoppedBeforeAnswer();
 } // namespace runtext
 
 } // namespace qp

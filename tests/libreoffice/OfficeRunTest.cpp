@@ -6,6 +6,7 @@
 #include "support/WindowFixture.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QTest>
 #include <csignal>
 
@@ -79,9 +80,9 @@ struct OwnFolders {
     QTemporaryDir temporary, runtime;
 };
 
-// A close request while the first document is under way asks; No goes on, Yes lets that
-// document finish; SIGTERM does as Yes without a question. Then the program ends with no
-// office process, no profile and no file of the run.
+// A close request while the first document is under way asks; No goes on, and Yes with a hung
+// office ends the program within seconds; SIGTERM does as Yes without a question. Then the
+// program ends with no office process, no profile and no file of the run.
 TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
     for (const bool bySignal : {false, true}) {
         const OwnFolders folders;
@@ -97,6 +98,9 @@ TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return w->real.officeProcessGroup() != 0; }, 60000));
         ASSERT_EQ(leftIn(folders.runtime.path()).size(), 1); // the profile
         const qint64 group = w->real.officeProcessGroup();
+        ::kill(-static_cast<pid_t>(group), SIGSTOP); // hung: the stop must not wait it out
+        QElapsedTimer ending;
+        ending.start();
         if (bySignal)
             ::raise(SIGTERM);
         else
@@ -105,13 +109,11 @@ TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
         EXPECT_TRUE(w->waitForEnd(180000));
         EXPECT_EQ(w->endProgramCalls, 1);
         EXPECT_EQ(w->prompter.boxes.size(), bySignal ? 0u : 2u);
-        QElapsedTimer ending;
-        ending.start();
         w.reset();
-        EXPECT_LT(ending.elapsed(), 8000) << "the program waited long for LibreOffice";
+        EXPECT_LT(ending.elapsed(), 10000) << "the stop waited for the hung office";
         EXPECT_NE(::kill(-static_cast<pid_t>(group), 0), 0) << "the office outlived the program";
         EXPECT_EQ(leftIn(folders.runtime.path()) + leftIn(folders.temporary.path()), QStringList());
-        newJobs(1);
+        newJobs(0);
     }
 }
 
@@ -147,6 +149,89 @@ TEST_F(OfficeRun, AnInterruptedProgramEndsCleanly) {
         jobsBefore = static_cast<int>(cups->jobFiles(queue).size());
     }
     qunsetenv("XDG_CONFIG_HOME");
+}
+
+// The office's process group, found by the pipe name of the program that started it.
+qint64 officeOf(qint64 programPid) {
+    QProcess pgrep;
+    pgrep.start("pgrep", {"-o", "-f", QString("quirepress-%1-").arg(programPid)});
+    pgrep.waitForFinished(10000);
+    return pgrep.readAll().trimmed().toLongLong();
+}
+
+// Stops the office, so that it is held in the call under way, then signals it.
+void killMidCall(qint64 group, int signal) {
+    ::kill(-static_cast<pid_t>(group), SIGSTOP);
+    QTest::qWait(300);
+    ::kill(-static_cast<pid_t>(group), signal);
+}
+
+// A document that takes the office with it is one that cannot be printed: the window asks
+// whether to go on, and Yes prints the rest with a fresh office.
+TEST_F(OfficeRun, OfficeKilledMidDocumentFailsOnlyItsEntryInTheWindow) {
+    RealOfficeWindow w;
+    w.prompter.script(PromptAnswer::Yes); // go on after the long document
+    w.prompter.script(PromptAnswer::No);  // the save offer
+    const QString longDoc = fixtures->longDoc(200);
+    w.start({fixtures->doc(), longDoc, fixtures->doc()});
+    auto* status = w.realWindow.findChild<QWidget*>("statusBar")->findChild<QLabel*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().contains(longDoc); }, 120000));
+    killMidCall(w.real.officeProcessGroup(), SIGKILL);
+    EXPECT_TRUE(w.waitForEnd(180000));
+    ASSERT_EQ(w.prompter.boxes.size(), 2u);
+    EXPECT_EQ(w.prompter.boxes[0].text,
+              longDoc + " is not a valid file.  Do you wish to continue?");
+    EXPECT_TRUE(w.prompter.boxes[0].detail.contains("LibreOffice ended unexpectedly"))
+        << w.prompter.boxes[0].detail.toStdString();
+    newJobs(2);
+}
+
+// quirepress --print: an office killed mid-document fails that entry only (exit 1); an
+// interrupt ends the run with status 2 within seconds, also with a hung office, and nothing
+// of it runs on.
+TEST_F(OfficeRun, ShellRunSurvivesAKilledOfficeAndAnInterruptEndsIt) {
+    const QString longDoc = fixtures->longDoc(200);
+    for (const int signal : {SIGKILL, SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
+                  {"--print", fixtures->doc(), longDoc, fixtures->doc()});
+        QByteArray output;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                output += run.readAll();
+                return output.contains("[2/3]") || run.state() == QProcess::NotRunning;
+            },
+            120000));
+        const qint64 pid = run.processId();
+        const auto group = static_cast<pid_t>(officeOf(pid));
+        ASSERT_GT(group, 0) << output.toStdString();
+        // Hung in the long document: the stop must not wait it out.
+        killMidCall(group, signal == SIGKILL ? SIGKILL : SIGSTOP);
+        if (signal != SIGKILL)
+            ::kill(static_cast<pid_t>(pid), signal);
+        QElapsedTimer ending;
+        ending.start();
+        if (signal == SIGTERM) // a second one ends the run at once
+            ::kill(static_cast<pid_t>(pid), signal);
+        ASSERT_TRUE(run.waitForFinished(120000));
+        output += run.readAll();
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode(), signal == SIGKILL ? 1 : 2) << output.toStdString();
+        if (signal == SIGKILL) {
+            EXPECT_TRUE(output.contains("[2/3] Not printed: " + longDoc.toUtf8() +
+                                        ": LibreOffice ended unexpectedly"))
+                << output.toStdString();
+            EXPECT_TRUE(output.contains("2 printed, 1 not printed.")) << output.toStdString();
+            newJobs(2);
+        } else {
+            EXPECT_LT(ending.elapsed(), signal == SIGTERM ? 2500 : 10000)
+                << "the stop waited for the hung office";
+            newJobs(1);
+        }
+        EXPECT_FALSE(processRuns(QString("quirepress-%1-").arg(pid))) << "the office runs on";
+    }
 }
 
 } // namespace

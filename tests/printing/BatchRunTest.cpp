@@ -2,6 +2,7 @@
 #include "printing/PromptedRunReport.h"
 #include "support/Fakes.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <new>
 #include <stdexcept>
@@ -194,14 +195,22 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
     }
 }
 
-// A stop lets the Office entry under way finish and gives up a PDF entry at once; nothing
-// after it prints, and nothing is offered. Why an entry is unusable reaches its box.
+// A stop lets the entry under way finish, a PDF whose answer never comes for StopGrace;
+// nothing after it prints, and nothing is offered. Why an entry is unusable reaches its box.
 TEST(BatchRun, StopsAfterTheEntryUnderWayAndTellsWhyAnEntryIsUnusable) {
     Bench office;
     EXPECT_EQ(office.run("/a.ppt /b.ppt", "", true),
               "bind /a.ppt | print /a.ppt | close /a.ppt | ready");
-    Bench pdf;
-    EXPECT_EQ(pdf.run("/1.pdf /b.ppt", "", true), "start /acro | connect | disconnect | ready");
+    for (const bool silent : {false, true}) {
+        Bench pdf;
+        pdf.pdf.silentPrint = silent;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(pdf.run("/1.pdf /b.ppt", "", true),
+                  "start /acro | connect | open /1.pdf @default | print /1.pdf @2000s | "
+                  "disconnect | ready");
+        EXPECT_EQ(timer.elapsed() >= BatchRun::StopGrace.count(), silent) << timer.elapsed();
+    }
     // A PDF program found silent after a stop is forgotten all the same, without a box.
     Bench silent;
     silent.pdf.unansweredConnects = -1;

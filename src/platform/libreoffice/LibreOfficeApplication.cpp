@@ -56,6 +56,10 @@ void LibreOfficeApplication::shutdown() noexcept {
     }
 }
 
+void LibreOfficeApplication::kill() noexcept {
+    m_host->kill();
+}
+
 qint64 LibreOfficeApplication::officeProcessGroup() const {
     return m_host->processGroup();
 }

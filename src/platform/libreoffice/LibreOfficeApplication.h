@@ -36,6 +36,7 @@ public:
     // Starts the office ahead of the first open and warms it up in the background.
     void prepare() noexcept override;
     void shutdown() noexcept override;
+    void kill() noexcept override;
 
     // The bound for one office call on a file of that size.
     std::chrono::milliseconds callBound(qint64 fileSize);

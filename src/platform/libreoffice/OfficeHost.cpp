@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace qp {
@@ -66,6 +67,13 @@ pid_t OfficeHost::processGroup() const {
     return m_process ? m_process->processGroup() : 0;
 }
 
+void OfficeHost::kill() noexcept {
+    // The group may have been reaped meanwhile: 0 then, and never this program's own group.
+    const pid_t group = m_group;
+    if (group > 0)
+        ::kill(-group, SIGKILL);
+}
+
 void OfficeHost::releaseSession() {
     if (!m_session)
         return;
@@ -88,6 +96,7 @@ void OfficeHost::launch(bool ahead) {
                     QStringLiteral("--accept=pipe,name=") + pipe +
                         QStringLiteral(";urp;StarOffice.ComponentContext")});
     m_process->start();
+    m_group = m_process->processGroup();
 
     auto launch = std::make_unique<Launch>();
     launch->connected = std::make_shared<bool>(false);
@@ -191,6 +200,7 @@ void OfficeHost::start(milliseconds bound) {
 
 void OfficeHost::abandonOffice() {
     m_up = false;
+    m_group = 0;
     ++m_generation;
     if (m_process)
         m_process->killGroup();
@@ -226,7 +236,7 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
         abandonOffice();
         // Its documents went with it; only opening a new one may start another office.
         if (phase != Phase::Loading)
-            throw AppError(ErrorNumber::AutomationError,
+            throw AppError(ErrorNumber::CannotBind,
                            QStringLiteral("LibreOffice ended unexpectedly (%1) before %2. It "
                                           "will be started again for the next document.")
                                .arg(end.isEmpty() ? QStringLiteral("unknown cause") : end, what));
@@ -253,8 +263,10 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
         if (failure.officeGone || !m_process->isRunning()) {
             const QString end = m_process->isRunning() ? QString() : m_process->endDescription();
             abandonOffice();
+            // The document took the office with it: it is the document that cannot be
+            // printed, not the batch that must end.
             throw AppError(
-                ErrorNumber::AutomationError,
+                ErrorNumber::CannotBind,
                 QStringLiteral("LibreOffice ended unexpectedly while %1%2. It will be "
                                "started again for the next document.")
                     .arg(what, end.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(end)));
@@ -265,8 +277,7 @@ void OfficeHost::run(Phase phase, const QString& what, milliseconds bound, Work 
     }
     if (outcome == UnoWorker::Outcome::TimedOut) {
         abandonOffice();
-        throw AppError(phase == Phase::Loading ? ErrorNumber::CannotBind
-                                               : ErrorNumber::AutomationError,
+        throw AppError(ErrorNumber::CannotBind,
                        QStringLiteral("LibreOffice did not answer within %1 seconds while %2, "
                                       "so it was ended.")
                            .arg(secondsText(bound), what));

@@ -30,8 +30,8 @@ public:
     OfficeHost& operator=(const OfficeHost&) = delete;
 
     enum class Phase {
-        Loading, // a failure or hang means the document cannot be bound
-        Working  // any other call on a document
+        Loading, // an office found gone before it is simply started again
+        Working  // an office found gone took the document with it
     };
     using Work = std::function<void(OfficeSession&)>;
     // Runs the work on the office thread, starting the office first when it is not up.
@@ -49,6 +49,8 @@ public:
     pid_t processGroup() const;
     // Ends the office now; the next call starts it again.
     void shutdown();
+    // Kills the office at once, from any thread: the call under way fails as after a crash.
+    void kill() noexcept;
     // Ends a worn office between two entries, why saying what wore it; the next call starts
     // a fresh one, also when the end went wrong. Never throws.
     void recycle(const QString& why) noexcept;
@@ -118,6 +120,8 @@ private:
     int m_warmedStart = 0;
     std::shared_ptr<std::atomic<bool>> m_stopWarmUp = std::make_shared<std::atomic<bool>>(true);
     bool m_up = false;
+    // The office's process group for kill(), which other threads call.
+    std::atomic<pid_t> m_group{0};
 };
 
 } // namespace qp
