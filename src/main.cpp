@@ -1,10 +1,12 @@
 #include "app/CommandLine.h"
+#include "app/FolderWatch.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
 #include "core/AppError.h"
 #include "core/Messages.h"
 #include "platform/CupsPrinters.h"
 #include "platform/DesktopHelpViewer.h"
+#include "platform/FilesBeingWritten.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QProcessProgramStarter.h"
 #include "platform/StopSignals.h"
@@ -93,6 +95,41 @@ int printFromShell(const qp::CommandLine& command) {
     return QCoreApplication::exec();
 }
 
+// quirepress --watch DIR: a hot folder, until SIGTERM or SIGINT.
+int watchFolder(const qp::CommandLine& command) {
+    QTextStream err(stderr);
+    const QString destination = qp::acceptedDestination(checkJob, command.options, err);
+    if (destination.isEmpty())
+        return qp::CommandLine::NotRunStatus;
+    qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
+    qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/quirepress-pdf-server"));
+    qp::SessionBusForRun bus;
+    if (!bus.problem().isEmpty()) {
+        err << qp::messages::shellPrefix() << bus.problem() << '\n';
+        err.flush();
+    }
+    qp::LibreOfficeApplication office(settings);
+    qp::QProcessProgramStarter starter;
+    qp::DBusPdfPrintServer pdfServer;
+    qp::FolderWatch::Setup setup{command.watchFolder, command.options,
+                                 std::chrono::milliseconds(qRound64(command.settleSeconds * 1000))};
+    // The tests' way to see the office go without waiting minutes.
+    bool seconds = false;
+    const int idle = qEnvironmentVariableIntValue("QP_WATCH_OFFICE_IDLE_SECONDS", &seconds);
+    if (seconds && idle > 0)
+        setup.officeIdle = std::chrono::seconds(idle);
+    qp::FolderWatch watch(setup, {settings, office, starter, pdfServer, qp::filesBeingWritten},
+                          err);
+    qp::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &qp::StopSignals::received, &watch, &qp::FolderWatch::stop);
+    QObject::connect(&watch, &qp::FolderWatch::finished, &watch,
+                     [](int status) { QCoreApplication::exit(status); });
+    if (!watch.start())
+        return qp::CommandLine::NotRunStatus;
+    return QCoreApplication::exec();
+}
+
 int runWindow(QApplication& app, const QStringList& files) {
     qp::QtPrompter prompter;
     qp::QtFileDialogBackend fileDialog;
@@ -130,6 +167,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         nameApplication();
         const qp::CommandLine command = qp::CommandLine::parse(QCoreApplication::arguments());
+        if (command.mode == qp::CommandLine::Mode::Watch)
+            return watchFolder(command);
         if (command.mode != qp::CommandLine::Mode::Print)
             return command.exitStatus;
         return printFromShell(command);
@@ -145,6 +184,8 @@ int main(int argc, char** argv) {
         return runWindow(app, command.files);
     case qp::CommandLine::Mode::Print:
         return printFromShell(command);
+    case qp::CommandLine::Mode::Watch:
+        return watchFolder(command);
     case qp::CommandLine::Mode::Finished:
         break;
     }

@@ -33,7 +33,7 @@ bool CommandLine::needsNoDisplay(const QStringList& arguments) {
             QStringLiteral("-p"), QStringLiteral("--print"),   QStringLiteral("-h"),
             QStringLiteral("-?"), QStringLiteral("--help"),    QStringLiteral("--help-all"),
             QStringLiteral("-v"), QStringLiteral("--version"), QStringLiteral("--dry-run")};
-        if (consoleOptions.contains(argument))
+        if (consoleOptions.contains(argument) || argument.startsWith(QLatin1String("--watch")))
             return true;
     }
     return false;
@@ -83,8 +83,20 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("dry-run"),
         QStringLiteral("List each job that would print (file, worksheet, destination, options), "
                        "print nothing and exit 0. Example: --dry-run -d office ~/invoices"));
+    const QCommandLineOption watchOption(
+        QStringLiteral("watch"),
+        QStringLiteral("Print each file dropped into DIR (not its subfolders) once it is complete, "
+                       "then move it to DIR/Printed, or to DIR/Failed when it cannot be printed; "
+                       "runs until SIGTERM or SIGINT, then exits 0. Takes -d, -n, -o and -P. "
+                       "Example: --watch ~/print-here"),
+        QStringLiteral("DIR"));
+    const QCommandLineOption settleOption(
+        QStringLiteral("settle"),
+        QStringLiteral("With --watch: a file prints once it is closed and has stayed unchanged "
+                       "for SECONDS (default 2). Example: --settle 10"),
+        QStringLiteral("SECONDS"));
     parser.addOptions({printOption, destinationOption, copiesOption, optionOption, pagesOption,
-                       recursiveOption, dryRunOption});
+                       recursiveOption, dryRunOption, watchOption, settleOption});
     parser.addPositionalArgument(
         QStringLiteral("FILE|DIR"),
         QStringLiteral("A document (.doc, .xls, .ppt, .pdf), a batch file (.qpb), or a folder, "
@@ -112,9 +124,22 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         return result;
     }
     const bool print = parser.isSet(printOption) || parser.isSet(dryRunOption);
+    const bool watch = parser.isSet(watchOption);
+    if (watch &&
+        (print || parser.isSet(recursiveOption) || !parser.positionalArguments().isEmpty()))
+        return badUsage(QStringLiteral("--watch takes one folder, without files, --print, -r or "
+                                       "--dry-run."));
+    if (parser.isSet(settleOption)) {
+        bool number = false;
+        result.settleSeconds = parser.value(settleOption).toDouble(&number);
+        if (!watch || !number || result.settleSeconds < 0 || result.settleSeconds > 86400)
+            return badUsage(QStringLiteral("--settle goes with --watch and needs a number of "
+                                           "seconds from 0 to 86400, not \"%1\".")
+                                .arg(parser.value(settleOption)));
+    }
     for (const QCommandLineOption* printing :
          {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption}) {
-        if (!print && parser.isSet(*printing))
+        if (!print && !watch && parser.isSet(*printing))
             return badUsage(
                 QStringLiteral("-%1 is an option of --print.").arg(printing->names().constFirst()));
     }
@@ -130,7 +155,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     result.options.pages = parser.value(pagesOption);
     result.recursive = parser.isSet(recursiveOption);
     result.dryRun = parser.isSet(dryRunOption);
-    result.mode = print ? Mode::Print : Mode::Window;
+    result.mode = watch ? Mode::Watch : print ? Mode::Print : Mode::Window;
+    result.watchFolder = parser.value(watchOption);
     result.files = parser.positionalArguments();
     return result;
 }

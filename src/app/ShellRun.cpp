@@ -45,6 +45,13 @@ int ShellRunView::exitStatus() const {
     return notPrintedCount() > 0 ? 1 : 0;
 }
 
+void ShellRunView::restart(QStringList entries) {
+    m_entries = std::move(entries);
+    m_printed = 0;
+    m_rejected = 0;
+    m_ended = false;
+}
+
 void ShellRunView::entryStarted(int number, int total, const QString& entry) {
     writeLine(
         QStringLiteral("[%1/%2] Preparing %3 for printing.").arg(number).arg(total).arg(entry));
@@ -170,6 +177,11 @@ void ShellRun::start() {
     // A run with nothing to print ends before it starts.
     if (!m_run->isRunning())
         QMetaObject::invokeMethod(this, &ShellRun::end, Qt::QueuedConnection);
+}
+
+void ShellRun::startWith(const QStringList& entries) {
+    m_view.restart(entries);
+    start();
 }
 
 void ShellRun::stop() {

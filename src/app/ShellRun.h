@@ -52,6 +52,8 @@ public:
     }
     // 0 when every entry printed, 1 when some did not, 2 when the run was ended early.
     int exitStatus() const;
+    // Before another run of the same view, with other entries.
+    void restart(QStringList entries);
 
     int entryCount() const override { return static_cast<int>(m_entries.size()); }
     QString entry(int index) const override { return m_entries.value(index); }
@@ -101,6 +103,10 @@ public:
 
     // Returns at once; finished() follows the end, from the event loop.
     void start();
+    // Another run with other entries, once the last one has finished: the office stays started
+    // from one run to the next.
+    void startWith(const QStringList& entries);
+    int printedCount() const { return m_view.printedCount(); }
     // An interrupt: ends the run after the entry under way.
     void stop();
 
