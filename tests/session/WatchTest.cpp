@@ -2,6 +2,8 @@
 // print server on the test's bus and a private CUPS server.
 
 #include "SessionServer.h"
+#include "app/SettlingFiles.h"
+#include "app/WatchJournal.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -56,6 +58,29 @@ QStringList names(const QString& folder) {
 
 using WatchTest = ServingTest;
 
+// A file goes out once it has stayed unchanged and unwritten for the settle time (1000 here),
+// and again only with new content under the same name, which the journal takes for a new file.
+TEST(WatchLogic, NewContentUnderAnOldNameIsANewFile) {
+    SettlingFiles settling(1000);
+    const FileStamp first{10, 1}, second{20, 2};
+    const std::tuple<qint64, QList<FileLook>, QStringList> looks[] = {
+        {0, {{"b", first}, {"a", first, true}}, {}},
+        {900, {{"b", second}, {"a", first, true}}, {}},
+        {1500, {{"b", second}, {"a", first}}, {}},         // b changed at 900, a written until 900
+        {1900, {{"b", second}, {"a", first}}, {"b", "a"}}, // in order of arrival
+        {5000, {{"b", second}, {"a", second}}, {}},
+        {6000, {{"b", second}, {"a", second}}, {"a"}}};
+    for (const auto& [now, files, out] : looks)
+        EXPECT_EQ(settling.look(files, now), out) << now;
+
+    QTemporaryDir dir;
+    WatchJournal(dir.filePath("journal")).record("a.pdf", {first, WatchJournal::State::Sent});
+    WatchJournal journal(dir.filePath("journal"));
+    ASSERT_EQ(journal.load(), QString());
+    EXPECT_EQ(journal.find("a.pdf", first)->state, WatchJournal::State::Sent);
+    EXPECT_FALSE(journal.find("a.pdf", second));
+}
+
 // Files there at the start and files dropped later each print once and whole: one copied in
 // two halves 4 s apart waits for its writer; a damaged one goes to Failed/ and is named; a
 // name taken in Printed/ gets a number. The office goes after its idle time and comes back;
@@ -67,7 +92,7 @@ TEST_F(WatchTest, DroppedFilesPrintOnceWholeAndTheWatchEndsClean) {
     ASSERT_TRUE(QDir().mkpath(dir.filePath("Printed")));
     writeFile(dir.filePath("Printed/early.pdf"), "printed last week");
     ASSERT_TRUE(QFile::copy(pdf, dir.filePath("early.pdf")));
-    Watch watch(dir.path(), {"QP_WATCH_OFFICE_IDLE_SECONDS=4"});
+    Watch watch(dir.path(), {"QP_WATCH_OFFICE_IDLE_SECONDS=6"});
     EXPECT_EQ(fileBytes(newJobs(1).value(0)), fileBytes(pdf));
 
     ASSERT_TRUE(QFile::copy(word, dir.filePath("letter.doc")));
@@ -94,7 +119,7 @@ TEST_F(WatchTest, DroppedFilesPrintOnceWholeAndTheWatchEndsClean) {
         QRegularExpression("Not printed: " + dir.filePath("damaged.pdf") + ": .+\n")))
         << watch.text.toStdString();
 
-    EXPECT_TRUE(waitUntil([&] { return !watch.officeRuns(); }, 20000)) << "the idle office stays";
+    EXPECT_TRUE(waitUntil([&] { return !watch.officeRuns(); }, 30000)) << "the idle office stays";
     ASSERT_TRUE(QFile::copy(word, dir.filePath("again.doc")));
     newJobs(1, 120000);
     EXPECT_TRUE(watch.officeRuns());
