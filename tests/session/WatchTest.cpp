@@ -41,8 +41,11 @@ struct Watch : QProcess {
     QString err() { return text += readAllStandardError(); }
     bool officeRuns() const {
         for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
-            if (fileBytes("/proc/" + pid + "/cmdline").contains("soffice") &&
-                fileBytes("/proc/" + pid + "/environ").contains(mark.toUtf8()))
+            // A process may end between the listing and the reading.
+            QFile command("/proc/" + pid + "/cmdline"), environment("/proc/" + pid + "/environ");
+            if (command.open(QIODevice::ReadOnly) && command.readAll().contains("soffice") &&
+                environment.open(QIODevice::ReadOnly) &&
+                environment.readAll().contains(mark.toUtf8()))
                 return true;
         }
         return false;
