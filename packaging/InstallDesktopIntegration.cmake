@@ -1,5 +1,5 @@
 # Runs at install time (cmake --install, cpack). Puts the menu entry, the icons, the batch file
-# type, the manual page and a link on the PATH into the system's folders, next to the runtime folder CMAKE_INSTALL_PREFIX.
+# type, the manual page, the hot folder's systemd user unit and a link on the PATH into the system's folders, next to the runtime folder CMAKE_INSTALL_PREFIX.
 #
 # Where they go: QP_DESKTOP_PREFIX when it is set; otherwise /usr for a runtime folder under
 # /opt (the package's layout, /opt/quirepress); otherwise nowhere, so that installing into
@@ -54,6 +54,12 @@ if(QP_GZIP)
     endif()
 endif()
 file(INSTALL ${manual} DESTINATION "${root}/share/man/man1")
+
+# The hot folder's systemd user unit, naming the program where it is installed.
+configure_file(${QP_PACKAGING_DIR}/quirepress-watch@.service.in
+    ${QP_PACKAGING_BUILD_DIR}/quirepress-watch@.service @ONLY)
+file(INSTALL ${QP_PACKAGING_BUILD_DIR}/quirepress-watch@.service
+    DESTINATION "${root}/lib/systemd/user")
 
 # The link is relative, so it leads to the program in an unpacked tree as well as on the
 # system. The program finds its folder from its own resolved path, not from the link.

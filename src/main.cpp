@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/FolderWatch.h"
 #include "app/JobReport.h"
 #include "app/ShellRun.h"
 #include "batches/BatchFiles.h"
@@ -6,6 +7,7 @@
 #include "platform/CupsJobWatch.h"
 #include "platform/CupsPrinters.h"
 #include "platform/DesktopHelpViewer.h"
+#include "platform/FilesBeingWritten.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/PdfPages.h"
 #include "platform/QProcessProgramStarter.h"
@@ -122,6 +124,45 @@ int printFromShell(const qp::CommandLine& command) {
     return runInEventLoop(run);
 }
 
+// quirepress --watch DIR: a hot folder, until SIGTERM or SIGINT.
+int watchFolder(const qp::CommandLine& command) {
+    QTextStream err(stderr);
+    const std::optional<qp::DestinationCheck> check =
+        qp::acceptedDestination(checkJob, command.options, err);
+    if (!check)
+        return qp::CommandLine::NotRunStatus;
+    // Settled once, as for --print: every file's jobs go there.
+    qp::PrintOptions options = command.options;
+    options.destination = check->destination;
+    qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
+    qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/quirepress-pdf-server"));
+    qp::SessionBusForRun bus;
+    if (!bus.problem().isEmpty()) {
+        err << qp::messages::shellPrefix() << bus.problem() << '\n';
+        err.flush();
+    }
+    qp::LibreOfficeApplication office(settings);
+    qp::QProcessProgramStarter starter;
+    qp::DBusPdfPrintServer pdfServer;
+    qp::FolderWatch::Setup setup{command.watchFolder, options,
+                                 std::chrono::milliseconds(qRound64(command.settleSeconds * 1000))};
+    // The tests' way to see the office go without waiting minutes.
+    bool seconds = false;
+    const int idle = qEnvironmentVariableIntValue("QP_WATCH_OFFICE_IDLE_SECONDS", &seconds);
+    if (seconds && idle > 0)
+        setup.officeIdle = std::chrono::seconds(idle);
+    qp::FolderWatch watch(setup, {settings, office, starter, pdfServer, qp::filesBeingWritten},
+                          err);
+    qp::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &qp::StopSignals::received, &watch, &qp::FolderWatch::stop);
+    QObject::connect(&watch, &qp::FolderWatch::finished, &watch,
+                     [](int status) { QCoreApplication::exit(status); });
+    if (!watch.start())
+        return qp::CommandLine::NotRunStatus;
+    return QCoreApplication::exec();
+}
+
 int runWindow(QApplication& app, const QStringList& files) {
     qp::QtPrompter prompter;
     qp::QtFileDialogBackend fileDialog;
@@ -172,6 +213,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         nameApplication();
         const qp::CommandLine command = qp::CommandLine::parse(QCoreApplication::arguments());
+        if (command.mode == qp::CommandLine::Mode::Watch)
+            return watchFolder(command);
         if (command.mode != qp::CommandLine::Mode::Print)
             return command.exitStatus;
         return printFromShell(command);
@@ -187,6 +230,8 @@ int main(int argc, char** argv) {
         return runWindow(app, command.files);
     case qp::CommandLine::Mode::Print:
         return printFromShell(command);
+    case qp::CommandLine::Mode::Watch:
+        return watchFolder(command);
     case qp::CommandLine::Mode::Finished:
         break;
     }

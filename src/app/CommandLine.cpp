@@ -33,7 +33,7 @@ bool CommandLine::needsNoDisplay(const QStringList& arguments) {
             QStringLiteral("-p"), QStringLiteral("--print"),   QStringLiteral("-h"),
             QStringLiteral("-?"), QStringLiteral("--help"),    QStringLiteral("--help-all"),
             QStringLiteral("-v"), QStringLiteral("--version"), QStringLiteral("--dry-run")};
-        if (consoleOptions.contains(argument))
+        if (consoleOptions.contains(argument) || argument.startsWith(QLatin1String("--watch")))
             return true;
     }
     return false;
@@ -109,8 +109,21 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                        "started, sent and ended; then a summary object. "
                        "Example: --wait --report run.jsonl"),
         QStringLiteral("FILE"));
+    const QCommandLineOption watchOption(
+        QStringLiteral("watch"),
+        QStringLiteral("Print each file dropped into DIR (not its subfolders) once it is complete, "
+                       "then move it to DIR/Printed, or to DIR/Failed when it cannot be printed; "
+                       "runs until SIGTERM or SIGINT, then exits 0. Takes -d, -n, -o and -P. "
+                       "Example: --watch ~/print-here"),
+        QStringLiteral("DIR"));
+    const QCommandLineOption settleOption(
+        QStringLiteral("settle"),
+        QStringLiteral("With --watch: a file prints once it is closed and has stayed unchanged "
+                       "for SECONDS (default 2). Example: --settle 10"),
+        QStringLiteral("SECONDS"));
     parser.addOptions({printOption, destinationOption, copiesOption, optionOption, pagesOption,
-                       recursiveOption, dryRunOption, waitOption, reportOption});
+                       recursiveOption, dryRunOption, waitOption, reportOption, watchOption,
+                       settleOption});
     parser.addPositionalArgument(
         QStringLiteral("FILE|DIR"),
         QStringLiteral("A document, a batch file (.qpb), or a folder, which stands for its "
@@ -138,10 +151,25 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         return result;
     }
     const bool print = parser.isSet(printOption) || parser.isSet(dryRunOption);
+    const bool watch = parser.isSet(watchOption);
+    if (watch &&
+        (print || parser.isSet(recursiveOption) || !parser.positionalArguments().isEmpty()))
+        return badUsage(QStringLiteral("--watch takes one folder, without files, --print, -r or "
+                                       "--dry-run."));
+    if (parser.isSet(settleOption)) {
+        bool number = false;
+        result.settleSeconds = parser.value(settleOption).toDouble(&number);
+        if (!watch || !number || result.settleSeconds < 0 || result.settleSeconds > 86400)
+            return badUsage(QStringLiteral("--settle goes with --watch and needs a number of "
+                                           "seconds from 0 to 86400, not \"%1\".")
+                                .arg(parser.value(settleOption)));
+    }
     for (const QCommandLineOption* printing :
          {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption,
           &waitOption, &reportOption}) {
-        if (!print && parser.isSet(*printing))
+        // The watch takes lp's options; what follows a run's jobs is --print's alone.
+        const bool taken = print || (watch && printing != &waitOption && printing != &reportOption);
+        if (!taken && parser.isSet(*printing))
             return badUsage(QStringLiteral("%1%2 is an option of --print.")
                                 .arg(printing->names().constFirst().size() == 1 ? "-" : "--",
                                      printing->names().constFirst()));
@@ -160,7 +188,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     result.dryRun = parser.isSet(dryRunOption);
     result.wait = parser.isSet(waitOption);
     result.report = parser.value(reportOption);
-    result.mode = print ? Mode::Print : Mode::Window;
+    result.mode = watch ? Mode::Watch : print ? Mode::Print : Mode::Window;
+    result.watchFolder = parser.value(watchOption);
     result.files = parser.positionalArguments();
     return result;
 }

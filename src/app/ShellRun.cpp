@@ -48,6 +48,19 @@ int ShellRunView::exitStatus() const {
     return notPrintedCount() > 0 ? 1 : 0;
 }
 
+void ShellRunView::restart(QStringList entries) {
+    m_entries = std::move(entries);
+    m_printed.clear();
+    m_failed.clear();
+    m_settled.clear();
+    m_withJobs.clear();
+    m_rejected = 0;
+    m_ended = false;
+    m_interrupted = false;
+    m_endReason.clear();
+    m_runStarted = QDateTime::currentDateTimeUtc();
+}
+
 void ShellRunView::entryStarted(int number, int total, const QString& entry) {
     m_entryStarted = QDateTime::currentDateTimeUtc();
     writeLine(
@@ -307,6 +320,14 @@ void ShellRun::start() {
     // A run with nothing to print ends before it starts.
     if (!m_run->isRunning())
         QMetaObject::invokeMethod(this, &ShellRun::runOver, Qt::QueuedConnection);
+}
+
+void ShellRun::startWith(const QStringList& entries) {
+    m_view.restart(entries);
+    m_runOver = false;
+    m_stopped = false;
+    m_endedAlready = false;
+    start();
 }
 
 void ShellRun::stop() {

@@ -66,6 +66,8 @@ public:
     // Writes what is still unknown and the summary to the report. `interrupted`: the wait
     // was given up, the jobs followed stay queued.
     void endReport(bool interrupted);
+    // Before another run of the same view, with other entries.
+    void restart(QStringList entries);
 
     int entryCount() const override { return static_cast<int>(m_entries.size()); }
     QString entry(int index) const override { return m_entries.value(index); }
@@ -145,6 +147,10 @@ public:
     }
     // Returns at once; finished() follows the end, from the event loop.
     void start();
+    // Another run with other entries, once the last one has finished: the office stays started
+    // from one run to the next.
+    void startWith(const QStringList& entries);
+    int printedCount() const { return m_view.printedCount(); }
     // An interrupt: ends the run after the entry under way, or the wait for the jobs at once,
     // leaving them queued.
     void stop();

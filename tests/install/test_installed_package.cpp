@@ -48,6 +48,10 @@ TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAnd
     const QFileInfo link(root + "/usr/bin/quirepress");
     EXPECT_EQ(link.canonicalFilePath(),
               QFileInfo(root + "/opt/quirepress/quirepress").canonicalFilePath());
+    // The hot folder's unit starts the installed program on the folder of its instance.
+    QFile unit(root + "/usr/lib/systemd/user/quirepress-watch@.service");
+    EXPECT_TRUE(unit.open(QIODevice::ReadOnly) &&
+                unit.readAll().contains("\nExecStart=/opt/quirepress/quirepress --watch %f\n"));
     // No folder every user may write to, nor a maintainer script that makes one: batches are
     // each user's own.
     EXPECT_EQ(run("find", {root, "-type", "d", "-perm", "-o+w"}).out, QString());
