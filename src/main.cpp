@@ -68,6 +68,27 @@ int listFromShell(const qp::ShellEntries& entries, const qp::DestinationCheck& c
     return runInEventLoop(run);
 }
 
+// --report FILE: the JSON Lines report, on standard output for "-". False, told on `err`,
+// when the file cannot be written.
+bool openReport(const QString& name, QFile& file, std::unique_ptr<qp::JobReport>& report,
+                QTextStream& err) {
+    if (name.isEmpty())
+        return true;
+    const bool opened = name == QLatin1String("-")
+                            ? file.open(stdout, QIODevice::WriteOnly)
+                            : (file.setFileName(name),
+                               file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (!opened) {
+        err << qp::messages::shellPrefix()
+            << QStringLiteral("cannot write the report %1: %2").arg(name, file.errorString())
+            << '\n';
+        err.flush();
+        return false;
+    }
+    report = std::make_unique<qp::JobReport>(file);
+    return true;
+}
+
 // quirepress --print: the window's batch run without a window, for scripts, cron and ssh.
 int printFromShell(const qp::CommandLine& command) {
     QTextStream err(stderr);
@@ -92,21 +113,8 @@ int printFromShell(const qp::CommandLine& command) {
         return listFromShell(*entries, *check, options, settings, err);
     QFile reportFile;
     std::unique_ptr<qp::JobReport> report;
-    if (!command.report.isEmpty()) {
-        const bool opened = command.report == QLatin1String("-")
-                                ? reportFile.open(stdout, QIODevice::WriteOnly)
-                                : (reportFile.setFileName(command.report),
-                                   reportFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        if (!opened) {
-            err << qp::messages::shellPrefix()
-                << QStringLiteral("cannot write the report %1: %2")
-                       .arg(command.report, reportFile.errorString())
-                << '\n';
-            err.flush();
-            return qp::CommandLine::NotRunStatus;
-        }
-        report = std::make_unique<qp::JobReport>(reportFile);
-    }
+    if (!openReport(command.report, reportFile, report, err))
+        return qp::CommandLine::NotRunStatus;
     std::unique_ptr<qp::CupsJobWatch> watch;
     if (command.wait)
         watch = std::make_unique<qp::CupsJobWatch>();
@@ -134,6 +142,10 @@ int watchFolder(const qp::CommandLine& command) {
     // Settled once, as for --print: every file's jobs go there.
     qp::PrintOptions options = command.options;
     options.destination = check->destination;
+    QFile reportFile;
+    std::unique_ptr<qp::JobReport> report;
+    if (!openReport(command.report, reportFile, report, err))
+        return qp::CommandLine::NotRunStatus;
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
                                               QStringLiteral("/quirepress-pdf-server"));
@@ -147,6 +159,7 @@ int watchFolder(const qp::CommandLine& command) {
     qp::DBusPdfPrintServer pdfServer;
     qp::FolderWatch::Setup setup{command.watchFolder, options,
                                  std::chrono::milliseconds(qRound64(command.settleSeconds * 1000))};
+    setup.report = report.get();
     // The tests' way to see the office go without waiting minutes.
     bool seconds = false;
     const int idle = qEnvironmentVariableIntValue("QP_WATCH_OFFICE_IDLE_SECONDS", &seconds);

@@ -113,8 +113,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("watch"),
         QStringLiteral("Print each file dropped into DIR (not its subfolders) once it is complete, "
                        "then move it to DIR/Printed, or to DIR/Failed when it cannot be printed; "
-                       "runs until SIGTERM or SIGINT, then exits 0. Takes -d, -n, -o and -P. "
-                       "Example: --watch ~/print-here"),
+                       "runs until SIGTERM or SIGINT, then exits 0. Takes -d, -n, -o, -P and "
+                       "--report. Example: --watch ~/print-here"),
         QStringLiteral("DIR"));
     const QCommandLineOption settleOption(
         QStringLiteral("settle"),
@@ -167,8 +167,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     for (const QCommandLineOption* printing :
          {&destinationOption, &copiesOption, &optionOption, &pagesOption, &recursiveOption,
           &waitOption, &reportOption}) {
-        // The watch takes lp's options; what follows a run's jobs is --print's alone.
-        const bool taken = print || (watch && printing != &waitOption && printing != &reportOption);
+        // The watch takes lp's options and writes a report; following jobs is --print's alone.
+        const bool taken = print || (watch && printing != &waitOption);
         if (!taken && parser.isSet(*printing))
             return badUsage(QStringLiteral("%1%2 is an option of --print.")
                                 .arg(printing->names().constFirst().size() == 1 ? "-" : "--",

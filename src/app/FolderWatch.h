@@ -21,6 +21,7 @@ class OfficeApplication;
 class PdfPrintServer;
 class ProgramStarter;
 class SettingsStore;
+class JobReport;
 class ShellRun;
 
 // `quirepress --watch DIR`: prints each printable file dropped directly into the folder once it
@@ -36,6 +37,7 @@ public:
         PrintOptions options;
         std::chrono::milliseconds settle{2000};
         std::chrono::milliseconds officeIdle{std::chrono::minutes{5}};
+        JobReport* report = nullptr; // each file's jobs, and why one went to Failed
     };
     // Which of the paths some process holds open for writing.
     using WritersCheck = std::function<QSet<QString>(const QStringList& paths)>;

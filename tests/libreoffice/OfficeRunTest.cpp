@@ -80,7 +80,7 @@ struct OwnFolders {
     QTemporaryDir temporary, runtime;
 };
 
-// A close request while the first document is under way asks; No goes on, and Yes with a hung
+// A close request while the second document is under way asks; No goes on, and Yes with a hung
 // office ends the program within seconds; SIGTERM does as Yes without a question. Then the
 // program ends with no office process, no profile and no file of the run.
 TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
@@ -94,8 +94,10 @@ TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
             w->prompter.script(PromptAnswer::No);
             w->prompter.script(PromptAnswer::Yes);
         }
-        w->start({fixtures->longDoc(200), fixtures->doc()});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w->real.officeProcessGroup() != 0; }, 60000));
+        const QString longDoc = fixtures->longDoc(200);
+        w->start({fixtures->doc(), longDoc, fixtures->doc()});
+        auto* status = w->realWindow.findChild<QWidget*>("statusBar")->findChild<QLabel*>();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().contains(longDoc); }, 120000));
         ASSERT_EQ(leftIn(folders.runtime.path()).size(), 1); // the profile
         const qint64 group = w->real.officeProcessGroup();
         ::kill(-static_cast<pid_t>(group), SIGSTOP); // hung: the stop must not wait it out
@@ -113,7 +115,7 @@ TEST_F(OfficeRun, CloseOrSigtermDuringARunEndsTheProgramCleanly) {
         EXPECT_LT(ending.elapsed(), 10000) << "the stop waited for the hung office";
         EXPECT_NE(::kill(-static_cast<pid_t>(group), 0), 0) << "the office outlived the program";
         EXPECT_EQ(leftIn(folders.runtime.path()) + leftIn(folders.temporary.path()), QStringList());
-        newJobs(0);
+        newJobs(1);
     }
 }
 

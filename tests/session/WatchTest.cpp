@@ -27,7 +27,7 @@ struct Watch : QProcess {
             shell.insert(setting.section('=', 0, 0), setting.section('=', 1));
         setProcessEnvironment(shell);
         start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress",
-              {"--watch", folder, "--settle", "1"});
+              {"--watch", folder, "--settle", "1", "--report", home.filePath("watch.jsonl")});
     }
     ~Watch() override {
         kill();
@@ -121,6 +121,10 @@ TEST_F(WatchTest, DroppedFilesPrintOnceWholeAndTheWatchEndsClean) {
     EXPECT_TRUE(watch.err().contains(
         QRegularExpression("Not printed: " + dir.filePath("damaged.pdf") + ": .+\n")))
         << watch.text.toStdString();
+    EXPECT_TRUE(QString(fileBytes(watch.home.filePath("watch.jsonl")))
+                    .contains(QRegularExpression("\"file\":\"" + dir.filePath("damaged.pdf") +
+                                                 "\",.*\"reason\":\"[^\"]+\",.*\"state\":"
+                                                 "\"not-printed\"")));
 
     EXPECT_TRUE(waitUntil([&] { return !watch.officeRuns(); }, 30000)) << "the idle office stays";
     ASSERT_TRUE(QFile::copy(word, dir.filePath("again.doc")));
