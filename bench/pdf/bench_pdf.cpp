@@ -131,6 +131,7 @@ int main(int argc, char** argv) {
     DBusPdfPrintServer pdfServer;
     PromptedRunReport report(prompter);
     BatchRun batchRun(view, report, settings, office, starter, pdfServer);
+    batchRun.setDefaultDestination([] { return queue; }); // as the window asks CUPS for it
 
     QElapsedTimer runTime;
     runTime.start();
