@@ -68,6 +68,14 @@ int listFromShell(const qp::ShellEntries& entries, const qp::DestinationCheck& c
     return runInEventLoop(run);
 }
 
+// A run without a usable session bus still prints: its PDFs go over a bus of its own.
+void tellBusProblem(const qp::SessionBusForRun& bus, QTextStream& err) {
+    if (bus.problem().isEmpty())
+        return;
+    err << qp::messages::shellPrefix() << bus.problem() << '\n';
+    err.flush();
+}
+
 // --report FILE: the JSON Lines report, on standard output for "-". False, told on `err`,
 // when the file cannot be written.
 bool openReport(const QString& name, QFile& file, std::unique_ptr<qp::JobReport>& report,
@@ -120,10 +128,7 @@ int printFromShell(const qp::CommandLine& command) {
         watch = std::make_unique<qp::CupsJobWatch>();
     // Before anything else touches the session bus.
     qp::SessionBusForRun bus;
-    if (!bus.problem().isEmpty()) {
-        err << qp::messages::shellPrefix() << bus.problem() << '\n';
-        err.flush();
-    }
+    tellBusProblem(bus, err);
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer pdfServer;
@@ -150,10 +155,7 @@ int watchFolder(const qp::CommandLine& command) {
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
                                               QStringLiteral("/quirepress-pdf-server"));
     qp::SessionBusForRun bus;
-    if (!bus.problem().isEmpty()) {
-        err << qp::messages::shellPrefix() << bus.problem() << '\n';
-        err.flush();
-    }
+    tellBusProblem(bus, err);
     qp::LibreOfficeApplication office(settings);
     qp::QProcessProgramStarter starter;
     qp::DBusPdfPrintServer pdfServer;
