@@ -82,10 +82,10 @@ bool openReport(const QString& name, QFile& file, std::unique_ptr<qp::JobReport>
                 QTextStream& err) {
     if (name.isEmpty())
         return true;
-    const bool opened = name == QLatin1String("-")
-                            ? file.open(stdout, QIODevice::WriteOnly)
-                            : (file.setFileName(name),
-                               file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const bool opened =
+        name == QLatin1String("-")
+            ? file.open(stdout, QIODevice::WriteOnly)
+            : (file.setFileName(name), file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     if (!opened) {
         err << qp::messages::shellPrefix()
             << QStringLiteral("cannot write the report %1: %2").arg(name, file.errorString())
