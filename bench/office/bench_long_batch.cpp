@@ -1,11 +1,14 @@
 // A long batch of real documents through `quirepress --print`, as a user would run it: the
 // corpus's printable Word and PowerPoint files over and over into a private CUPS queue. It
-// reports the office's peak resident memory, how much our own process grows, and the seconds
-// per entry of the first and the last hundred entries (a quarter of a shorter batch).
+// reports the pace (seconds per job), whether every job reached CUPS in list order, the peak
+// of all the run's offices' resident memory together, how much our own process grows, and the
+// seconds per entry of the first and the last hundred entries (a quarter of a shorter batch).
+// A figure that misses its target is marked MISSED; only a failed run or a job out of order
+// fails the benchmark.
 //
 //   bench_long_batch [ENTRIES] [KEY=VALUE...]
 //
-// ENTRIES defaults to 600 (QP_BENCH_QUICK: 30); each KEY=VALUE goes into the [Settings] of the
+// ENTRIES defaults to 300 (QP_BENCH_QUICK: 30); each KEY=VALUE goes into the [Settings] of the
 // run's own configuration file. QP_BENCH_PROGRAM names another quirepress to measure.
 
 #include "support/PrivateCups.h"
@@ -14,12 +17,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
 
 #include <cstdio>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -27,35 +32,60 @@ using namespace qp;
 
 const QString Queue = QStringLiteral("longbatch");
 
-// VmRSS of a process in MB; 0 when it is gone.
-double residentMegabytes(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return 0;
+constexpr double PaceTarget = 0.9;    // seconds per job
+constexpr double MemoryTarget = 3072; // MB, all offices together
+
+struct ProcessFacts {
+    qint64 pid = 0, parent = 0, session = 0;
+    double residentMegabytes = 0;
+    QByteArray name;
+};
+
+QVector<ProcessFacts> processes() {
+    static const double pageMegabytes = double(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
+    QVector<ProcessFacts> all;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (name) state ppid pgrp session ... rss is the 24th field; a name may hold blanks.
+        const QByteArray text = stat.readAll();
+        const qsizetype open = text.indexOf('('), close = text.lastIndexOf(')');
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (open < 0 || close < open || fields.size() < 22)
+            continue;
+        all.push_back({pid, fields[1].toLongLong(), fields[3].toLongLong(),
+                       fields[21].toDouble() * pageMegabytes,
+                       text.mid(open + 1, close - open - 1)});
+    }
+    return all;
 }
 
-// The office our program runs: its child named soffice.bin.
-qint64 officeOf(qint64 parent) {
-    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = name.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const int close = text.lastIndexOf(')');
-        if (close < 0 || !text.mid(0, close).contains("(soffice.bin"))
-            continue;
-        if (text.mid(close + 2).split(' ').value(1).toLongLong() == parent)
-            return pid;
-    }
-    return 0;
+// Every office the run keeps leads a session of its own, which the helpers it spawns share:
+// their resident memory together, and the office processes among them; and the run's own.
+struct PoolSample {
+    double residentMegabytes = 0, ownMegabytes = 0;
+    QList<qint64> offices;
+};
+
+PoolSample poolOf(qint64 run) {
+    const QVector<ProcessFacts> all = processes();
+    QList<qint64> sessions;
+    for (const ProcessFacts& process : all)
+        if (process.parent == run && process.session == process.pid)
+            sessions << process.session;
+    PoolSample sample;
+    for (const ProcessFacts& process : all)
+        if (process.pid == run) {
+            sample.ownMegabytes = process.residentMegabytes;
+        } else if (sessions.contains(process.session)) {
+            sample.residentMegabytes += process.residentMegabytes;
+            if (process.name == "soffice.bin")
+                sample.offices << process.pid;
+        }
+    return sample;
 }
 
 QStringList printableCorpus() {
@@ -79,7 +109,7 @@ int main(int argc, char** argv) {
         qputenv("QP_CORPUS_DIR", QP_TREE_CORPUS_DIR);
     try {
         QStringList arguments = app.arguments().mid(1);
-        int entries = qEnvironmentVariableIsSet("QP_BENCH_QUICK") ? 30 : 600;
+        int entries = qEnvironmentVariableIsSet("QP_BENCH_QUICK") ? 30 : 300;
         if (!arguments.isEmpty() && !arguments.front().contains('='))
             entries = arguments.takeFirst().toInt();
         if (entries < 4)
@@ -109,9 +139,9 @@ int main(int argc, char** argv) {
         // When each entry began, from the progress lines; memory every quarter second.
         QVector<double> began(entries + 1, -1);
         QElapsedTimer clock;
-        double officePeak = 0, oursAtTenth = 0, oursLast = 0, oursPeak = 0;
-        int officeStarts = 0, started = 0;
-        qint64 office = 0;
+        double poolPeak = 0, oursAtTenth = 0, oursLast = 0, oursPeak = 0;
+        int started = 0, mostOffices = 0;
+        QList<qint64> officesSeen;
         QString otherLines; // failures and the closing count
         const QRegularExpression progress(R"(^\[(\d+)/\d+\] (.*)$)");
         QObject::connect(&run, &QProcess::readyReadStandardError, [&] {
@@ -135,18 +165,17 @@ int main(int argc, char** argv) {
         run.setReadChannel(QProcess::StandardError);
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [&] {
-            const qint64 now = officeOf(run.processId());
-            if (now != 0 && now != office)
-                ++officeStarts;
-            if (now != 0)
-                office = now;
-            officePeak = std::max(officePeak, residentMegabytes(office));
-            const double ours = residentMegabytes(run.processId());
-            if (ours > 0) {
-                oursLast = ours;
-                oursPeak = std::max(oursPeak, ours);
+            const PoolSample pool = poolOf(run.processId());
+            poolPeak = std::max(poolPeak, pool.residentMegabytes);
+            mostOffices = std::max(mostOffices, int(pool.offices.size()));
+            for (qint64 office : pool.offices)
+                if (!officesSeen.contains(office))
+                    officesSeen << office;
+            if (pool.ownMegabytes > 0) {
+                oursLast = pool.ownMegabytes;
+                oursPeak = std::max(oursPeak, pool.ownMegabytes);
                 if (started <= std::max(1, entries / 10))
-                    oursAtTenth = ours;
+                    oursAtTenth = pool.ownMegabytes;
             }
         });
         QObject::connect(&run, &QProcess::finished, &app, &QCoreApplication::quit);
@@ -159,7 +188,18 @@ int main(int argc, char** argv) {
         sampler.stop();
         const double ended = clock.elapsed() / 1000.0;
 
-        const int jobs = cups.jobFiles(Queue).size();
+        // The last jobs may still be on their way from CUPS to the queue's folder.
+        cups.waitForJobs(Queue, entries, 60000);
+        const QStringList jobFiles = cups.jobFiles(Queue);
+        const int jobs = int(jobFiles.size());
+        // Every job carries its document's name: the kept jobs in the order CUPS received them
+        // against the list.
+        int outOfOrder = -1;
+        for (int i = 0; i < std::min(jobs, entries) && outOfOrder < 0; ++i)
+            if (cups.jobAttributes(jobFiles[i]).value(QStringLiteral("job-name")) !=
+                QFileInfo(batch[i]).fileName())
+                outOfOrder = i;
+        const double pace = ended / entries;
         const int span = std::min(100, entries / 4);
         auto perEntry = [&](int from) {
             const double to = from + span <= entries ? began[from + span] : ended;
@@ -169,8 +209,17 @@ int main(int argc, char** argv) {
                     int(corpus.size()), qUtf8Printable(arguments.join(' ')));
         std::printf("  exit status %d, %d jobs kept by CUPS, %.1f s in all\n", run.exitCode(), jobs,
                     ended);
-        std::printf("  office: peak resident memory %.0f MB, %d office process(es) seen\n",
-                    officePeak, officeStarts);
+        std::printf("  pace: %.3f s per job (target at most %.1f s for 300 documents)%s\n", pace,
+                    PaceTarget, pace > PaceTarget ? "  MISSED" : "");
+        if (outOfOrder < 0)
+            std::printf("  every job in list order\n");
+        else
+            std::printf("  OUT OF ORDER: job %d is not entry %d's\n", outOfOrder + 1,
+                        outOfOrder + 1);
+        std::printf("  offices: peak resident memory of all together %.0f MB (target under %.0f MB)"
+                    "%s; at most %d at once, %d office process(es) seen\n",
+                    poolPeak, MemoryTarget, poolPeak >= MemoryTarget ? "  MISSED" : "", mostOffices,
+                    int(officesSeen.size()));
         std::printf("  our process: %.0f MB after the first tenth, %.0f MB last, %.0f MB peak\n",
                     oursAtTenth, oursLast, oursPeak);
         std::printf("  seconds per entry: first %d %.3f, last %d %.3f (%.2fx)\n", span, perEntry(1),
@@ -178,7 +227,7 @@ int main(int argc, char** argv) {
                     perEntry(entries - span) / perEntry(1));
         if (!otherLines.isEmpty())
             std::fprintf(stderr, "%s", qUtf8Printable(otherLines));
-        return run.exitCode() == 0 && jobs >= entries ? 0 : 1;
+        return run.exitCode() == 0 && jobs >= entries && outOfOrder < 0 ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());
         return 1;
