@@ -69,7 +69,6 @@ void BatchRun::start() {
         return;
     m_running = true;
     m_stopRequested = false;
-    m_documentHeld = false;
     try {
         begin();
     } catch (...) {
@@ -91,6 +90,10 @@ void BatchRun::begin() {
     m_pdfProgram =
         m_settings.read(settings::application(), settings::section(), settings::acrobatKey());
     m_pdfPrinter.startRun();
+    QStringList entries;
+    for (int position = 0; position <= m_lastPosition; ++position)
+        entries << m_view.entry(position);
+    m_office.startRun(entries, m_options);
     m_view.showBusyPointer();
 }
 
@@ -115,6 +118,7 @@ void BatchRun::printNext() {
         return;
     }
     try {
+        m_office.reach(m_position);
         m_entry = m_view.entry(m_position);
         const int total = m_lastPosition + 1;
         m_view.setProgress(m_position + 1, total);
@@ -123,7 +127,8 @@ void BatchRun::printNext() {
         m_awaitingEntry = true;
         const auto done = [this](std::exception_ptr failure) { entryDone(failure); };
         if (!isPdfEntry(m_entry)) {
-            m_office.print(m_entry, officeEntryKind(m_entry), done);
+            m_office.take(m_position,
+                          [this](OfficePool::Rendered rendered) { sendRendered(rendered); });
         } else if (m_pdfProgram.isEmpty()) {
             // Not a failure: the entry is passed over and the batch is not offered for saving.
             m_awaitingEntry = false;
@@ -139,11 +144,25 @@ void BatchRun::printNext() {
     }
 }
 
+void BatchRun::sendRendered(OfficePool::Rendered rendered) {
+    if (rendered.jobs.empty()) {
+        entryDone(rendered.failure);
+        return;
+    }
+    const RenderedJob job = rendered.jobs.front();
+    rendered.jobs.erase(rendered.jobs.begin());
+    m_office.send(job, [this, rendered = std::move(rendered)](std::exception_ptr failure) {
+        if (failure)
+            entryDone(failure);
+        else
+            sendRendered(rendered);
+    });
+}
+
 void BatchRun::entryDone(std::exception_ptr failure) {
     if (!m_awaitingEntry)
         return; // an entry given up by a stop
     m_awaitingEntry = false;
-    m_documentHeld = failure && !isPdfEntry(m_entry);
     if (!failure) {
         m_report.entryPrinted(m_position + 1);
         goOn();
@@ -151,7 +170,7 @@ void BatchRun::entryDone(std::exception_ptr failure) {
     }
     const Failure described = describe(failure);
     if (m_stopRequested) {
-        releaseDocument(false, [this] { stop(); });
+        stop();
         return;
     }
     if (isUnusableEntry(described.number)) {
@@ -162,11 +181,9 @@ void BatchRun::entryDone(std::exception_ptr failure) {
 }
 
 void BatchRun::goOn() {
-    releaseDocument(false, [this] {
-        ++m_position;
-        // From the event loop: a long row of entries passed over must not pile up calls.
-        QMetaObject::invokeMethod(this, &BatchRun::printNext, Qt::QueuedConnection);
-    });
+    ++m_position;
+    // From the event loop: a long row of entries passed over must not pile up calls.
+    QMetaObject::invokeMethod(this, &BatchRun::printNext, Qt::QueuedConnection);
 }
 
 void BatchRun::unusableEntry(const QString& reason) {
@@ -184,10 +201,8 @@ void BatchRun::unusableEntry(const QString& reason) {
         goOn();
         return;
     }
-    releaseDocument(false, [this] {
-        attempt([&] { m_view.setReadyState(); });
-        finish();
-    });
+    attempt([&] { m_view.setReadyState(); });
+    finish();
 }
 
 void BatchRun::offerToSave() {
@@ -210,7 +225,6 @@ void BatchRun::requestStop() {
         return;
     }
     m_stopRequested = true;
-    m_office.cancelWaits();
     if (m_awaitingEntry)
         m_stopGrace.start(StopGrace);
 }
@@ -253,8 +267,7 @@ void BatchRun::endAfterFailure(std::exception_ptr failure) {
 
 void BatchRun::endWithoutDefaultPrinter() {
     attempt([&] { m_report.runEnded({RunEnd::Kind::NoDefaultPrinter, 0, {}, 0, {}}); });
-    // The document was opened for printing; leave nothing of it open in the application.
-    releaseDocument(true, [this] { endInReadyState(); });
+    endInReadyState();
 }
 
 void BatchRun::endWithoutPdfProgram() {
@@ -274,24 +287,14 @@ void BatchRun::endWithoutPdfProgram() {
     }
     attempt([&] { m_view.showLocatePdfServer(); });
     attempt([&] { m_report.runEnded(end); });
-    releaseDocument(false, [this] { endInReadyState(); });
+    endInReadyState();
 }
 
 void BatchRun::endWithError(ErrorNumber number, const QString& description) {
     attempt([&] {
         m_report.runEnded({RunEnd::Kind::Failure, userNumber(number), description, 0, {}});
     });
-    releaseDocument(false, [this] { endInReadyState(); });
-}
-
-void BatchRun::releaseDocument(bool closeFirst, std::function<void()> then) {
-    if (!m_documentHeld) {
-        then();
-        return;
-    }
-    m_documentHeld = false;
-    // A close that fails has nothing to add to what the run already reports.
-    m_office.release(closeFirst, [then = std::move(then)](std::exception_ptr) { then(); });
+    endInReadyState();
 }
 
 void BatchRun::endInReadyState() {
@@ -302,6 +305,8 @@ void BatchRun::endInReadyState() {
 
 void BatchRun::finish() {
     m_stopGrace.stop();
+    // Nothing rendered ahead goes out after the run.
+    m_office.endRun();
     m_running = false;
     Q_EMIT finished();
 }

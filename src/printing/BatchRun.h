@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/AppError.h"
-#include "printing/OfficeThread.h"
+#include "printing/OfficePool.h"
 #include "printing/PdfPrinter.h"
 #include "printing/PrintOptions.h"
 
@@ -51,10 +51,7 @@ public:
     PdfPrinter& pdfPrinter() { return m_pdfPrinter; }
     // How the jobs of the runs that start from now on are printed, Office and PDF entries
     // alike; the window keeps the default.
-    void setPrintOptions(const PrintOptions& options) {
-        m_options = options;
-        m_office.setPrintOptions(options);
-    }
+    void setPrintOptions(const PrintOptions& options) { m_options = options; }
 
 Q_SIGNALS:
     void finished();
@@ -63,6 +60,8 @@ private:
     void begin();
     void settlePendingPath();
     void printNext();
+    // Sends the jobs an Office entry rendered, in order, then goes on as the entry went.
+    void sendRendered(OfficePool::Rendered rendered);
     void entryDone(std::exception_ptr failure);
     void goOn();
     void unusableEntry(const QString& reason);
@@ -74,15 +73,13 @@ private:
     void endWithoutDefaultPrinter();
     void endWithoutPdfProgram();
     void endWithError(ErrorNumber number, const QString& description);
-    // Lets go of the document a failed entry left, then carries on.
-    void releaseDocument(bool closeFirst, std::function<void()> then);
     void endInReadyState();
     void finish();
 
     BatchRunView& m_view;
     RunReport& m_report;
     SettingsStore& m_settings;
-    OfficeThread m_office;
+    OfficePool m_office;
     PdfPrinter m_pdfPrinter;
     PrintOptions m_options;
     QTimer m_stopGrace;
@@ -92,10 +89,9 @@ private:
     int m_position = 0;
     int m_lastPosition = -1;
     QString m_pdfProgram;
-    // The entry under way, and whether the office holds a document of it.
+    // The entry under way.
     QString m_entry;
     bool m_awaitingEntry = false;
-    bool m_documentHeld = false;
 };
 
 } // namespace qp

@@ -13,16 +13,17 @@ namespace qp {
 class OfficeHost;
 class OfficeSession;
 
-// A document loaded in the office. Each job is rendered into a PDF file that goes to CUPS
-// with the options, as the PDF print server sends a PDF entry. Destroying it closes the
+// A document loaded in the office. Each job is rendered into a PDF file that is sent later, to
+// CUPS with the options, as the PDF print server sends a PDF entry. Destroying it closes the
 // document in the office if still open.
 class LibreOfficeDocument : public OfficeDocument {
 public:
     // The document numbered id in the office of that generation; bound limits each call.
-    // openCount counts it until it is closed or destroyed.
+    // openCount counts it until it is closed or destroyed; its jobs join `rendered`.
     LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
                         PrintOptions options, QString path, int id, quint64 generation,
-                        std::chrono::milliseconds bound, std::shared_ptr<int> openCount);
+                        std::chrono::milliseconds bound, std::shared_ptr<int> openCount,
+                        std::shared_ptr<std::vector<RenderedJob>> rendered);
     ~LibreOfficeDocument() override;
 
     void activate() override;
@@ -35,8 +36,8 @@ public:
 private:
     // Throws unless the document is still loaded in the office that loaded it.
     void requireLoaded() const;
-    // Prints the whole document (sheetIndex -1) or one worksheet as one job; throws AppError
-    // when CUPS did not take it.
+    // Renders the whole document (sheetIndex -1) or one worksheet into one job; throws
+    // AppError when no destination would take it.
     void printJob(int sheetIndex);
     // Runs a call on this document in the office; what describes it, %1 standing for the file.
     void work(const QString& what, std::function<void(OfficeSession&)> task);
@@ -50,6 +51,7 @@ private:
     quint64 m_generation;
     std::chrono::milliseconds m_bound;
     std::shared_ptr<int> m_openCount;
+    std::shared_ptr<std::vector<RenderedJob>> m_rendered;
     bool m_closed = false;
 };
 
