@@ -38,16 +38,25 @@ public:
         m_thread.start();
     }
     ~Worker() {
+        finish();
+        // The office's own bounds limit how long this takes.
+        m_thread.wait();
+        m_context.reset();
+    }
+    // Ends the office on its thread, without waiting: whatever it renders is wanted no more.
+    void finish() {
+        if (m_finishing)
+            return;
+        m_finishing = true;
         cancel();
+        if (m_office && m_busy)
+            m_office->kill();
         post([this] {
             if (m_office)
                 m_office->shutdown();
             m_owned.reset();
         });
         m_thread.quit();
-        // The office's own bounds limit how long this takes.
-        m_thread.wait();
-        m_context.reset();
     }
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
@@ -63,6 +72,7 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_cancelled = false;
         }
+        const BusyFlag busy(m_busy);
         Rendered result;
         std::unique_ptr<OfficeDocument> document;
         try {
@@ -99,8 +109,16 @@ private:
                            QStringLiteral("Printing was stopped before the document was done."));
     }
 
+    struct BusyFlag {
+        explicit BusyFlag(std::atomic<bool>& flag) : m_flag(flag) { m_flag = true; }
+        ~BusyFlag() { m_flag = false; }
+        std::atomic<bool>& m_flag;
+    };
+
     OfficeApplication* m_office;
     std::unique_ptr<OfficeApplication> m_owned;
+    std::atomic<bool> m_busy{false};
+    bool m_finishing = false;
     QThread m_thread;
     std::unique_ptr<QObject> m_context; // lives on m_thread: what runs there is posted to it
     std::mutex m_mutex;
@@ -118,7 +136,7 @@ OfficePool::~OfficePool() {
     endRun();
     // Each office is ended on its own thread, side by side.
     for (auto& worker : m_workers)
-        worker->cancel();
+        worker->finish();
     m_workers.clear();
     m_sender.reset();
 }

@@ -252,16 +252,23 @@ void killMidCall(qint64 group, int signal) {
     ::kill(-static_cast<pid_t>(group), signal);
 }
 
-// A document that takes the office with it is one that cannot be printed: the window asks
-// whether to go on, and Yes prints the rest with a fresh office.
-TEST_F(OfficeRun, OfficeKilledMidDocumentFailsOnlyItsEntryInTheWindow) {
+// A document that takes its office with it is one that cannot be printed: the window asks
+// whether to go on, and Yes prints the rest, rendered by the other office of the pool and a
+// fresh one.
+TEST_F(OfficeRun, OfficeKilledMidDocumentFailsOnlyItsEntryInAPoolOfTwo) {
     RealOfficeWindow w;
+    w.realSettings.set("Quirepress/Settings/OfficeProcesses", "2");
     w.prompter.script(PromptAnswer::Yes); // go on after the long document
     w.prompter.script(PromptAnswer::No);  // the save offer
-    const QString longDoc = fixtures->longDoc(200);
-    w.start({fixtures->doc(), longDoc, fixtures->doc()});
-    auto* status = w.realWindow.findChild<QWidget*>("statusBar")->findChild<QLabel*>();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().contains(longDoc); }, 120000));
+    const QString longDoc = fixtures->longDoc(3000);
+    w.start({longDoc, fixtures->doc(), fixtures->ppt(), fixtures->doc()});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return officesOf(QCoreApplication::applicationPid()) == 2 &&
+                   w.real.officeProcessGroup() > 0;
+        },
+        120000));
+    QTest::qWait(2000); // the first office is well into the long document
     killMidCall(w.real.officeProcessGroup(), SIGKILL);
     EXPECT_TRUE(w.waitForEnd(180000));
     ASSERT_EQ(w.prompter.boxes.size(), 2u);
@@ -269,7 +276,7 @@ TEST_F(OfficeRun, OfficeKilledMidDocumentFailsOnlyItsEntryInTheWindow) {
               longDoc + " is not a valid file.  Do you wish to continue?");
     EXPECT_TRUE(w.prompter.boxes[0].detail.contains("LibreOffice ended unexpectedly"))
         << w.prompter.boxes[0].detail.toStdString();
-    newJobs(2);
+    newJobs(3);
 }
 
 // quirepress --print: an office killed mid-document fails that entry only (exit 1); an
