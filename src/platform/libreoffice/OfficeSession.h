@@ -23,7 +23,7 @@ public:
 
 // The UNO side of one connection to a running office: loading, rendering and closing
 // documents, which are known here by a number. Every member must be called on the same
-// thread (the UnoWorker's); UNO exceptions come out as DocumentRefused or OfficeFailure.
+// thread (the office's own); UNO exceptions come out as DocumentRefused or OfficeFailure.
 class OfficeSession {
 public:
     explicit OfficeSession(QString programDir);
