@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -85,9 +84,7 @@ TEST_F(PlatformTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
     starter.start(program);
     EXPECT_LT(timer.elapsed(), 5000) << "the start waited for the program";
     QFile trace(dir.filePath("trace"));
-    while (!trace.exists() && timer.elapsed() < 10000)
-        QThread::msleep(20);
-    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return trace.open(QIODevice::ReadOnly); }, 10000));
     const QList<QByteArray> lines = trace.readAll().split('\n');
     EXPECT_EQ(lines.value(0), program.toUtf8() + " args=0");
     const QString pid = lines.value(1);
@@ -104,14 +101,10 @@ TEST_F(PlatformTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
     for (const QString& failing :
          {dir.filePath("missing"), dir.path(), write("notes.txt", "text\n"),
           write("broken", "#!/nonexistent/interpreter\n", true), QString("true"), QString()}) {
-        try {
-            starter.start(failing);
-            ADD_FAILURE() << "started " << failing.toStdString();
-        } catch (const AppError& error) {
-            EXPECT_TRUE(error.number() == ErrorNumber::ProgramNotStarted &&
-                        error.description().contains(failing))
-                << error.what();
-        }
+        const AppError error = test::failureOf([&] { starter.start(failing); });
+        EXPECT_TRUE(error.number() == ErrorNumber::ProgramNotStarted &&
+                    error.description().contains(failing))
+            << error.what() << " for " << failing.toStdString();
     }
 }
 
