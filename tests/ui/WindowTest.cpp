@@ -87,8 +87,6 @@ TEST_F(WindowTest, KeysMenusAndListEditsDoOnlyWhatTheUserMeant) {
     find<QAction>("contentsAction")->trigger();
     const QString owner = " for " + QString::number(window.winId());
     EXPECT_EQ(help.opened, QStringList{"/opt/quirepress/helpfiles/Quirepress.chm" + owner});
-    ASSERT_FALSE(journal.isEmpty());
-    EXPECT_TRUE(journal[0].contains("xchm")) << qPrintable(journal[0]);
 
     QTest::keyClicks(text(), "/1.doc");
     QTest::keyClick(text(), Qt::Key_Return);
