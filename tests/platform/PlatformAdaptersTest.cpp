@@ -17,11 +17,7 @@ namespace {
 class PlatformTest : public ::testing::Test {
 protected:
     QString write(const QString& name, const QByteArray& contents, bool executable = false) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-        if (executable)
-            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-        return file.fileName();
+        return test::writeFile(dir.filePath(name), contents, executable);
     }
     QString read(const QString& key, const QString& section = "Settings") {
         return IniSettingsStore(dir.path()).read("Quirepress", section, key);
@@ -29,10 +25,7 @@ protected:
     void store(const QString& key, const QString& value) {
         IniSettingsStore(dir.path()).write("Quirepress", "Settings", key, value);
     }
-    QByteArray settingsFile() {
-        QFile file(dir.filePath("Quirepress.conf"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray settingsFile() { return test::fileBytes(dir.filePath("Quirepress.conf")); }
 
     QTemporaryDir dir;
 };

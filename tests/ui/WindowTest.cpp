@@ -54,9 +54,7 @@ protected:
         QCoreApplication::processEvents();
     }
     QString batchFile(const QByteArray& bytes, const QString& name = "week.qpb") {
-        QFile file(dataHome.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        return file.fileName();
+        return writeFile(dataHome.filePath(name), bytes);
     }
     void open(const std::optional<QString>& path) {
         dialogs.script(path);
