@@ -19,7 +19,6 @@ const QByteArray example = "\"D:\\a.doc\"\r\n\"D:\\b.xls\"\r\n";
 
 TEST(BatchFormat, WritesEntriesBetweenQuotesWithCrLfAndReadsEveryVariantBack) {
     EXPECT_EQ(formatBatch({"D:\\a.doc", "D:\\b.xls"}), example);
-    EXPECT_EQ(formatBatch({}), "");
     EXPECT_EQ(formatBatch({"C:\\say \"hi\".doc", ""}), "\"C:\\say \"hi\".doc\"\r\n\"\"\r\n");
     EXPECT_EQ(formatBatch({QStringLiteral("/zoë.doc")}), "\"/zo\xC3\xAB.doc\"\r\n");
     const QStringList entries =

@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,11 +17,7 @@ namespace {
 class PlatformTest : public ::testing::Test {
 protected:
     QString write(const QString& name, const QByteArray& contents, bool executable = false) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-        if (executable)
-            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-        return file.fileName();
+        return test::writeFile(dir.filePath(name), contents, executable);
     }
     QString read(const QString& key, const QString& section = "Settings") {
         return IniSettingsStore(dir.path()).read("Quirepress", section, key);
@@ -30,10 +25,7 @@ protected:
     void store(const QString& key, const QString& value) {
         IniSettingsStore(dir.path()).write("Quirepress", "Settings", key, value);
     }
-    QByteArray settingsFile() {
-        QFile file(dir.filePath("Quirepress.conf"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray settingsFile() { return test::fileBytes(dir.filePath("Quirepress.conf")); }
 
     QTemporaryDir dir;
 };
@@ -85,9 +77,7 @@ TEST_F(PlatformTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
     starter.start(program);
     EXPECT_LT(timer.elapsed(), 5000) << "the start waited for the program";
     QFile trace(dir.filePath("trace"));
-    while (!trace.exists() && timer.elapsed() < 10000)
-        QThread::msleep(20);
-    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return trace.open(QIODevice::ReadOnly); }, 10000));
     const QList<QByteArray> lines = trace.readAll().split('\n');
     EXPECT_EQ(lines.value(0), program.toUtf8() + " args=0");
     const QString pid = lines.value(1);
@@ -104,14 +94,10 @@ TEST_F(PlatformTest, StartsTheFileItselfWithoutArgumentsShellOrWaiting) {
     for (const QString& failing :
          {dir.filePath("missing"), dir.path(), write("notes.txt", "text\n"),
           write("broken", "#!/nonexistent/interpreter\n", true), QString("true"), QString()}) {
-        try {
-            starter.start(failing);
-            ADD_FAILURE() << "started " << failing.toStdString();
-        } catch (const AppError& error) {
-            EXPECT_TRUE(error.number() == ErrorNumber::ProgramNotStarted &&
-                        error.description().contains(failing))
-                << error.what();
-        }
+        const AppError error = test::failureOf([&] { starter.start(failing); });
+        EXPECT_TRUE(error.number() == ErrorNumber::ProgramNotStarted &&
+                    error.description().contains(failing))
+            << error.what() << " for " << failing.toStdString();
     }
 }
 

@@ -1,82 +1,31 @@
-// The batch run and quirepress --print with the real PDF print server on the session bus and
-// a private CUPS server.
+// quirepress --print with the real PDF print server on the session bus and a private CUPS
+// server.
 
 #include "SessionServer.h"
-#include "platform/QProcessProgramStarter.h"
-#include "platform/dbus/DBusPdfPrintServer.h"
-#include "printing/BatchRun.h"
-#include "printing/PromptedRunReport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QUuid>
 
 namespace qp::test {
 namespace {
 
-// quirepress --print run to its end, with the environment given over the test's own: exit
-// status, standard output, standard error.
-std::tuple<int, QString, QString> runQuirepress(const QStringList& arguments,
-                                                const QMap<QString, QString>& environment = {}) {
+// quirepress --print run to its end in that environment and folder: exit status, standard
+// output, standard error.
+std::tuple<int, QString, QString>
+runQuirepress(const QStringList& arguments,
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+              const QString& folder = {}) {
     QProcess program;
-    QProcessEnvironment shell = QProcessEnvironment::systemEnvironment();
-    for (auto it = environment.begin(); it != environment.end(); ++it)
-        shell.insert(it.key(), it.value());
-    program.setProcessEnvironment(shell);
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(folder);
     program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
     EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
     return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
             program.readAllStandardOutput(), program.readAllStandardError()};
-}
-
-// A batch run with the real server and starter, the window's boxes answered by the prompter.
-struct PdfRun {
-    explicit PdfRun(const QStringList& entries, const QString& program) {
-        view.entries = entries;
-        settings.set("Quirepress/Settings/Acrobat", program);
-    }
-    void run() {
-        QSignalSpy finished(&batch, &BatchRun::finished);
-        batch.start();
-        EXPECT_TRUE(!batch.isRunning() || finished.wait(120000)) << "the run did not end";
-    }
-    ListRunView view;
-    FakePrompter prompter;
-    PromptedRunReport report{prompter};
-    FakeSettingsStore settings;
-    QStringList journal;
-    FakeOffice office{journal};
-    QProcessProgramStarter starter;
-    DBusPdfPrintServer server;
-    BatchRun batch{view, report, settings, office, starter, server};
-};
-
-// PDFs alone without a default printer end as Office entries do; a program that ends without
-// answering is taken for missing at once, not after the time a slow one is given.
-TEST_F(ServingTest, NoDefaultPrinterAndAProgramThatEndsAreToldAtOnce) {
-    PdfRun noPrinter({corpusFile("pdf/sizes.pdf")},
-                     qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
-    noPrinter.prompter.script(PromptAnswer::Ok);
-    cups->clearDefault();
-    noPrinter.run();
-    cups->setDefault(queue);
-    ASSERT_EQ(noPrinter.prompter.boxes.size(), 1u);
-    EXPECT_EQ(noPrinter.prompter.boxes[0].title, "No default printer...");
-    endServingProcess();
-
-    PdfRun ended({corpusFile("pdf/sizes.pdf")}, "/bin/true");
-    ended.prompter.script(PromptAnswer::Ok);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    ended.run();
-    EXPECT_LT(elapsed.elapsed(), 2000);
-    ASSERT_EQ(ended.prompter.boxes.size(), 1u);
-    EXPECT_EQ(ended.prompter.boxes[0].title, "Problem with acrobat...");
-    EXPECT_TRUE(ended.settings.get("Quirepress/Settings/Acrobat").isEmpty());
-    newJobs(0);
 }
 
 // quirepress --print as scripts, cron and ssh run it: no display, fresh home and settings, the
@@ -114,6 +63,8 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
          2,
          {"quirepress: There is no default printer set up."},
          {}},
+        // The PDF print server has no default of its own either.
+        {NoPrinter, {"--print", pdf}, 2, {"quirepress: There is no default printer set up."}, {}},
         {Default, {"--print", "--colour"}, 2, {"quirepress: Unknown option 'colour'."}, {}},
         // Without a session bus PDFs print on a bus of the run's own that ends with it.
         {NoBus, {"--print", pdf, otherPdf}, 0, {"2 printed, 0 not printed."}, {pdf, otherPdf}}};
@@ -131,14 +82,10 @@ TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         if (setup == NoPrinter)
             cups->clearDefault();
-        QProcess program;
-        program.setProcessEnvironment(setup == NoBus ? noBus : shell);
-        program.setWorkingDirectory(home.path());
-        program.start(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress", arguments);
-        EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
+        const auto [ended, out, err] =
+            runQuirepress(arguments, setup == NoBus ? noBus : shell, home.path());
         cups->setDefault(queue);
-        const QString text = program.readAllStandardError() + program.readAllStandardOutput();
-        const int ended = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        const QString text = err + out;
         EXPECT_EQ(ended, status) << text.toStdString();
         // Each line in the order given, somewhere in the text: "Not printed: ..." goes on with why.
         qsizetype from = 0;
@@ -408,8 +355,9 @@ TEST_F(ServingTest, EveryJobGoesWhereTheRunSettledWithTheInstancesOptions) {
     qputenv("PRINTER", queue.toUtf8());
     PdfServerProcess server;
     server.startServing();
+    qputenv("PRINTER", "second");
+    auto [status, out, err] = runQuirepress({"--print", pdf});
     qunsetenv("PRINTER");
-    auto [status, out, err] = runQuirepress({"--print", pdf}, {{"PRINTER", "second"}});
     EXPECT_EQ(status, 0) << err.toStdString();
     EXPECT_TRUE(cups->waitForJobs("second", 1, 60000));
     EXPECT_EQ(cups->jobFiles("second").size(), 1);

@@ -28,11 +28,7 @@ inline void endServingProcess() {
 
 // The real server of this build, killed when the object goes.
 struct PdfServerProcess : QProcess {
-    explicit PdfServerProcess(const QString& busAddress = {}) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!busAddress.isEmpty())
-            environment.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-        setProcessEnvironment(environment);
+    PdfServerProcess() {
         setProgram(qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
         setProcessChannelMode(QProcess::ForwardedErrorChannel);
     }

@@ -10,6 +10,7 @@
 #include "printing/ProgramStarter.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMap>
 #include <QStringList>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 // Readable failure messages for Qt text in gtest assertions.
@@ -34,6 +36,21 @@ inline std::ostream& operator<<(std::ostream& out, ErrorNumber number) {
 } // namespace qp
 
 namespace qp::test {
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
+    return file.readAll();
+}
+// Returns the path; throws when it cannot write, and makes the file executable when asked.
+inline QString writeFile(const QString& path, const QByteArray& content, bool executable = false) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+        throw std::runtime_error(("cannot write " + path).toStdString());
+    if (executable)
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
 
 // The error the action raises; a test failure when it raises none.
 inline AppError failureOf(const std::function<void()>& action) {

@@ -208,18 +208,6 @@ QString corpusFile(const QString& relative) {
     return QDir::cleanPath(QDir(qEnvironmentVariable("QP_CORPUS_DIR")).absoluteFilePath(relative));
 }
 
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
-        throw std::runtime_error(("cannot write " + path).toStdString());
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
-    return file.readAll();
-}
-
 int pdfPages(const QString& path) {
     const auto match = QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption)
                            .match(runTool("pdfinfo", {path}));

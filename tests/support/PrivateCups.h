@@ -74,8 +74,6 @@ struct CorpusDocument {
 const std::vector<CorpusDocument>& corpus(); // read once; empty when the corpus is missing
 QString corpusFile(const QString& relative); // absolute and without ".."
 
-QByteArray fileBytes(const QString& path);
-void writeFile(const QString& path, const QByteArray& content); // throws when it cannot
 int pdfPages(const QString& path); // as pdfinfo reads a kept job or any PDF
 QString pdfText(const QString& path);
 

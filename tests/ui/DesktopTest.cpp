@@ -38,9 +38,7 @@ TEST(QtFileDialogBackendTest, ARealDialogListsWhatItsFilterShowsAndReturnsTheCho
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     QFile(dir.filePath("a.doc")).open(QIODevice::WriteOnly);
-    QFile server(dir.filePath("pdf server"));
-    ASSERT_TRUE(server.open(QIODevice::WriteOnly));
-    server.setPermissions(server.permissions() | QFile::ExeOwner);
+    test::writeFile(dir.filePath("pdf server"), {}, true);
     QStringList listed;
     const auto choose = [&](const QString& name) {
         QMetaObject::invokeMethod( // runs in the dialog's loop before its folder is read
@@ -85,10 +83,7 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowser) {
     const QString record = root.filePath("opened.txt");
     const auto write = [&](const QString& name, const QString& text) {
         QDir(root.path()).mkpath(QFileInfo(root.filePath(name)).path());
-        QFile file(root.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
-        file.setPermissions(file.permissions() | QFile::ExeOwner);
+        test::writeFile(root.filePath(name), text.toUtf8(), true);
     };
     write("stand-in", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + record + "'\n");
     const auto program = [&](const QString& desktop, const QString& name, const QString& type) {

@@ -54,9 +54,7 @@ protected:
         QCoreApplication::processEvents();
     }
     QString batchFile(const QByteArray& bytes, const QString& name = "week.qpb") {
-        QFile file(dataHome.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        return file.fileName();
+        return writeFile(dataHome.filePath(name), bytes);
     }
     void open(const std::optional<QString>& path) {
         dialogs.script(path);
@@ -80,18 +78,13 @@ TEST_F(WindowTest, KeysMenusAndListEditsDoOnlyWhatTheUserMeant) {
     QTest::keyRelease(list(), Qt::Key_F1);
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_F1, {}, QString(), true); // held down
     QApplication::sendEvent(list(), &repeat);
-    help.programsFor = {"html"}; // no CHM viewer: the same pages in the browser
-    find<QAction>("contentsAction")->trigger();
-    help.programsFor = {}; // nothing to show either: a message says what to install
+    help.programsFor = {}; // nothing to show: a message says what to install
     prompter.script(PromptAnswer::Ok);
     find<QAction>("contentsAction")->trigger();
     help.fails = true; // help is a convenience: a failing viewer costs the program nothing
     find<QAction>("contentsAction")->trigger();
     const QString owner = " for " + QString::number(window.winId());
-    EXPECT_EQ(help.opened, (QStringList{"/opt/quirepress/helpfiles/Quirepress.chm" + owner,
-                                        "/opt/quirepress/helpfiles/html/index.html" + owner}));
-    ASSERT_FALSE(journal.isEmpty());
-    EXPECT_TRUE(journal[0].contains("xchm")) << qPrintable(journal[0]);
+    EXPECT_EQ(help.opened, QStringList{"/opt/quirepress/helpfiles/Quirepress.chm" + owner});
 
     QTest::keyClicks(text(), "/1.doc");
     QTest::keyClick(text(), Qt::Key_Return);
