@@ -79,6 +79,23 @@ TEST_F(ServingTest, NoDefaultPrinterAndAProgramThatEndsAreToldAtOnce) {
     newJobs(0);
 }
 
+// The first PDF goes out as soon as the server it starts takes its name, not after a pause
+// between attempts to reach it (made a minute here, so that waiting one out shows).
+TEST_F(ServingTest, FirstPdfGoesOutAsSoonAsTheStartedServerServes) {
+    ASSERT_TRUE(conversationOwner().isEmpty());
+    PdfRun run({corpusFile("pdf/sizes.pdf")},
+               qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
+    run.batch.pdfPrinter().setAnswerRetryPause(std::chrono::minutes(1));
+    run.view.skip = true; // no save question
+    run.batch.setDefaultDestination([] { return queue; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    run.run();
+    EXPECT_LT(elapsed.elapsed(), 20000);
+    EXPECT_TRUE(run.prompter.boxes.empty());
+    newJobs(1);
+}
+
 // quirepress --print as scripts, cron and ssh run it: no display, fresh home and settings, the
 // test's bus or none. Exit status, output lines and jobs in order (none: rendered by LibreOffice).
 TEST_F(ServingTest, ShellPrintEndsWithTheStatusScriptsExpect) {
