@@ -32,5 +32,9 @@ inline QString officeMaxDocumentsKey() {
 inline QString officeMaxMemoryKey() {
     return QStringLiteral("OfficeMaxMemory");
 }
+// How many LibreOffice processes a run uses side by side; empty for as the machine allows.
+inline QString officeProcessesKey() {
+    return QStringLiteral("OfficeProcesses");
+}
 
 } // namespace qp::settings

@@ -70,7 +70,6 @@ void BatchRun::start() {
         return;
     m_running = true;
     m_stopRequested = false;
-    m_documentHeld = false;
     m_held = nullptr;
     try {
         begin();
@@ -95,8 +94,11 @@ void BatchRun::begin() {
     m_runOptions = m_options;
     if (m_runOptions.destination.isEmpty() && m_defaultDestination)
         m_runOptions.destination = m_defaultDestination();
-    m_office.setPrintOptions(m_runOptions);
     m_pdfPrinter.startRun();
+    QStringList entries;
+    for (int position = 0; position <= m_lastPosition; ++position)
+        entries << m_view.entry(position);
+    m_office.startRun(entries, m_runOptions);
     m_view.showBusyPointer();
 }
 
@@ -144,6 +146,7 @@ void BatchRun::printNext() {
         return;
     }
     try {
+        m_office.reach(m_position);
         m_entry = m_view.entry(m_position);
         const int total = m_lastPosition + 1;
         m_view.setProgress(m_position + 1, total);
@@ -154,7 +157,8 @@ void BatchRun::printNext() {
             entryDone(failure, jobs);
         };
         if (!isPdfEntry(m_entry)) {
-            m_office.print(m_entry, officeEntryKind(m_entry), done);
+            m_office.take(m_position,
+                          [this](OfficePool::Rendered rendered) { sendRendered(std::move(rendered), {}); });
         } else if (m_pdfProgram.isEmpty()) {
             // Not a failure: the entry is passed over and the batch is not offered for saving.
             m_awaitingEntry = false;
@@ -170,13 +174,30 @@ void BatchRun::printNext() {
     }
 }
 
+void BatchRun::sendRendered(OfficePool::Rendered rendered, SentJobs sent) {
+    if (rendered.jobs.empty()) {
+        entryDone(rendered.failure, sent);
+        return;
+    }
+    const RenderedJob job = rendered.jobs.front();
+    rendered.jobs.erase(rendered.jobs.begin());
+    m_office.send(job, [this, rendered = std::move(rendered),
+                        sent](std::exception_ptr failure, const SentJob& taken) mutable {
+        if (taken.id > 0)
+            sent.append(taken);
+        if (failure)
+            entryDone(failure, sent);
+        else
+            sendRendered(std::move(rendered), std::move(sent));
+    });
+}
+
 void BatchRun::entryDone(std::exception_ptr failure, const SentJobs& jobs) {
     if (!m_awaitingEntry)
         return; // an entry given up by a stop
     if (held([this, failure, jobs] { entryDone(failure, jobs); }))
         return;
     m_awaitingEntry = false;
-    m_documentHeld = failure && !isPdfEntry(m_entry);
     for (const SentJob& job : jobs)
         attempt([&] { m_report.jobSent(m_position + 1, job); });
     if (!failure) {
@@ -192,7 +213,7 @@ void BatchRun::entryDone(std::exception_ptr failure, const SentJobs& jobs) {
             RunEnd unused;
             forgetPdfProgram(unused);
         }
-        releaseDocument(false, [this] { stop(); });
+        stop();
         return;
     }
     if (isUnusableEntry(described.number)) {
@@ -203,11 +224,9 @@ void BatchRun::entryDone(std::exception_ptr failure, const SentJobs& jobs) {
 }
 
 void BatchRun::goOn() {
-    releaseDocument(false, [this] {
-        ++m_position;
-        // From the event loop: a long row of entries passed over must not pile up calls.
-        QMetaObject::invokeMethod(this, &BatchRun::printNext, Qt::QueuedConnection);
-    });
+    ++m_position;
+    // From the event loop: a long row of entries passed over must not pile up calls.
+    QMetaObject::invokeMethod(this, &BatchRun::printNext, Qt::QueuedConnection);
 }
 
 void BatchRun::unusableEntry(const QString& reason) {
@@ -225,10 +244,8 @@ void BatchRun::unusableEntry(const QString& reason) {
         goOn();
         return;
     }
-    releaseDocument(false, [this] {
-        attempt([&] { m_view.setReadyState(); });
-        finish();
-    });
+    attempt([&] { m_view.setReadyState(); });
+    finish();
 }
 
 void BatchRun::offerToSave() {
@@ -251,7 +268,6 @@ void BatchRun::requestStop() {
         return;
     }
     m_stopRequested = true;
-    m_office.cancelWaits();
     if (m_awaitingEntry)
         m_stopGrace.start(StopGrace);
 }
@@ -294,8 +310,7 @@ void BatchRun::endAfterFailure(std::exception_ptr failure) {
 
 void BatchRun::endWithoutDefaultPrinter() {
     attempt([&] { m_report.runEnded({RunEnd::Kind::NoDefaultPrinter, 0, {}, 0, {}}); });
-    // The document was opened for printing; leave nothing of it open in the application.
-    releaseDocument(true, [this] { endInReadyState(); });
+    endInReadyState();
 }
 
 void BatchRun::endWithoutPdfProgram() {
@@ -303,7 +318,7 @@ void BatchRun::endWithoutPdfProgram() {
         RunEnd::Kind::PdfProgramSilent, userNumber(ErrorNumber::ConversationNoAnswer), {}, 0, {}};
     forgetPdfProgram(end);
     attempt([&] { m_report.runEnded(end); });
-    releaseDocument(false, [this] { endInReadyState(); });
+    endInReadyState();
 }
 
 void BatchRun::forgetPdfProgram(RunEnd& end) {
@@ -326,17 +341,7 @@ void BatchRun::endWithError(ErrorNumber number, const QString& description) {
     attempt([&] {
         m_report.runEnded({RunEnd::Kind::Failure, userNumber(number), description, 0, {}});
     });
-    releaseDocument(false, [this] { endInReadyState(); });
-}
-
-void BatchRun::releaseDocument(bool closeFirst, std::function<void()> then) {
-    if (!m_documentHeld) {
-        then();
-        return;
-    }
-    m_documentHeld = false;
-    // A close that fails has nothing to add to what the run already reports.
-    m_office.release(closeFirst, [then = std::move(then)](std::exception_ptr) { then(); });
+    endInReadyState();
 }
 
 void BatchRun::endInReadyState() {
@@ -347,6 +352,8 @@ void BatchRun::endInReadyState() {
 
 void BatchRun::finish() {
     m_stopGrace.stop();
+    // Nothing rendered ahead goes out after the run.
+    m_office.endRun();
     m_running = false;
     Q_EMIT finished();
 }

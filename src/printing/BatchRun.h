@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/AppError.h"
-#include "printing/OfficeThread.h"
+#include "printing/OfficePool.h"
 #include "printing/PdfPrinter.h"
 #include "printing/PrintOptions.h"
 
@@ -73,6 +73,8 @@ private:
     void begin();
     void settlePendingPath();
     void printNext();
+    // Sends the jobs an Office entry rendered, in order, then goes on as the entry went.
+    void sendRendered(OfficePool::Rendered rendered, SentJobs sent);
     void entryDone(std::exception_ptr failure, const SentJobs& jobs);
     void forgetPdfProgram(RunEnd& end);
     void goOn();
@@ -85,15 +87,13 @@ private:
     void endWithoutDefaultPrinter();
     void endWithoutPdfProgram();
     void endWithError(ErrorNumber number, const QString& description);
-    // Lets go of the document a failed entry left, then carries on.
-    void releaseDocument(bool closeFirst, std::function<void()> then);
     void endInReadyState();
     void finish();
 
     BatchRunView& m_view;
     RunReport& m_report;
     SettingsStore& m_settings;
-    OfficeThread m_office;
+    OfficePool m_office;
     PdfPrinter m_pdfPrinter;
     PrintOptions m_options;
     std::function<QString()> m_defaultDestination;
@@ -105,10 +105,9 @@ private:
     int m_position = 0;
     int m_lastPosition = -1;
     QString m_pdfProgram;
-    // The entry under way, and whether the office holds a document of it.
+    // The entry under way.
     QString m_entry;
     bool m_awaitingEntry = false;
-    bool m_documentHeld = false;
     bool m_paused = false;
     std::function<void()> m_held;
 };

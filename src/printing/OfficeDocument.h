@@ -4,7 +4,9 @@
 #include "printing/SentJob.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <memory>
+#include <vector>
 
 namespace qp {
 
@@ -27,8 +29,16 @@ public:
     // Prints one worksheet alone; index counts from 1.
     virtual void printSheet(int index) = 0;
     virtual void close() = 0;
-    // The jobs CUPS has taken for this document so far, also when a later one failed.
-    virtual SentJobs sentJobs() const { return {}; }
+};
+
+// A job rendered and not yet sent: a PDF file, removed with the last copy of this.
+struct RenderedJob {
+    std::shared_ptr<const QTemporaryDir> folder;
+    QString pdf;
+    QString document; // the file it was rendered from
+    int worksheet = 0; // from 1 for one worksheet of a workbook, else 0
+    QString printer;   // where it goes
+    PrintOptions options;
 };
 
 // Opens the document of a file from its path. A path that cannot be opened throws AppError
@@ -47,6 +57,18 @@ public:
     // Kills the application at once; called from any thread, while a call on another one
     // hangs in it, which then fails as after a crash.
     virtual void kill() noexcept {}
+    // A run begins: the settings are read now, for the whole run. Returns how many
+    // applications of this kind the run may use side by side.
+    virtual int beginRun() { return 1; }
+    // One more application like this one, with the settings of its run; nullptr when there
+    // can be only one.
+    virtual std::unique_ptr<OfficeApplication> another() { return nullptr; }
+    // The jobs that the documents' print calls rendered since the last call, in order; an
+    // application that prints by itself has none.
+    virtual std::vector<RenderedJob> takeRenderedJobs() { return {}; }
+    // Sends a rendered job to be printed; called on a thread that renders nothing. Throws
+    // AppError when the job is not taken. A job that went elsewhere than CUPS has no number.
+    virtual SentJob send(const RenderedJob&) { return {}; }
 };
 
 } // namespace qp

@@ -29,6 +29,7 @@ TEST_F(OfficePrinting, WorkbookPrintsSheetBySheetOrWhole) {
         for (int index : indexes) // 0: the whole workbook
             index > 0 ? book->printSheet(index) : book->print();
         book->close();
+        sendJobs(*office);
         QStringList shown; // per job its pages, then its sheets by the name in their A1
         for (const QString& job : newJobs(expected.size())) {
             shown << QString::number(pdfPages(job));
@@ -94,6 +95,7 @@ TEST_F(OfficePrinting, QueueNotAcceptingJobsIsFoundBeforeRenderingAndAStoppedOne
     cups->setAccepting(queue, true);
     cups->setEnabled(queue, false);
     office->open(fixtures->doc())->print();
+    sendJobs(*office);
     EXPECT_EQ(cups->pendingJobs(queue), 1);
     cups->setEnabled(queue, true);
     newJobs(1);
@@ -103,9 +105,11 @@ TEST_F(OfficePrinting, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
     const QString path = fixtures->longDoc(300);
     auto document = office->open(path);
     document->print();
+    sendJobs(*office);
     newJobs(1);
     const auto group = static_cast<pid_t>(office->officeProcessGroup());
-    // The queue goes while the office renders, after the print has chosen it. The adapter's
+    // The queue goes while the office renders, after the print has chosen it, and the job
+    // finds it gone when it is sent. The adapter's
     // calls hold the thread that makes them (the office's own in the program).
     ::kill(-group, SIGSTOP);
     std::thread remover([group] {
@@ -113,7 +117,10 @@ TEST_F(OfficePrinting, QueueRemovedWhileTheOfficePrintsFailsTheEntry) {
         cups->removeQueue(queue);
         ::kill(-group, SIGCONT);
     });
-    const AppError error = failureOf([&] { document->print(); });
+    const AppError error = failureOf([&] {
+        document->print();
+        sendJobs(*office);
+    });
     remover.join();
     cups->addKeepingQueue(queue, true);
     EXPECT_EQ(error.number(), ErrorNumber::AutomationError);
@@ -143,6 +150,7 @@ TEST_F(OfficePrinting, CorpusPrintsWithTheManifestsPageCountOrCannotBeBound) {
             document->activate();
         document->print(); // the whole document as one job: its page count is the manifest's
         document->close();
+        sendJobs(*office);
         const int pages = pdfPages(newJobs(1, 120000).value(0));
         // The manifest was made with other fonts and paper; then the office's own conversion
         // of the file is the count to meet.

@@ -67,6 +67,12 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Sends what the office rendered, as the batch run does once it reaches the entry.
+inline void sendJobs(OfficeApplication& office) {
+    for (const RenderedJob& job : office.takeRenderedJobs())
+        office.send(job);
+}
+
 // For one suite: the private CUPS server, the fixtures, and one office, started at its first
 // use and kept from test to test as from entry to entry.
 class OfficeSuite : public KeptJobsTest {

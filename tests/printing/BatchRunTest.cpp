@@ -96,7 +96,7 @@ TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
     const QString word =
         "bind /w.doc | activate /w.doc | print /w.doc | pending /w.doc | close /w.doc";
     const QString noPrinter =
-        "bind /a.doc | activate /a.doc | print /a.doc | " + NoPrinter + " | close /a.doc | ready";
+        "bind /a.doc | activate /a.doc | print /a.doc | close /a.doc | " + NoPrinter + " | ready";
     const QString a = "bind /a.ppt | print /a.ppt | close /a.ppt";
     const std::function<void(Bench&)> nothing = [](Bench&) {};
     const struct {
@@ -209,7 +209,8 @@ TEST(BatchRun, StopsAfterTheEntryUnderWayAndTellsWhyAnEntryIsUnusable) {
         EXPECT_EQ(pdf.run("/1.pdf /b.ppt", "", true),
                   "start /acro | connect | open /1.pdf @default | print /1.pdf @2000s | "
                   "disconnect | ready");
-        EXPECT_EQ(timer.elapsed() >= BatchRun::StopGrace.count(), silent) << timer.elapsed();
+        EXPECT_EQ(timer.elapsed() >= BatchRun::StopGrace.count() * 9 / 10, silent)
+            << timer.elapsed();
     }
     // A PDF program found silent after a stop is forgotten all the same, without a box.
     Bench silent;

@@ -5,11 +5,17 @@
 #include "platform/libreoffice/OfficeHost.h"
 #include "platform/libreoffice/OfficeSession.h"
 
+#include "platform/CupsRefusal.h"
+
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qp {
 
@@ -30,8 +36,87 @@ LibreOfficeApplication::LibreOfficeApplication(SettingsStore& settings)
 
 LibreOfficeApplication::LibreOfficeApplication(SettingsStore& settings, CupsPrinters printers,
                                                QString programDir)
-    : m_settings(settings), m_printers(printers),
-      m_host(std::make_shared<OfficeHost>(std::move(programDir))) {}
+    : LibreOfficeApplication(settings, std::move(printers), std::move(programDir),
+                             std::make_shared<SharedSettings>()) {
+    readSettings();
+}
+
+LibreOfficeApplication::LibreOfficeApplication(SettingsStore& settings, CupsPrinters printers,
+                                               QString programDir,
+                                               std::shared_ptr<SharedSettings> shared)
+    : m_settings(settings), m_shared(std::move(shared)), m_programDir(programDir),
+      m_printers(std::move(printers)), m_host(std::make_shared<OfficeHost>(programDir)) {}
+
+std::unique_ptr<OfficeApplication> LibreOfficeApplication::another() {
+    return std::unique_ptr<OfficeApplication>(
+        new LibreOfficeApplication(m_settings, m_printers, m_programDir, m_shared));
+}
+
+LibreOfficeApplication::RunSettings LibreOfficeApplication::runSettings() const {
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return m_shared->value;
+}
+
+void LibreOfficeApplication::readSettings() {
+    using std::chrono::milliseconds;
+    // A day is beyond any call that still answers, and within every timer's range.
+    constexpr milliseconds longest = std::chrono::hours(24);
+    const double seconds = setting(timeoutKey(), 1, longest.count() / 1000.0,
+                                   static_cast<double>(DefaultTimeout.count()));
+    // An office that has loaded a document takes more than 64 MB: below that it would be
+    // replaced at every entry.
+    const RunSettings read{
+        milliseconds(std::llround(seconds * 1000)),
+        {int(setting(settings::officeMaxDocumentsKey(), 1, 1000000, DefaultLimits.documents)),
+         qint64(setting(settings::officeMaxMemoryKey(), 64, 1 << 30, DefaultLimits.megabytes))},
+        int(setting(settings::officeProcessesKey(), 1, 64, 0))};
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->value = read;
+}
+
+int LibreOfficeApplication::beginRun() {
+    readSettings();
+    qint64 available = 0;
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly)) {
+        // "MemAvailable:   12345678 kB"
+        for (const QByteArray& line : meminfo.readAll().split('\n'))
+            if (line.startsWith("MemAvailable:"))
+                available = line.mid(13).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return officeCount(QThread::idealThreadCount(), available);
+}
+
+int LibreOfficeApplication::officeCount(int cores, qint64 availableMegabytes) const {
+    const RunSettings settings = runSettings();
+    if (settings.offices > 0)
+        return settings.offices;
+    // Each office may grow to its limit before it is replaced; together they keep within half
+    // of what is available, and one office is always there.
+    const qint64 fitting = availableMegabytes / 2 / settings.limits.megabytes;
+    return int(std::clamp<qint64>(std::min<qint64>(cores, 4), 1, std::max<qint64>(fitting, 1)));
+}
+
+std::vector<RenderedJob> LibreOfficeApplication::takeRenderedJobs() {
+    return std::exchange(*m_rendered, {});
+}
+
+SentJob LibreOfficeApplication::send(const RenderedJob& job) {
+    if (m_divert) {
+        m_divert(job.document, job.worksheet, job.pdf);
+        return {};
+    }
+    const CupsPrinters::SentJob sent =
+        m_printers.sendPdf(job.pdf, QFileInfo(job.document).fileName(), job.options.destination,
+                           job.options.cupsOptions());
+    if (sent.id > 0)
+        return {sent.id, job.printer, job.worksheet, sent.pages, QDateTime::currentDateTimeUtc()};
+    QString reason = m_printers.refusalReason(job.printer);
+    if (reason.isEmpty())
+        reason = sent.failure;
+    throw AppError(ErrorNumber::AutomationError,
+                   cups::cannotPrintText(job.document, job.printer, reason));
+}
 
 LibreOfficeApplication::~LibreOfficeApplication() {
     m_host->shutdown();
@@ -89,24 +174,18 @@ double LibreOfficeApplication::setting(const QString& key, double lowest, double
     return fallback;
 }
 
-std::chrono::milliseconds LibreOfficeApplication::callBound(qint64 fileSize) {
+std::chrono::milliseconds LibreOfficeApplication::callBound(qint64 fileSize) const {
     using std::chrono::milliseconds;
-    // A day is beyond any call that still answers, and within every timer's range.
     constexpr milliseconds longest = std::chrono::hours(24);
-    const double seconds = setting(timeoutKey(), 1, longest.count() / 1000.0,
-                                   static_cast<double>(DefaultTimeout.count()));
-    const milliseconds base(std::llround(seconds * 1000));
+    const milliseconds base = runSettings().timeout;
     // Big documents take longer to lay out: one more bound for every 10 MB.
     constexpr qint64 step = 10 * 1024 * 1024;
     const milliseconds::rep steps = 1 + std::max<qint64>(fileSize, 0) / step;
     return base * std::min(steps, longest / base);
 }
 
-LibreOfficeApplication::Limits LibreOfficeApplication::officeLimits() {
-    // An office that has loaded a document takes more than 64 MB: below that it would be
-    // replaced at every entry.
-    return {int(setting(settings::officeMaxDocumentsKey(), 1, 1000000, DefaultLimits.documents)),
-            qint64(setting(settings::officeMaxMemoryKey(), 64, 1 << 30, DefaultLimits.megabytes))};
+LibreOfficeApplication::Limits LibreOfficeApplication::officeLimits() const {
+    return runSettings().limits;
 }
 
 void LibreOfficeApplication::replaceWornOffice() {
@@ -161,7 +240,7 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
     countLoad();
     return std::make_unique<LibreOfficeDocument>(m_host, m_printers, m_options, absolute, *id,
                                                  m_host->generation(), bound, m_openDocuments,
-                                                 m_divert);
+                                                 m_rendered);
 }
 
 } // namespace qp

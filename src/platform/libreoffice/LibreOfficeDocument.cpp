@@ -20,10 +20,11 @@ QString fileName(const QString& path) {
 LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
                                          PrintOptions options, QString path, int id,
                                          quint64 generation, std::chrono::milliseconds bound,
-                                         std::shared_ptr<int> openCount, RenderedJobs divert)
+                                         std::shared_ptr<int> openCount,
+                                         std::shared_ptr<std::vector<RenderedJob>> rendered)
     : m_host(std::move(host)), m_printers(std::move(printers)), m_options(std::move(options)),
       m_path(std::move(path)), m_id(id), m_generation(generation), m_bound(bound),
-      m_openCount(std::move(openCount)), m_divert(std::move(divert)) {
+      m_openCount(std::move(openCount)), m_rendered(std::move(rendered)) {
     ++*m_openCount;
 }
 
@@ -116,11 +117,11 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
     const QString printer = m_options.destination.isEmpty()
                                 ? m_printers.requireAcceptingDefaultDestination(m_path)
                                 : m_options.destination;
-    const QTemporaryDir folder;
-    if (!folder.isValid())
+    auto folder = std::make_shared<const QTemporaryDir>();
+    if (!folder->isValid())
         throw AppError(ErrorNumber::AutomationError,
-                       cups::cannotPrintText(m_path, printer, folder.errorString()));
-    const QString pdf = folder.filePath(QStringLiteral("job.pdf"));
+                       cups::cannotPrintText(m_path, printer, folder->errorString()));
+    const QString pdf = folder->filePath(QStringLiteral("job.pdf"));
     const int document = m_id;
     const QString what = sheetIndex < 0
                              ? QStringLiteral("printing %1")
@@ -130,23 +131,8 @@ void LibreOfficeDocument::printJob(int sheetIndex) {
         *rendered = s.exportPdf(document, sheetIndex, pdf);
     });
     // A worksheet without a single page to print sends no job, and loses nothing.
-    if (!*rendered)
-        return;
-    if (m_divert) {
-        m_divert(m_path, sheetIndex + 1, pdf);
-        return;
-    }
-    const CupsPrinters::SentJob sent =
-        m_printers.sendPdf(pdf, fileName(m_path), m_options.destination, m_options.cupsOptions());
-    if (sent.id > 0) {
-        m_sent.append(
-            {sent.id, printer, sheetIndex + 1, sent.pages, QDateTime::currentDateTimeUtc()});
-        return;
-    }
-    QString reason = m_printers.refusalReason(printer);
-    if (reason.isEmpty())
-        reason = sent.failure;
-    throw AppError(ErrorNumber::AutomationError, cups::cannotPrintText(m_path, printer, reason));
+    if (*rendered)
+        m_rendered->push_back({folder, pdf, m_path, sheetIndex + 1, printer, m_options});
 }
 
 void LibreOfficeDocument::close() {

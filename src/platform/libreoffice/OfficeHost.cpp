@@ -7,8 +7,10 @@
 #include "platform/libreoffice/UnoWorker.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <csignal>
@@ -85,7 +87,13 @@ void OfficeHost::releaseSession() {
 void OfficeHost::launch(bool ahead) {
     if (!m_profile)
         m_profile = std::make_unique<OfficeProfile>(m_programDir);
-    const QString pipe = QStringLiteral("quirepress-%1-%2").arg(getpid()).arg(++m_starts);
+    // Named after the profile too: each office of a pool listens on a pipe of its own.
+    const QString pipe = QStringLiteral("quirepress-%1-%2-%3")
+                             .arg(getpid())
+                             .arg(QFileInfo(m_profile->path()).fileName().section('-', -1))
+                             .arg(++m_starts);
+    const QString temporary = m_profile->path() + QStringLiteral("/tmp");
+    QDir().mkpath(temporary);
     m_process = std::make_unique<OfficeProcess>(
         m_programDir + QStringLiteral("/soffice.bin"),
         QStringList{QStringLiteral("-env:UserInstallation=") + m_profile->url(),
@@ -94,7 +102,8 @@ void OfficeHost::launch(bool ahead) {
                     QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck"),
                     QStringLiteral("--nofirststartwizard"),
                     QStringLiteral("--accept=pipe,name=") + pipe +
-                        QStringLiteral(";urp;StarOffice.ComponentContext")});
+                        QStringLiteral(";urp;StarOffice.ComponentContext")},
+        temporary);
     m_process->start();
     m_group = m_process->processGroup();
 

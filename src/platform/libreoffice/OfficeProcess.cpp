@@ -18,8 +18,9 @@ constexpr int KillBoundMs = 5000;
 
 } // namespace
 
-OfficeProcess::OfficeProcess(QString program, QStringList arguments)
-    : m_program(std::move(program)), m_arguments(std::move(arguments)) {}
+OfficeProcess::OfficeProcess(QString program, QStringList arguments, QString tempDir)
+    : m_program(std::move(program)), m_arguments(std::move(arguments)),
+      m_tempDir(std::move(tempDir)) {}
 
 OfficeProcess::~OfficeProcess() {
     killGroup();
@@ -33,6 +34,9 @@ void OfficeProcess::start() {
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(m_program);
     m_process->setArguments(m_arguments);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), m_tempDir);
+    m_process->setProcessEnvironment(environment);
     // The office must not hold this program's output open: a caller that reads it, such as a
     // shell's $(...), would wait for the office as well. Nobody reads its warnings.
     m_process->setStandardInputFile(QProcess::nullDevice());

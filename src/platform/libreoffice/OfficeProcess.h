@@ -14,7 +14,9 @@ namespace qp {
 // It belongs to the thread that made it, like the QProcess it holds.
 class OfficeProcess {
 public:
-    OfficeProcess(QString program, QStringList arguments);
+    // The office keeps its temporary files in tempDir, so that they go with the folder even
+    // when it is killed.
+    OfficeProcess(QString program, QStringList arguments, QString tempDir);
     ~OfficeProcess();
     OfficeProcess(const OfficeProcess&) = delete;
     OfficeProcess& operator=(const OfficeProcess&) = delete;
@@ -36,6 +38,7 @@ private:
 
     QString m_program;
     QStringList m_arguments;
+    QString m_tempDir;
     std::unique_ptr<QProcess> m_process;
     pid_t m_pid = 0;
     bool m_running = false;

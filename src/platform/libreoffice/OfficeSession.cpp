@@ -43,6 +43,7 @@
 
 #include <initializer_list>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace qp {
@@ -188,6 +189,10 @@ struct OfficeSession::Impl {
     void bootstrapLocal() {
         if (local.is())
             return;
+        // The bootstrap settings are the process's own: sessions of several offices set them up
+        // one after the other.
+        static std::mutex bootstrapping;
+        const std::lock_guard<std::mutex> lock(bootstrapping);
         const OUString program = toOUString(QUrl::fromLocalFile(programDir).toString());
         rtl::Bootstrap::set("URE_INTERNAL_LIB_DIR", program);
         // Without the office's own types the first call on a remote object fails.
