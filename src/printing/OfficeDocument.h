@@ -49,9 +49,12 @@ public:
     virtual std::unique_ptr<OfficeDocument> open(const QString& path) = 0;
     // How the documents opened from now on print: destination, copies, pages, job options.
     virtual void setPrintOptions(const PrintOptions& options) = 0;
-    // A document may be opened soon: get the application ready in the background. Returns
-    // at once and never throws; whatever fails shows at the next open.
+    // A document may be opened soon: gets the application ready, on the thread that opens
+    // documents, which this may hold for seconds. Never throws; whatever fails shows at the
+    // next open.
     virtual void prepare() noexcept {}
+    // From any thread: a document is waiting, so prepare() ends early.
+    virtual void makeWay() noexcept {}
     // Ends the application, if it runs, within a few seconds; the next open starts it again.
     virtual void shutdown() noexcept {}
     // Kills the application at once; called from any thread, while a call on another one

@@ -145,6 +145,7 @@ void OfficePool::startRun(const QStringList& entries, const PrintOptions& option
     endRun();
     m_entries = entries;
     m_options = options;
+    m_first.makeWay();
     m_offices = std::max(m_first.beginRun(), 1);
     while (static_cast<int>(m_workers.size()) < m_offices) {
         std::unique_ptr<OfficeApplication> office = m_first.another();

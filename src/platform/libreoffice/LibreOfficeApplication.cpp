@@ -2,7 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/libreoffice/LibreOfficeDocument.h"
-#include "platform/libreoffice/OfficeHost.h"
+#include "platform/libreoffice/OfficeConnection.h"
 #include "platform/libreoffice/OfficeSession.h"
 
 #include "platform/CupsRefusal.h"
@@ -45,7 +45,7 @@ LibreOfficeApplication::LibreOfficeApplication(SettingsStore& settings, CupsPrin
                                                QString programDir,
                                                std::shared_ptr<SharedSettings> shared)
     : m_settings(settings), m_shared(std::move(shared)), m_programDir(programDir),
-      m_printers(std::move(printers)), m_host(std::make_shared<OfficeHost>(programDir)) {}
+      m_printers(std::move(printers)), m_host(std::make_shared<OfficeConnection>(programDir)) {}
 
 std::unique_ptr<OfficeApplication> LibreOfficeApplication::another() {
     return std::unique_ptr<OfficeApplication>(
@@ -123,14 +123,17 @@ LibreOfficeApplication::~LibreOfficeApplication() {
 }
 
 void LibreOfficeApplication::prepare() noexcept {
-    m_host->startAhead();
     // The office's first load of each kind and its first render pay for modules and fonts:
     // paid here, they come while the user is still building the list.
-    m_host->warmUpAhead([](OfficeSession& s, const std::atomic<bool>& stop) {
+    m_host->warmUp([](OfficeSession& s, const std::atomic<bool>& stop) {
         const QTemporaryDir folder;
         if (folder.isValid())
             s.warmUp(folder.path(), stop);
     });
+}
+
+void LibreOfficeApplication::makeWay() noexcept {
+    m_host->makeWay();
 }
 
 void LibreOfficeApplication::shutdown() noexcept {
@@ -153,7 +156,7 @@ int LibreOfficeApplication::openDocumentCount() {
     if (m_host->processGroup() == 0)
         return 0;
     auto count = std::make_shared<int>(0);
-    m_host->run(OfficeHost::Phase::Working, QStringLiteral("listing the open documents"),
+    m_host->run(OfficeConnection::Phase::Working, QStringLiteral("listing the open documents"),
                 callBound(0), [count](OfficeSession& s) { *count = s.openDocumentCount(); });
     return *count;
 }
@@ -225,12 +228,10 @@ std::unique_ptr<OfficeDocument> LibreOfficeApplication::open(const QString& path
 
     const QString absolute = info.absoluteFilePath();
     const std::chrono::milliseconds bound = callBound(info.size());
-    // The first document of a list goes before the rest of the warm-up.
-    m_host->stopWarmUp();
     replaceWornOffice();
     auto id = std::make_shared<int>(0);
     try {
-        m_host->run(OfficeHost::Phase::Loading, QStringLiteral("opening %1").arg(path), bound,
+        m_host->run(OfficeConnection::Phase::Loading, QStringLiteral("opening %1").arg(path), bound,
                     [absolute, id](OfficeSession& s) { *id = s.load(absolute); });
     } catch (const AppError&) {
         // A refused file costs the office memory as well.

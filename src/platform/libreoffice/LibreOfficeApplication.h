@@ -14,7 +14,7 @@
 
 namespace qp {
 
-class OfficeHost;
+class OfficeConnection;
 
 // Takes a rendered job in place of CUPS (for --dry-run): the document's path, the worksheet
 // (from 1; 0 for the whole document) and the PDF file, which is gone once it returns. Called
@@ -46,8 +46,9 @@ public:
     SentJob send(const RenderedJob& job) override;
     // From now on each job goes to `diversion` and not to CUPS.
     void divertJobs(JobDiversion diversion) { m_divert = std::move(diversion); }
-    // Starts the office ahead of the first open and warms it up in the background.
+    // Starts the office and warms it up.
     void prepare() noexcept override;
+    void makeWay() noexcept override;
     void shutdown() noexcept override;
     void kill() noexcept override;
 
@@ -104,7 +105,7 @@ private:
         std::make_shared<std::vector<RenderedJob>>();
     PrintOptions m_options;
     JobDiversion m_divert;
-    std::shared_ptr<OfficeHost> m_host;
+    std::shared_ptr<OfficeConnection> m_host;
     // The documents opened here and not yet closed, whichever office they belong to.
     std::shared_ptr<int> m_openDocuments = std::make_shared<int>(0);
     // Documents loaded into the office of that generation.

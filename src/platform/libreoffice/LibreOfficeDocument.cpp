@@ -2,7 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/CupsRefusal.h"
-#include "platform/libreoffice/OfficeHost.h"
+#include "platform/libreoffice/OfficeConnection.h"
 #include "platform/libreoffice/OfficeSession.h"
 
 #include <QTemporaryDir>
@@ -17,7 +17,7 @@ QString fileName(const QString& path) {
 
 } // namespace
 
-LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
+LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeConnection> host, CupsPrinters printers,
                                          PrintOptions options, QString path, int id,
                                          quint64 generation, std::chrono::milliseconds bound,
                                          std::shared_ptr<int> openCount,
@@ -58,7 +58,7 @@ void LibreOfficeDocument::requireLoaded() const {
 }
 
 void LibreOfficeDocument::work(const QString& what, std::function<void(OfficeSession&)> task) {
-    m_host->run(OfficeHost::Phase::Working, what.arg(fileName(m_path)), m_bound, std::move(task));
+    m_host->run(OfficeConnection::Phase::Working, what.arg(fileName(m_path)), m_bound, std::move(task));
 }
 
 void LibreOfficeDocument::activate() {

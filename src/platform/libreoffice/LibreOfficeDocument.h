@@ -10,7 +10,7 @@
 
 namespace qp {
 
-class OfficeHost;
+class OfficeConnection;
 class OfficeSession;
 
 // A document loaded in the office. Each job is rendered into a PDF file that is sent later, to
@@ -20,7 +20,7 @@ class LibreOfficeDocument : public OfficeDocument {
 public:
     // The document numbered id in the office of that generation; bound limits each call.
     // openCount counts it until it is closed or destroyed; its jobs join `rendered`.
-    LibreOfficeDocument(std::shared_ptr<OfficeHost> host, CupsPrinters printers,
+    LibreOfficeDocument(std::shared_ptr<OfficeConnection> host, CupsPrinters printers,
                         PrintOptions options, QString path, int id, quint64 generation,
                         std::chrono::milliseconds bound, std::shared_ptr<int> openCount,
                         std::shared_ptr<std::vector<RenderedJob>> rendered);
@@ -43,7 +43,7 @@ private:
     void work(const QString& what, std::function<void(OfficeSession&)> task);
     void markClosed();
 
-    std::shared_ptr<OfficeHost> m_host;
+    std::shared_ptr<OfficeConnection> m_host;
     CupsPrinters m_printers;
     PrintOptions m_options;
     QString m_path;

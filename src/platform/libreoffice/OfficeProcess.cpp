@@ -2,6 +2,7 @@
 
 #include "core/AppError.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -15,6 +16,12 @@ namespace {
 
 constexpr int StartBoundMs = 30000;
 constexpr int KillBoundMs = 5000;
+
+bool hasEnded(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    // "1234 (soffice.bin) Z ..."
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().split(' ').value(2) == "Z";
+}
 
 } // namespace
 
@@ -74,10 +81,13 @@ void OfficeProcess::noteEnd() {
 bool OfficeProcess::isRunning() {
     if (!m_running)
         return false;
-    // Without a wait the end is only seen once the event loop runs; callers poll from loops
-    // of their own.
-    if (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(0))
+    // An office that has just died may not show in QProcess yet, without an event loop:
+    // its zombie does.
+    if (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(0) ||
+        hasEnded(m_pid)) {
+        m_process->waitForFinished(1000); // reaps it, and records how it ended
         noteEnd();
+    }
     return m_running;
 }
 

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
@@ -11,8 +10,6 @@
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
-#include <com/sun/star/container/XNameReplace.hpp>
-#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
@@ -26,18 +23,12 @@
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
-#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
-#include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/CloseVetoException.hpp>
-#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/view/DuplexMode.hpp>
-#include <com/sun/star/view/XPrintable.hpp>
-#include <com/sun/star/view/XRenderable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
@@ -83,14 +74,6 @@ Sequence<beans::PropertyValue> properties(std::initializer_list<beans::PropertyV
     return Sequence<beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
 }
 
-OUString printerName(const Reference<css::view::XPrintable>& printable) {
-    OUString name;
-    for (const beans::PropertyValue& setting : printable->getPrinter())
-        if (setting.Name == "Name")
-            setting.Value >>= name;
-    return name;
-}
-
 QString fileUrl(const QString& path) {
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
 }
@@ -117,60 +100,6 @@ struct OfficeSession::Impl {
     Reference<css::frame::XComponentLoader> desktop;
     std::map<int, Reference<css::lang::XComponent>> documents;
     int nextDocument = 1;
-    // Calc's "print all sheets" as last set through the configuration (-1: not yet).
-    int allSheets = -1;
-
-    // Calc prints what this setting says: every sheet, or the selected (active) ones. The
-    // options of a single print call cannot change it, the configuration can.
-    void setPrintAllSheets(bool all) {
-        if (allSheets == int(all))
-            return;
-        Reference<css::lang::XMultiServiceFactory> provider(
-            remote->getServiceManager()->createInstanceWithContext(
-                "com.sun.star.configuration.ConfigurationProvider", remote),
-            UNO_QUERY_THROW);
-        Sequence<uno::Any> arguments(1);
-        arguments.getArray()[0] <<=
-            property("nodepath", uno::Any(OUString("/org.openoffice.Office.Calc/Print/Other")));
-        Reference<css::container::XNameReplace> node(
-            provider->createInstanceWithArguments(
-                "com.sun.star.configuration.ConfigurationUpdateAccess", arguments),
-            UNO_QUERY_THROW);
-        node->replaceByName("AllSheets", uno::Any(all));
-        Reference<css::util::XChangesBatch>(node, UNO_QUERY_THROW)->commitChanges();
-        allSheets = int(all);
-    }
-
-    // Calc prints the active sheet alone when "all sheets" is off.
-    void selectSheets(const Reference<css::lang::XComponent>& component,
-                      const Reference<css::sheet::XSpreadsheetDocument>& spreadsheet,
-                      int sheetIndex) {
-        setPrintAllSheets(sheetIndex < 0);
-        if (sheetIndex < 0)
-            return;
-        Reference<css::container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
-        Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(sheetIndex), UNO_QUERY_THROW);
-        Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
-        Reference<css::frame::XController> controller = model->getCurrentController();
-        Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
-        // The view of a hidden workbook takes up the sheet active when the file was saved at
-        // its first print, over the one chosen here, unless its window is live. With a
-        // headless office that window is never shown anywhere.
-        Reference<css::awt::XWindow> window = controller->getFrame()->getContainerWindow();
-        if (window.is())
-            window->setVisible(true);
-        view->setActiveSheet(sheet);
-        // Calc refuses a hidden sheet without a word and keeps the one it showed, which would
-        // then print in its place.
-        if (sheetName(view->getActiveSheet()) != sheetName(sheet))
-            throw OfficeFailure("Calc did not show worksheet " + std::to_string(sheetIndex + 1) +
-                                    " for printing",
-                                false);
-    }
-
-    static OUString sheetName(const Reference<css::sheet::XSpreadsheet>& sheet) {
-        return Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
-    }
 
     Reference<css::sheet::XSpreadsheet> sheetAt(int document, int sheetIndex) const {
         Reference<css::sheet::XSpreadsheetDocument> spreadsheet(this->document(document),
@@ -232,7 +161,6 @@ bool OfficeSession::connect(const QString& pipeName) {
 
 void OfficeSession::disconnect() {
     // A broken bridge may throw on release; nothing of it is used again.
-    m->allSheets = -1;
     try {
         m->documents.clear();
         m->desktop.clear();
@@ -321,39 +249,6 @@ bool OfficeSession::isSheetVisible(int document, int sheetIndex) {
     });
 }
 
-void OfficeSession::print(int document, const QString& printer, int sheetIndex,
-                          const OfficePrintChoices& choices) {
-    translated("printing", [&] {
-        Reference<css::lang::XComponent> component = m->document(document);
-        Reference<css::view::XPrintable> printable(component, UNO_QUERY_THROW);
-        const OUString wanted = toOUString(printer);
-        // Setting the printer lays the document out again: only when it is another one.
-        OUString taken = printerName(printable);
-        if (taken != wanted) {
-            printable->setPrinter(properties({property("Name", uno::Any(wanted))}));
-            taken = printerName(printable);
-        }
-        // LibreOffice falls back to a printer of its own choosing for a name it does not know.
-        if (taken != wanted)
-            throw OfficeFailure("LibreOffice did not take the printer \"" + printer.toStdString() +
-                                    "\" (it chose \"" + toStd(taken) + "\")",
-                                false);
-        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
-        if (spreadsheet.is())
-            m->selectSheets(component, spreadsheet, sheetIndex);
-        std::vector<beans::PropertyValue> options{property("Wait", uno::Any(true))};
-        if (choices.copies > 1)
-            options.insert(options.end(),
-                           {property("CopyCount", uno::Any(sal_Int16(choices.copies))),
-                            property("Collate", uno::Any(true))});
-        if (!choices.pages.isEmpty())
-            options.push_back(property("Pages", uno::Any(toOUString(choices.pages))));
-        if (choices.twoSided)
-            options.push_back(property("DuplexMode", uno::Any(css::view::DuplexMode::LONGEDGE)));
-        printable->print(Sequence<beans::PropertyValue>(options.data(), sal_Int32(options.size())));
-    });
-}
-
 bool OfficeSession::exportPdf(int document, int sheetIndex, const QString& path) {
     return translated("rendering into PDF", [&] {
         Reference<css::lang::XComponent> component = m->document(document);
@@ -377,23 +272,6 @@ bool OfficeSession::exportPdf(int document, int sheetIndex, const QString& path)
                 properties({property("FilterName", uno::Any(OUString::createFromAscii(filter))),
                             property("FilterData", uno::Any(filterData))}));
         return QFileInfo(path).size() > 0;
-    });
-}
-
-int OfficeSession::sheetPageCount(int document, int sheetIndex) {
-    return translated("counting the pages to print", [&] {
-        Reference<css::lang::XComponent> component = m->document(document);
-        Reference<css::sheet::XSpreadsheetDocument> spreadsheet(component, UNO_QUERY);
-        if (!spreadsheet.is())
-            return -1;
-        m->selectSheets(component, spreadsheet, sheetIndex);
-        // The same render that print() asks for: the selected sheet alone, or every sheet.
-        Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
-        Reference<css::view::XRenderable> renderable(component, UNO_QUERY_THROW);
-        return static_cast<int>(renderable->getRendererCount(
-            uno::Any(model),
-            properties({property("View", uno::Any(model->getCurrentController())),
-                        property("IsOnlySelectedSheets", uno::Any(sheetIndex >= 0))})));
     });
 }
 

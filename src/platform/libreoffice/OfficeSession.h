@@ -21,17 +21,9 @@ public:
     bool officeGone;
 };
 
-// What the office's own print options choose of a job: copies (collated), a page list,
-// two-sided printing. Other job options have no counterpart there.
-struct OfficePrintChoices {
-    int copies = 1;
-    QString pages;
-    bool twoSided = false;
-};
-
-// The UNO side of one connection to a running office: loading, printing and closing
+// The UNO side of one connection to a running office: loading, rendering and closing
 // documents, which are known here by a number. Every member must be called on the same
-// thread (the UnoWorker's); UNO exceptions come out as DocumentRefused or OfficeFailure.
+// thread (the office's own); UNO exceptions come out as DocumentRefused or OfficeFailure.
 class OfficeSession {
 public:
     explicit OfficeSession(QString programDir);
@@ -51,19 +43,10 @@ public:
     int sheetCount(int document);
     // False for a hidden worksheet (sheetIndex from 0), "very hidden" ones included.
     bool isSheetVisible(int document, int sheetIndex);
-    // Prints the whole document, or only the sheet at sheetIndex (from 0), to the printer
-    // named, and returns when the job has been handed to the print system. The program's jobs
-    // go through exportPdf(); this is the office's own way, which bench_office_options
-    // measures against it.
-    void print(int document, const QString& printer, int sheetIndex = -1,
-               const OfficePrintChoices& choices = {});
     // Renders the whole document, or only the sheet at sheetIndex (from 0), into a PDF file at
     // path, as its own application exports it. False, with no file written, for a worksheet
     // that renders no page at all.
     bool exportPdf(int document, int sheetIndex, const QString& path);
-    // How many pages Calc renders for print() of a workbook with the same arguments; -1 for
-    // a document that is not a workbook.
-    int sheetPageCount(int document, int sheetIndex = -1);
     void close(int document);
     // How many documents the office has open, whoever opened them.
     int openDocumentCount();
