@@ -2,7 +2,8 @@
 // server) and the same 20 files with lp, into one private CUPS queue, and prints both times
 // and their ratio. Each time runs until every job is kept by the queue. Exits non-zero when
 // a job is missing or a message box came up; the ratio itself is a figure to read (target:
-// the batch run within 1.5 times lp).
+// the batch run, the server's start included, within the time of lp once per file), marked
+// MISSED when it is over.
 
 #include "BenchSupport.h"
 #include "core/Prompter.h"
@@ -21,10 +22,12 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <signal.h>
 
@@ -33,6 +36,7 @@ namespace {
 using namespace qp;
 
 constexpr int documentCount = 20;
+constexpr double targetRatio = 1.0;
 const QString queue = QStringLiteral("bench");
 
 class NoOffice : public OfficeApplication {
@@ -71,6 +75,25 @@ bool printWithLp(const QStringList& documents) {
         }
     }
     return true;
+}
+
+// Runs the event loop until the queue has kept count jobs, as the window's loop would run:
+// QTest's wait sleeps between its passes, and every step of the run would wait out a sleep.
+bool waitForKeptJobs(test::PrivateCups& cups, int count, int timeoutMs) {
+    QEventLoop loop;
+    QTimer poll, timeout;
+    bool kept = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (cups.jobFiles(queue).size() >= count) {
+            kept = true;
+            loop.quit();
+        }
+    });
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    poll.start(2);
+    timeout.start(timeoutMs);
+    loop.exec();
+    return kept;
 }
 
 void endPdfServer() {
@@ -112,7 +135,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer lpTime;
     lpTime.start();
-    if (!printWithLp(documents) || !cups.waitForJobs(queue, kept + documentCount, 120000)) {
+    if (!printWithLp(documents) || !waitForKeptJobs(cups, kept + documentCount, 120000)) {
         std::fprintf(stderr, "lp: jobs missing\n");
         return 1;
     }
@@ -136,7 +159,7 @@ int main(int argc, char** argv) {
     QElapsedTimer runTime;
     runTime.start();
     batchRun.start();
-    const bool allKept = cups.waitForJobs(queue, kept + documentCount, 120000);
+    const bool allKept = waitForKeptJobs(cups, kept + documentCount, 120000);
     const qint64 runMs = runTime.elapsed();
     endPdfServer();
     if (!allKept || prompter.boxes > 0) {
@@ -148,7 +171,9 @@ int main(int argc, char** argv) {
     std::printf("  lp, one call per file:         %6lld ms\n", static_cast<long long>(lpMs));
     std::printf("  batch run through the server:  %6lld ms (server start included)\n",
                 static_cast<long long>(runMs));
-    std::printf("  ratio batch run / lp:          %6.2f (target: at most 1.50)\n",
-                static_cast<double>(runMs) / static_cast<double>(std::max<qint64>(lpMs, 1)));
+    const double ratio =
+        static_cast<double>(runMs) / static_cast<double>(std::max<qint64>(lpMs, 1));
+    std::printf("  ratio batch run / lp:          %6.2f (target: at most %.2f)%s\n", ratio,
+                targetRatio, ratio > targetRatio ? " MISSED" : "");
     return 0;
 }

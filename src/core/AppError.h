@@ -95,4 +95,15 @@ private:
     QByteArray m_what;
 };
 
+// Whether the failure is an AppError of that number.
+inline bool failedWith(const std::exception_ptr& failure, ErrorNumber number) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AppError& error) {
+        return error.number() == number;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace qp

@@ -157,8 +157,9 @@ void BatchRun::printNext() {
             entryDone(failure, jobs);
         };
         if (!isPdfEntry(m_entry)) {
-            m_office.take(m_position,
-                          [this](OfficePool::Rendered rendered) { sendRendered(std::move(rendered), {}); });
+            m_office.take(m_position, [this](OfficePool::Rendered rendered) {
+                sendRendered(std::move(rendered), {});
+            });
         } else if (m_pdfProgram.isEmpty()) {
             // Not a failure: the entry is passed over and the batch is not offered for saving.
             m_awaitingEntry = false;
@@ -181,8 +182,8 @@ void BatchRun::sendRendered(OfficePool::Rendered rendered, SentJobs sent) {
     }
     const RenderedJob job = rendered.jobs.front();
     rendered.jobs.erase(rendered.jobs.begin());
-    m_office.send(job, [this, rendered = std::move(rendered),
-                        sent](std::exception_ptr failure, const SentJob& taken) mutable {
+    m_office.send(job, [this, rendered = std::move(rendered), sent](std::exception_ptr failure,
+                                                                    const SentJob& taken) mutable {
         if (taken.id > 0)
             sent.append(taken);
         if (failure)

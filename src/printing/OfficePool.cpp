@@ -16,16 +16,6 @@ namespace {
 // How long to wait between two looks at a document that is printing in the background.
 constexpr std::chrono::milliseconds PendingLookPause{20};
 
-bool isNoDefaultPrinter(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const AppError& error) {
-        return error.number() == ErrorNumber::NoDefaultPrinter;
-    } catch (...) {
-        return false;
-    }
-}
-
 } // namespace
 
 // One thread and, for rendering, the office that is used on it alone, ended on it.
@@ -81,7 +71,7 @@ public:
             OfficePrinter([this] { pauseOrThrow(); }).print(*document, officeEntryKind(entry));
         } catch (...) {
             result.failure = std::current_exception();
-            if (document && isNoDefaultPrinter(result.failure)) {
+            if (document && failedWith(result.failure, ErrorNumber::NoDefaultPrinter)) {
                 try {
                     document->close();
                 } catch (...) {

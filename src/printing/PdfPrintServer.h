@@ -42,6 +42,10 @@ public:
                                Timeout timeout, PrintReply reply) = 0;
     // Does nothing without a connection; a reply still pending is dropped.
     virtual void disconnect() = 0;
+    // Calls appeared, from the event loop, each time a server takes its place, so that a
+    // caller waiting for a server that was just started may connect at once. A client whose
+    // server is there from the start has nothing to tell.
+    virtual void onServerAppeared(std::function<void()> /*appeared*/) {}
 };
 
 } // namespace qp

@@ -7,24 +7,16 @@
 
 namespace qp {
 
-namespace {
-
-bool isNoAnswer(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const AppError& error) {
-        return error.number() == ErrorNumber::ConversationNoAnswer;
-    } catch (...) {
-        return false;
-    }
-}
-
-} // namespace
-
 PdfPrinter::PdfPrinter(ProgramStarter& starter, PdfPrintServer& server, QObject* parent)
     : QObject(parent), m_starter(starter), m_server(server) {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &PdfPrinter::connectToServer);
+    m_server.onServerAppeared([this] { serverAppeared(); });
+}
+
+PdfPrinter::~PdfPrinter() {
+    // The client may outlive this printer.
+    m_server.onServerAppeared(nullptr);
 }
 
 PdfPrintServer::Reply PdfPrinter::replyTo(void (PdfPrinter::*step)(std::exception_ptr)) {
@@ -68,15 +60,26 @@ void PdfPrinter::startProgram() {
 }
 
 void PdfPrinter::connectToServer() {
+    m_connecting = true;
     m_server.connect(replyTo(&PdfPrinter::connected));
 }
 
+void PdfPrinter::serverAppeared() {
+    // An attempt under way may have been answered "nobody" before the name was taken; a new
+    // one, made after the news, finds the server, and connecting drops the old one's answer.
+    if (!m_connecting && !m_retry.isActive())
+        return;
+    m_retry.stop();
+    connectToServer();
+}
+
 void PdfPrinter::connected(std::exception_ptr failure) {
+    m_connecting = false;
     if (!failure) {
         m_server.openDocument(m_document, m_commandTimeout, replyTo(&PdfPrinter::opened));
         return;
     }
-    if (!isNoAnswer(failure)) {
+    if (!failedWith(failure, ErrorNumber::ConversationNoAnswer)) {
         finish(failure);
         return;
     }
@@ -90,7 +93,7 @@ void PdfPrinter::connected(std::exception_ptr failure) {
             m_askedAfterEnd = true;
             connectToServer();
         } else {
-            m_retry.start(AnswerRetryPause);
+            m_retry.start(m_answerRetryPause);
         }
         return;
     }
@@ -139,6 +142,7 @@ void PdfPrinter::finish(std::exception_ptr failure, SentJobs jobs) {
 void PdfPrinter::abandon() {
     ++m_entryNumber;
     m_retry.stop();
+    m_connecting = false;
     m_done = nullptr;
     m_server.disconnect();
 }

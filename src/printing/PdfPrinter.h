@@ -19,7 +19,8 @@ class PdfPrinter : public QObject {
     Q_OBJECT
 public:
     // How long a program that was just started gets to begin answering, and how long to
-    // wait between two attempts to reach it.
+    // wait between two attempts to reach it: a server that takes its name on the bus is
+    // reached at once, the pause is for those that never say so.
     static constexpr std::chrono::milliseconds StartupAnswerWait{30000};
     static constexpr std::chrono::milliseconds AnswerRetryPause{250};
     // The time-out of every command after the first open command.
@@ -29,6 +30,7 @@ public:
     using Done = std::function<void(std::exception_ptr failure, SentJobs jobs)>;
 
     PdfPrinter(ProgramStarter& starter, PdfPrintServer& server, QObject* parent = nullptr);
+    ~PdfPrinter() override;
 
     // A run begins: the program is started again at its first PDF entry.
     void startRun() { m_programStarted = false; }
@@ -43,10 +45,12 @@ public:
     bool printCommandSent() const { return m_printCommandSent; }
 
     void setStartupAnswerWait(std::chrono::milliseconds wait) { m_startupAnswerWait = wait; }
+    void setAnswerRetryPause(std::chrono::milliseconds pause) { m_answerRetryPause = pause; }
 
 private:
     void connectToServer();
     void connected(std::exception_ptr failure);
+    void serverAppeared();
     void opened(std::exception_ptr failure);
     void printed(std::exception_ptr failure, const SentJob& job);
     void startProgram();
@@ -56,6 +60,7 @@ private:
     ProgramStarter& m_starter;
     PdfPrintServer& m_server;
     std::chrono::milliseconds m_startupAnswerWait = StartupAnswerWait;
+    std::chrono::milliseconds m_answerRetryPause = AnswerRetryPause;
     QTimer m_retry;
     bool m_programStarted = false;
     // Unset until the first print command: the open command of the first PDF this printer
@@ -71,6 +76,7 @@ private:
     bool m_programJustStarted = false;
     bool m_printCommandSent = false;
     bool m_askedAfterEnd = false; // the program had ended when the last attempt was made
+    bool m_connecting = false;    // from an attempt to reach the server until its answer
     QDeadlineTimer m_answerDeadline;
 };
 

@@ -2,12 +2,17 @@
 // server.
 
 #include "SessionServer.h"
+#include "platform/QProcessProgramStarter.h"
+#include "platform/dbus/DBusPdfPrintServer.h"
+#include "printing/BatchRun.h"
+#include "printing/PromptedRunReport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QUuid>
 
 namespace qp::test {
@@ -26,6 +31,47 @@ runQuirepress(const QStringList& arguments,
     EXPECT_TRUE(program.waitForFinished(300000)) << "quirepress did not finish";
     return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
             program.readAllStandardOutput(), program.readAllStandardError()};
+}
+
+// A batch run with the real server and starter, the window's boxes answered by the prompter.
+struct PdfRun {
+    explicit PdfRun(const QStringList& entries, const QString& program) {
+        view.entries = entries;
+        settings.set("Quirepress/Settings/Acrobat", program);
+    }
+    void run() {
+        QSignalSpy finished(&batch, &BatchRun::finished);
+        batch.start();
+        EXPECT_TRUE(!batch.isRunning() || finished.wait(120000)) << "the run did not end";
+    }
+    ListRunView view;
+    FakePrompter prompter;
+    PromptedRunReport report{prompter};
+    FakeSettingsStore settings;
+    QStringList journal;
+    FakeOffice office{journal};
+    QProcessProgramStarter starter;
+    DBusPdfPrintServer server;
+    BatchRun batch{view, report, settings, office, starter, server};
+};
+
+// PDFs alone without a default printer end as Office entries do, told as soon as the server
+// the run starts takes its name, not after a pause between attempts to reach it (made a
+// minute, so that waiting one out shows).
+TEST_F(ServingTest, TheFirstPdfReachesTheServerAsSoonAsItTakesItsName) {
+    PdfRun noPrinter({corpusFile("pdf/sizes.pdf")},
+                     qEnvironmentVariable("QP_RUNTIME_DIR") + "/quirepress-pdf-server");
+    noPrinter.batch.pdfPrinter().setAnswerRetryPause(std::chrono::minutes(1));
+    noPrinter.prompter.script(PromptAnswer::Ok);
+    cups->clearDefault();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    noPrinter.run();
+    EXPECT_LT(elapsed.elapsed(), 20000);
+    cups->setDefault(queue);
+    ASSERT_EQ(noPrinter.prompter.boxes.size(), 1u);
+    EXPECT_EQ(noPrinter.prompter.boxes[0].title, "No default printer...");
+    endServingProcess();
 }
 
 // quirepress --print as scripts, cron and ssh run it: no display, fresh home and settings, the

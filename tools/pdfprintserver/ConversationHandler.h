@@ -1,12 +1,14 @@
 #pragma once
 
-#include <QSet>
+#include "PdfExaminer.h"
+
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
 
 namespace qp::pdfserver {
 
-class PdfExaminer;
 class JobSender;
 
 // Carries out the commands of the conversation in the order they arrive: a document must be
@@ -24,9 +26,19 @@ public:
     Printed print(const QString& path, const QString& destination, const QStringList& options);
 
 private:
+    // Which file a path named when it was looked at: device, inode, size and the times of
+    // its last change, to the nanosecond. Empty when there is no such file.
+    using FileState = std::array<qint64, 7>;
+    static FileState fileState(const QString& path);
+
+    struct Opened {
+        FileState state;
+        PdfFacts facts;
+    };
+
     PdfExaminer& m_examiner;
     JobSender& m_sender;
-    QSet<QString> m_opened;
+    QHash<QString, Opened> m_opened;
 };
 
 } // namespace qp::pdfserver

@@ -7,6 +7,7 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QTimer>
 
 namespace qp {
@@ -29,7 +30,17 @@ bool isError(const QDBusMessage& answer, QDBusError::ErrorType type) {
 } // namespace
 
 DBusPdfPrintServer::DBusPdfPrintServer(QDBusConnection bus)
-    : m_bus(std::move(bus)), m_connection(std::make_shared<const char>()) {}
+    : m_bus(std::move(bus)), m_connection(std::make_shared<const char>()) {
+    if (!m_bus.isConnected())
+        return;
+    m_watcher = std::make_unique<QDBusServiceWatcher>(dbus::pdfServerName, m_bus,
+                                                      QDBusServiceWatcher::WatchForRegistration);
+    QObject::connect(m_watcher.get(), &QDBusServiceWatcher::serviceRegistered, m_watcher.get(),
+                     [this] {
+                         if (m_appeared)
+                             m_appeared();
+                     });
+}
 
 DBusPdfPrintServer::~DBusPdfPrintServer() = default;
 
@@ -83,6 +94,10 @@ void DBusPdfPrintServer::printDocument(const QString& absolutePath, const PrintO
 void DBusPdfPrintServer::disconnect() {
     m_server.reset();
     m_connection = std::make_shared<const char>();
+}
+
+void DBusPdfPrintServer::onServerAppeared(std::function<void()> appeared) {
+    m_appeared = std::move(appeared);
 }
 
 std::optional<int> DBusPdfPrintServer::prepareCommand(const QString& call, Timeout timeout,

@@ -9,6 +9,7 @@
 #include <memory>
 
 class PdfPrintServerProxy;
+class QDBusServiceWatcher;
 
 namespace qp {
 
@@ -17,7 +18,8 @@ namespace qp {
 // who owns the server's name and binds to that unique name, so every command of one
 // connection reaches the same server process, or none. Nothing here waits: each call hands
 // its reply to the event loop, and a reply for a connection that has been ended since, or
-// for a client that is gone, is dropped.
+// for a client that is gone, is dropped. The bus tells the client when a server takes the
+// name, so a server that was just started is reached the moment it serves.
 class DBusPdfPrintServer : public PdfPrintServer {
 public:
     // The time-out of a command sent without one of its own.
@@ -32,6 +34,7 @@ public:
     void printDocument(const QString& absolutePath, const PrintOptions& options, Timeout timeout,
                        PrintReply reply) override;
     void disconnect() override;
+    void onServerAppeared(std::function<void()> appeared) override;
 
 private:
     using Answer = std::function<void(const QDBusMessage& reply)>;
@@ -53,6 +56,10 @@ private:
 
     QDBusConnection m_bus;
     std::unique_ptr<PdfPrintServerProxy> m_server; // bound to the owner; none without connection
+    // Set up with the client, so that a name taken while a run waits for its server is
+    // never missed.
+    std::unique_ptr<QDBusServiceWatcher> m_watcher;
+    std::function<void()> m_appeared;
     // Replaced whenever a connection ends: what waits on an earlier one sees it has gone.
     std::shared_ptr<const char> m_connection;
 };
