@@ -21,8 +21,8 @@ struct CommandLine {
     PrintOptions options;
     bool recursive = false; // folders stand for their subfolders' files too
     bool dryRun = false;    // list the jobs, print nothing
-    bool wait = false;        // follow every job to its end in CUPS
-    QString report;           // where the JSON Lines report goes ("-": stdout); empty: nowhere
+    bool wait = false;      // follow every job to its end in CUPS
+    QString report;         // where the JSON Lines report goes ("-": stdout); empty: nowhere
     QString watchFolder;
     double settleSeconds = 2; // how long a dropped file stays unchanged before it prints
     int exitStatus = 0;       // for Finished: 0 after --help or --version, 2 after bad usage

@@ -110,9 +110,8 @@ void PageCountingPdfServer::openDocument(const QString& absolutePath, Timeout, R
         Qt::QueuedConnection);
 }
 
-void PageCountingPdfServer::printDocument(const QString& absolutePath,
-                                          const PrintOptions& options, Timeout,
-                                          PrintReply reply) {
+void PageCountingPdfServer::printDocument(const QString& absolutePath, const PrintOptions& options,
+                                          Timeout, PrintReply reply) {
     if (!m_pages.contains(absolutePath)) {
         later([reply](std::exception_ptr failure) { reply(failure, {}); },
               std::make_exception_ptr(AppError(ErrorNumber::ConversationRefused,

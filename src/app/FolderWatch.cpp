@@ -125,10 +125,9 @@ void FolderWatch::printNext() {
             return;
         m_idle.stop();
         if (!m_run) {
-            m_run = std::make_unique<ShellRun>(QStringList(), m_err, m_services.settings,
-                                               m_services.office, m_services.starter,
-                                               m_services.pdfServer, m_setup.options, 0,
-                                               nullptr, m_setup.report);
+            m_run = std::make_unique<ShellRun>(
+                QStringList(), m_err, m_services.settings, m_services.office, m_services.starter,
+                m_services.pdfServer, m_setup.options, 0, nullptr, m_setup.report);
             // Queued: the run is done with its own calls before the next starts or it goes.
             connect(m_run.get(), &ShellRun::finished, this, &FolderWatch::runFinished,
                     Qt::QueuedConnection);

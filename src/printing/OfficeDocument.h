@@ -35,7 +35,7 @@ public:
 struct RenderedJob {
     std::shared_ptr<const QTemporaryDir> folder;
     QString pdf;
-    QString document; // the file it was rendered from
+    QString document;  // the file it was rendered from
     int worksheet = 0; // from 1 for one worksheet of a workbook, else 0
     QString printer;   // where it goes
     PrintOptions options;

@@ -16,8 +16,8 @@ namespace qp {
 // The offices of a run, each on a thread of its own, rendering the run's Office entries in
 // list order: the entry the run has reached, and one more ahead for each other office. The
 // run takes each entry's jobs when it reaches the entry and sends them, so that jobs go out
-// in list order whichever office finishes first. The window's thread only ever hears how an entry went.
-// Offices are ended, each on its own thread, when this object goes.
+// in list order whichever office finishes first. The window's thread only ever hears how an entry
+// went. Offices are ended, each on its own thread, when this object goes.
 class OfficePool : public QObject {
     Q_OBJECT
 public:

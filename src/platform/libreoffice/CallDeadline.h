@@ -3,8 +3,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <sys/types.h>
+#include <thread>
 
 namespace qp {
 

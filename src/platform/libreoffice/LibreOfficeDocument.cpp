@@ -17,9 +17,10 @@ QString fileName(const QString& path) {
 
 } // namespace
 
-LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeConnection> host, CupsPrinters printers,
-                                         PrintOptions options, QString path, int id,
-                                         quint64 generation, std::chrono::milliseconds bound,
+LibreOfficeDocument::LibreOfficeDocument(std::shared_ptr<OfficeConnection> host,
+                                         CupsPrinters printers, PrintOptions options, QString path,
+                                         int id, quint64 generation,
+                                         std::chrono::milliseconds bound,
                                          std::shared_ptr<int> openCount,
                                          std::shared_ptr<std::vector<RenderedJob>> rendered)
     : m_host(std::move(host)), m_printers(std::move(printers)), m_options(std::move(options)),
@@ -58,7 +59,8 @@ void LibreOfficeDocument::requireLoaded() const {
 }
 
 void LibreOfficeDocument::work(const QString& what, std::function<void(OfficeSession&)> task) {
-    m_host->run(OfficeConnection::Phase::Working, what.arg(fileName(m_path)), m_bound, std::move(task));
+    m_host->run(OfficeConnection::Phase::Working, what.arg(fileName(m_path)), m_bound,
+                std::move(task));
 }
 
 void LibreOfficeDocument::activate() {

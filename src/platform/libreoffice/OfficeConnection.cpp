@@ -138,8 +138,9 @@ void OfficeConnection::start(milliseconds bound) {
         if (end == RestartRequested && ++restarts < 3)
             continue;
         if (end == RestartRequested)
-            throw AppError(ErrorNumber::AutomationError,
-                           QStringLiteral("LibreOffice kept asking to be restarted while starting."));
+            throw AppError(
+                ErrorNumber::AutomationError,
+                QStringLiteral("LibreOffice kept asking to be restarted while starting."));
         throw AppError(ErrorNumber::AutomationError,
                        QStringLiteral("LibreOffice ended while starting (%1).").arg(end));
     }
@@ -158,8 +159,7 @@ void OfficeConnection::abandon() noexcept {
     }
 }
 
-void OfficeConnection::run(Phase phase, const QString& what, milliseconds bound,
-                           const Work& work) {
+void OfficeConnection::run(Phase phase, const QString& what, milliseconds bound, const Work& work) {
     if (m_up && !m_process->isRunning()) {
         const QString end = m_process->endDescription();
         abandon();
