@@ -97,6 +97,19 @@ bool openReport(const QString& name, QFile& file, std::unique_ptr<qp::JobReport>
     return true;
 }
 
+// Before anything prints: a script learns of a wrong destination or option at once. The
+// destination is settled once, here, in this program's environment: every job goes there, the
+// PDF print server's too, whatever environment the server was started in.
+std::optional<qp::DestinationCheck> settleDestination(const qp::CommandLine& command,
+                                                      qp::PrintOptions& options, QTextStream& err) {
+    std::optional<qp::DestinationCheck> check =
+        qp::acceptedDestination(checkJob, command.options, err);
+    options = command.options;
+    if (check)
+        options.destination = check->destination;
+    return check;
+}
+
 // quirepress --print: the window's batch run without a window, for scripts, cron and ssh.
 int printFromShell(const qp::CommandLine& command) {
     QTextStream err(stderr);
@@ -104,15 +117,10 @@ int printFromShell(const qp::CommandLine& command) {
         qp::shellEntries(command.files, command.recursive, err);
     if (!entries)
         return qp::CommandLine::NotRunStatus;
-    // Before anything prints: a script learns of a wrong destination or option at once.
-    const std::optional<qp::DestinationCheck> check =
-        qp::acceptedDestination(checkJob, command.options, err);
+    qp::PrintOptions options;
+    const std::optional<qp::DestinationCheck> check = settleDestination(command, options, err);
     if (!check)
         return qp::CommandLine::NotRunStatus;
-    // Settled once, here, in this program's environment: every job of the run goes there,
-    // the PDF print server's too, whatever environment the server was started in.
-    qp::PrintOptions options = command.options;
-    options.destination = check->destination;
 
     qp::IniSettingsStore stored(qp::IniSettingsStore::defaultConfigDir());
     qp::ReadOnlySettings settings(stored, QCoreApplication::applicationDirPath() +
@@ -140,13 +148,9 @@ int printFromShell(const qp::CommandLine& command) {
 // quirepress --watch DIR: a hot folder, until SIGTERM or SIGINT.
 int watchFolder(const qp::CommandLine& command) {
     QTextStream err(stderr);
-    const std::optional<qp::DestinationCheck> check =
-        qp::acceptedDestination(checkJob, command.options, err);
-    if (!check)
+    qp::PrintOptions options;
+    if (!settleDestination(command, options, err))
         return qp::CommandLine::NotRunStatus;
-    // Settled once, as for --print: every file's jobs go there.
-    qp::PrintOptions options = command.options;
-    options.destination = check->destination;
     QFile reportFile;
     std::unique_ptr<qp::JobReport> report;
     if (!openReport(command.report, reportFile, report, err))
