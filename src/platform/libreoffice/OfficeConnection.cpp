@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <csignal>
 #include <pthread.h>
-#include <thread>
 #include <unistd.h>
 
 namespace qp {
@@ -79,6 +78,7 @@ void OfficeConnection::kill() noexcept {
     const pid_t group = m_group;
     if (group > 0)
         ::kill(-group, SIGKILL);
+    m_pauseEnded.notify_all();
 }
 
 void OfficeConnection::launch() {
@@ -130,8 +130,9 @@ void OfficeConnection::start(milliseconds bound) {
                 ++m_generation;
                 return;
             }
-            // On this office's own thread, never the window's.
-            std::this_thread::sleep_for(ConnectRetryPause);
+            // On this office's own thread, never the window's; a kill ends the pause at once.
+            std::unique_lock<std::mutex> lock(m_pauseMutex);
+            m_pauseEnded.wait_for(lock, ConnectRetryPause);
         }
         const QString end = m_process->endDescription();
         abandon();

@@ -5,8 +5,10 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <sys/types.h>
 
 namespace qp {
@@ -74,6 +76,9 @@ private:
     bool m_up = false;
     std::atomic<bool> m_makeWay{false};
     std::atomic<pid_t> m_group{0};
+    // Between two attempts to reach a starting office.
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseEnded;
 };
 
 } // namespace qp
