@@ -57,8 +57,7 @@ protected:
     QByteArray bytes(const QString& name) const { return readFileContents(path(name), 1 << 20); }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::System); }
     static QString failure(const std::function<void()>& action) {
-        const AppError error = test::failureOf(action);
-        return error.numberAndDescription();
+        return test::failureOf(action).numberAndDescription();
     }
     QString batchFolder() const { return path("data/Quirepress/BatchBin"); }
     void save(const QStringList& entries, std::optional<QString> chosen) {
@@ -190,10 +189,8 @@ TEST(FolderEntries, PrintableFilesInNaturalOrderAndSubfoldersDepthFirst) {
     QTemporaryDir root;
     for (const char* name :
          {"10.xls", "2.PDF", "1.doc", "notes.txt", "b.Ppt", "A.doc", ".h.pdf", "c.OTP",
-          "b.docx.bak", "B.xlsm", "sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf", "sub/readme"}) {
-        QDir().mkpath(QFileInfo(root.filePath(name)).path());
-        QFile(root.filePath(name)).open(QIODevice::WriteOnly);
-    }
+          "b.docx.bak", "B.xlsm", "sub/2.pdf", "sub/deeper/1.doc", "Sub2/x.pdf", "sub/readme"})
+        test::writeFile(root.filePath(name), {});
     QDir().mkpath(root.filePath("empty"));
     const auto relative = [&](const QStringList& paths) {
         QStringList names;

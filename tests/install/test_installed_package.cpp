@@ -5,7 +5,6 @@
 #include "support/Fakes.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -13,19 +12,9 @@
 namespace qp {
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
-
-Result run(const QString& program, const QStringList& arguments, const QString& workingDir = {}) {
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    process.start(program, arguments);
-    const bool ended =
-        process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+// What the tool wrote on its standard output.
+QString outputOf(const QString& program, const QStringList& arguments) {
+    return std::get<1>(test::runProgram(program, arguments));
 }
 
 const QString BuildDir = qEnvironmentVariable("QP_BUILD_DIR");
@@ -33,14 +22,14 @@ const QString BuildDir = qEnvironmentVariable("QP_BUILD_DIR");
 TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAndStarts) {
     QTemporaryDir work;
     const QString packages = work.filePath("packages"), root = work.filePath("root");
-    const Result cpack =
-        run("cpack", {"--config", BuildDir + "/CPackConfig.cmake", "-G", "DEB", "-B", packages},
-            BuildDir);
-    ASSERT_EQ(cpack.exitCode, 0) << qPrintable(cpack.out + cpack.err);
+    const auto [packed, packOut, packErr] = test::runProgram(
+        "cpack", {"--config", BuildDir + "/CPackConfig.cmake", "-G", "DEB", "-B", packages},
+        BuildDir);
+    ASSERT_EQ(packed, 0) << qPrintable(packOut + packErr);
     const QStringList debs = QDir(packages).entryList({"*.deb"}, QDir::Files);
-    ASSERT_EQ(debs.size(), 1) << qPrintable(cpack.out);
+    ASSERT_EQ(debs.size(), 1) << qPrintable(packOut);
     const QString deb = packages + '/' + debs.first();
-    ASSERT_EQ(run("dpkg-deb", {"-x", deb, root}).exitCode, 0);
+    ASSERT_EQ(std::get<0>(test::runProgram("dpkg-deb", {"-x", deb, root})), 0);
 
     EXPECT_TRUE(QFileInfo(root + "/opt/quirepress/quirepress-pdf-server").isExecutable());
     EXPECT_GT(QFileInfo(root + "/opt/quirepress/helpfiles/Quirepress.chm").size(), 1000);
@@ -54,12 +43,12 @@ TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAnd
                 unit.readAll().contains("\nExecStart=/opt/quirepress/quirepress --watch %f\n"));
     // No folder every user may write to, nor a maintainer script that makes one: batches are
     // each user's own.
-    EXPECT_EQ(run("find", {root, "-type", "d", "-perm", "-o+w"}).out, QString());
-    EXPECT_FALSE(run("dpkg-deb", {"-I", deb, "postinst"}).out.contains("777"));
+    EXPECT_EQ(outputOf("find", {root, "-type", "d", "-perm", "-o+w"}), QString());
+    EXPECT_FALSE(outputOf("dpkg-deb", {"-I", deb, "postinst"}).contains("777"));
 
     // A double click opens a batch file when the desktop's MIME database, compiled here from
     // the package alone, knows its type and the menu entry takes that type.
-    ASSERT_EQ(run("update-mime-database", {root + "/usr/share/mime"}).exitCode, 0);
+    ASSERT_EQ(std::get<0>(test::runProgram("update-mime-database", {root + "/usr/share/mime"})), 0);
     QFile globs(root + "/usr/share/mime/globs2");
     ASSERT_TRUE(globs.open(QIODevice::ReadOnly));
     EXPECT_TRUE(globs.readAll().contains(":application/x-quirepress-batch:*.qpb"));
@@ -80,7 +69,7 @@ TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAnd
     EXPECT_TRUE(types.contains("application/x-quirepress-batch")) << qPrintable(types.join(' '));
 
     // What shlibdeps cannot see: the office and CUPS tools run as programs, Qt's plugins.
-    const QString depends = run("dpkg-deb", {"-f", deb, "Depends"}).out;
+    const QString depends = outputOf("dpkg-deb", {"-f", deb, "Depends"});
     for (const char* needed : {"libreoffice-core", "libreoffice-writer", "libreoffice-calc",
                                "libreoffice-impress", "cups-client", "qt6-qpa-plugins"})
         EXPECT_TRUE(depends.contains(QRegularExpression(QString("(^|[ ,|])%1\\b").arg(needed))))
@@ -99,10 +88,10 @@ TEST(InstalledPackage, HoldsTheRuntimeFolderTheBatchTypeAndTheRuntimePackagesAnd
                 .arg(platform.first(), home.path())
                 .split(' ') +
             platform.mid(1) + QStringList{"timeout", "--kill-after=5", "3", link.filePath()};
-        const Result started = run("env", command, home.path());
+        const auto [status, out, err] = test::runProgram("env", command, home.path());
         // timeout's own exit codes for a program it had to end (124, or 137 after SIGKILL).
-        EXPECT_TRUE(started.exitCode == 124 || started.exitCode == 137) << started.exitCode;
-        QStringList errors = started.err.split('\n', Qt::SkipEmptyParts);
+        EXPECT_TRUE(status == 124 || status == 137) << status;
+        QStringList errors = err.split('\n', Qt::SkipEmptyParts);
         // The offscreen platform's notice about window manager hints it has no use for.
         errors.removeAll("This plugin does not support propagateSizeHints()");
         EXPECT_EQ(errors, QStringList());

@@ -7,6 +7,7 @@
 #include "support/PrivateCups.h"
 
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <signal.h>
 
 namespace qp::test {
@@ -24,6 +25,18 @@ inline void endServingProcess() {
         ::kill(static_cast<pid_t>(pid.value()), SIGKILL);
     EXPECT_TRUE(waitUntil([] { return conversationOwner().isEmpty(); }, 10000))
         << "the PDF print server did not end";
+}
+
+// Whether a process whose environment carries the mark runs the command, whatever started it and
+// however detached. A process may end between the listing and the reading.
+inline bool markedProcessRuns(const QString& mark, const QByteArray& command = {}) {
+    for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+        QFile commandLine("/proc/" + pid + "/cmdline"), environment("/proc/" + pid + "/environ");
+        if (commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(command) &&
+            environment.open(QIODevice::ReadOnly) && environment.readAll().contains(mark.toUtf8()))
+            return true;
+    }
+    return false;
 }
 
 // The real server of this build, killed when the object goes.

@@ -39,17 +39,7 @@ struct Watch : QProcess {
         return waitForFinished(60000) && exitStatus() == NormalExit ? exitCode() : -1;
     }
     QString err() { return text += readAllStandardError(); }
-    bool officeRuns() const {
-        for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
-            // A process may end between the listing and the reading.
-            QFile command("/proc/" + pid + "/cmdline"), environment("/proc/" + pid + "/environ");
-            if (command.open(QIODevice::ReadOnly) && command.readAll().contains("soffice") &&
-                environment.open(QIODevice::ReadOnly) &&
-                environment.readAll().contains(mark.toUtf8()))
-                return true;
-        }
-        return false;
-    }
+    bool officeRuns() const { return markedProcessRuns(mark, "soffice"); }
     QTemporaryDir home;
     const QString mark = QUuid::createUuid().toString();
     QString text;
@@ -92,7 +82,6 @@ TEST_F(WatchTest, DroppedFilesPrintOnceWholeAndTheWatchEndsClean) {
     QTemporaryDir dir;
     const QString pdf = corpusFile("pdf/sizes.pdf"),
                   word = corpusFile("doc/TestChineseProperties.doc");
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("Printed")));
     writeFile(dir.filePath("Printed/early.pdf"), "printed last week");
     ASSERT_TRUE(QFile::copy(pdf, dir.filePath("early.pdf")));
     Watch watch(dir.path(), {"QP_WATCH_OFFICE_IDLE_SECONDS=6"});

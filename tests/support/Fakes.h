@@ -9,9 +9,11 @@
 #include "printing/PdfPrintServer.h"
 #include "printing/ProgramStarter.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <exception>
@@ -42,14 +44,31 @@ inline QByteArray fileBytes(const QString& path) {
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
     return file.readAll();
 }
-// Returns the path; throws when it cannot write, and makes the file executable when asked.
+// Returns the path; makes the folders on the way, throws when it cannot write, and makes the
+// file executable when asked.
 inline QString writeFile(const QString& path, const QByteArray& content, bool executable = false) {
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
         throw std::runtime_error(("cannot write " + path).toStdString());
     if (executable)
         file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     return path;
+}
+
+// The program run to its end, for five minutes at most, in that folder and environment: exit
+// status (-1 after a crash), standard output and standard error.
+inline std::tuple<int, QString, QString>
+runProgram(const QString& program, const QStringList& arguments, const QString& folder = {},
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    const bool ended =
+        process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
 }
 
 // The error the action raises; a test failure when it raises none.
@@ -82,7 +101,8 @@ private:
     QList<Answer> m_answers;
 };
 
-// Records every message box, in the journal too as "box <title>: <text>".
+// Records every message box, in the journal too as "box <title>: <text>", and " [<detail>]"
+// when there is one.
 class FakePrompter : public Prompter, public ScriptedAnswers<PromptAnswer> {
 public:
     struct Box {
@@ -95,7 +115,8 @@ public:
                      PromptIcon icon, const QString& detail = QString()) override {
         boxes.push_back({text, title, buttons, icon, detail});
         if (journal)
-            journal->append("box " + title + ": " + text);
+            journal->append("box " + title + ": " + text +
+                            (detail.isEmpty() ? QString() : " [" + detail + "]"));
         EXPECT_EQ(m_open++, 0) << "a box over another: " << title.toStdString();
         if (whileOpen) // what happens while the user reads the box
             whileOpen();
@@ -254,12 +275,9 @@ private:
         EXPECT_TRUE(m_connected) << "a command was sent without a connection";
         const QString time = timeout ? QString::number(timeout->count() / 1000) + 's' : "default";
         m_journal.append(QStringLiteral("%1 %2 @%3").arg(name, path, time));
-        if (silentPrint && qstrcmp(name, "print") == 0)
-            return;
-        if (printFailure && qstrcmp(name, "print") == 0)
-            later(reply, *printFailure);
-        else
-            later(reply);
+        const bool printing = qstrcmp(name, "print") == 0;
+        if (!(printing && silentPrint))
+            later(reply, printing ? printFailure : std::nullopt);
     }
     void later(const Reply& reply, std::optional<AppError> failure = std::nullopt) {
         QTimer::singleShot(0, &m_context, [reply, failure] {

@@ -1,7 +1,5 @@
 #include "support/PrivateCups.h"
 
-#include <QTest>
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -14,14 +12,11 @@
 namespace qp::test {
 
 QString runTool(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
+    const auto [status, out, err] = runProgram(program, args);
+    if (status != 0)
         throw std::runtime_error(
-            (program + ' ' + args.join(' ') + " failed: " + process.readAllStandardError())
-                .toStdString());
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
+            (program + ' ' + args.join(' ') + " failed: " + err).toStdString());
+    return out;
 }
 
 PrivateCups::PrivateCups() : m_root(QDir::tempPath() + "/qp-cups-XXXXXX") {
@@ -151,11 +146,6 @@ QMap<QString, QString> PrivateCups::jobAttributes(const QString& jobFile) const 
     return attributes;
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    // The runs that send the jobs are driven by this thread's events.
-    return QTest::qWaitFor(done, timeoutMs);
-}
-
 bool PrivateCups::waitForJobs(const QString& queue, int count, int timeoutMs) {
     return waitUntil([&] { return jobFiles(queue).size() >= count; }, timeoutMs);
 }
@@ -212,10 +202,6 @@ int pdfPages(const QString& path) {
     const auto match = QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption)
                            .match(runTool("pdfinfo", {path}));
     return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-QString pdfText(const QString& path) {
-    return runTool("pdftotext", {path, "-"});
 }
 
 } // namespace qp::test

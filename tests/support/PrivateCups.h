@@ -4,13 +4,17 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace qp::test {
 
 QString runTool(const QString& program, const QStringList& args); // throws unless it exits 0
-bool waitUntil(const std::function<bool()>& done, int timeoutMs); // false once the time is up
+// False once the time is up. The runs that send the jobs are driven by this thread's events.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    return QTest::qWaitFor(done, timeoutMs);
+}
 
 // A CUPS server of the test's own: configuration, spool and socket in a temporary folder,
 // cupsd a child of the test (dying with it), reached through CUPS_SERVER. HOME points to an
@@ -75,6 +79,8 @@ const std::vector<CorpusDocument>& corpus(); // read once; empty when the corpus
 QString corpusFile(const QString& relative); // absolute and without ".."
 
 int pdfPages(const QString& path); // as pdfinfo reads a kept job or any PDF
-QString pdfText(const QString& path);
+inline QString pdfText(const QString& path) {
+    return runTool("pdftotext", {path, "-"});
+}
 
 } // namespace qp::test

@@ -82,7 +82,6 @@ TEST(DesktopHelpViewerTest, OpensTheCompiledHelpOrElseItsPagesInTheBrowser) {
     QTemporaryDir root;
     const QString record = root.filePath("opened.txt");
     const auto write = [&](const QString& name, const QString& text) {
-        QDir(root.path()).mkpath(QFileInfo(root.filePath(name)).path());
         test::writeFile(root.filePath(name), text.toUtf8(), true);
     };
     write("stand-in", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + record + "'\n");

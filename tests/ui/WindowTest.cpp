@@ -131,10 +131,8 @@ TEST_F(WindowTest, TypedDroppedAndGivenFilesAreAddedAsTheUserGaveThemUntilTheLis
                          .files);
     // A folder stands for its printable files in name order; one without any is refused.
     QTemporaryDir folder;
-    for (const char* name : {"10.pdf", "9.doc", "x.txt", "none/1.txt"}) {
-        QDir().mkpath(QFileInfo(folder.filePath(name)).path());
-        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
-    }
+    for (const char* name : {"10.pdf", "9.doc", "x.txt", "none/1.txt"})
+        writeFile(folder.filePath(name), {});
     drop({folder.path(), folder.filePath("none")});
     EXPECT_EQ(window.entries(),
               (QStringList{"   ", "/d/a.doc", "/d/a.doc", "/d/L.doc", "/d/S.PDF", "/d/thisisadoc",
