@@ -12,7 +12,6 @@
 namespace qp {
 namespace {
 
-// What the tool wrote on its standard output.
 QString outputOf(const QString& program, const QStringList& arguments) {
     return std::get<1>(test::runProgram(program, arguments));
 }

@@ -72,7 +72,6 @@ struct Bench {
     static constexpr std::chrono::milliseconds StartupWait{600};
 };
 
-// Every way through a run: how it prints each kind of entry, what it asks and how it ends.
 TEST(BatchRun, PrintsEachKindItsOwnWayAndEndsAsEachFailureDemands) {
     const auto failAt = [](const QString& line, auto error) {
         return [=](Bench& b) { b.office.fail(line, error); };
