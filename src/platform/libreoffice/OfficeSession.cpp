@@ -259,12 +259,17 @@ bool OfficeSession::exportPdf(int document, int sheetIndex, const QString& path)
             filter = "impress_pdf_Export";
         else if (kind->supportsService("com.sun.star.drawing.DrawingDocument"))
             filter = "draw_pdf_Export";
-        Sequence<beans::PropertyValue> filterData;
+        // Pictures go to the printer as the document holds them: scaling each one down and
+        // compressing it again costs more time than any other step of a picture-heavy deck.
+        const beans::PropertyValue picturesAsHeld =
+            property("ReduceImageResolution", uno::Any(false));
         // A sheet given as the selection renders as that sheet alone prints: its print ranges,
         // page styles and breaks, and no other sheet.
-        if (sheetIndex >= 0)
-            filterData =
-                properties({property("Selection", uno::Any(m->sheetAt(document, sheetIndex)))});
+        const Sequence<beans::PropertyValue> filterData =
+            sheetIndex < 0
+                ? properties({picturesAsHeld})
+                : properties({picturesAsHeld,
+                              property("Selection", uno::Any(m->sheetAt(document, sheetIndex)))});
         Reference<css::frame::XStorable>(component, UNO_QUERY_THROW)
             ->storeToURL(
                 toOUString(fileUrl(path)),
