@@ -124,7 +124,10 @@ OfficePool::OfficePool(OfficeApplication& office, QObject* parent)
 
 OfficePool::~OfficePool() {
     endRun();
-    // Each office is ended on its own thread, side by side.
+    // Each office is ended on its own thread, side by side, and all of them are killed first:
+    // nothing they hold is wanted any more.
+    for (auto& worker : m_workers)
+        worker->office().kill();
     for (auto& worker : m_workers)
         worker->finish();
     m_workers.clear();
