@@ -124,7 +124,10 @@ OfficePool::OfficePool(OfficeApplication& office, QObject* parent)
 
 OfficePool::~OfficePool() {
     endRun();
-    // Each office is ended on its own thread, side by side.
+    // Each office is ended on its own thread, side by side, and all of them are killed first:
+    // nothing they hold is wanted any more.
+    for (auto& worker : m_workers)
+        worker->office().kill();
     for (auto& worker : m_workers)
         worker->finish();
     m_workers.clear();
@@ -158,9 +161,9 @@ void OfficePool::renderAhead() {
             continue;
         while (m_nextToRender < m_entries.size() && isPdfEntry(m_entries[m_nextToRender]))
             ++m_nextToRender;
-        // The entry the run has reached and at most one more for each other office: one
-        // office alone renders only what the run has reached.
-        if (m_nextToRender >= m_entries.size() || m_nextToRender >= m_reached + m_offices)
+        // The first entry the run has not taken and at most one more for each other office:
+        // one office alone renders only what the run has reached.
+        if (m_nextToRender >= m_entries.size() || m_nextToRender >= m_firstUntaken + m_offices)
             return;
         const int position = m_nextToRender++;
         m_rendering[position] = worker;
@@ -198,6 +201,11 @@ void OfficePool::deliver() {
         return;
     Rendered result = std::move(done->second);
     m_done.erase(done);
+    // In a pool, the office goes on with the next entry while these jobs go out; after a
+    // failure it waits for what the run makes of it. A lone office waits for the run to reach
+    // the next entry, so that it never renders what the run's questions may yet cancel.
+    if (!result.failure && m_offices > 1)
+        releaseBefore(m_wanted + 1);
     Taken taken = std::move(m_taken);
     m_taken = nullptr;
     m_wanted = -1;
@@ -205,9 +213,13 @@ void OfficePool::deliver() {
 }
 
 void OfficePool::reach(int position) {
-    m_reached = position;
-    // The offices of the entries before it are free again.
-    m_rendering.erase(m_rendering.begin(), m_rendering.lower_bound(position));
+    releaseBefore(position);
+}
+
+void OfficePool::releaseBefore(int position) {
+    m_firstUntaken = std::max(m_firstUntaken, position);
+    // The offices of the entries before it are free again: their jobs are the run's now.
+    m_rendering.erase(m_rendering.begin(), m_rendering.lower_bound(m_firstUntaken));
     renderAhead();
 }
 
@@ -229,7 +241,7 @@ void OfficePool::endRun() {
     m_currentRun = ++m_run;
     m_entries.clear();
     m_nextToRender = 0;
-    m_reached = 0;
+    m_firstUntaken = 0;
     m_rendering.clear();
     m_done.clear();
     m_taken = nullptr;

@@ -14,10 +14,10 @@
 namespace qp {
 
 // The offices of a run, each on a thread of its own, rendering the run's Office entries in
-// list order: the entry the run has reached, and one more ahead for each other office. The
-// run takes each entry's jobs when it reaches the entry and sends them, so that jobs go out
-// in list order whichever office finishes first. The window's thread only ever hears how an entry
-// went. Offices are ended, each on its own thread, when this object goes.
+// list order: the first entry whose jobs the run has not taken, and one more ahead for each
+// other office. The run takes each entry's jobs when it reaches the entry and sends them, so
+// that jobs go out in list order whichever office finishes first. The window's thread only ever
+// hears how an entry went. Offices are ended, each on its own thread, when this object goes.
 class OfficePool : public QObject {
     Q_OBJECT
 public:
@@ -56,6 +56,7 @@ private:
     void renderAhead();
     void rendered(quint64 run, int position, Rendered result);
     void deliver();
+    void releaseBefore(int position);
 
     OfficeApplication& m_first;
     std::vector<std::unique_ptr<Worker>> m_workers;
@@ -66,7 +67,7 @@ private:
     quint64 m_run = 0;
     std::atomic<quint64> m_currentRun{0}; // m_run, for the workers
     int m_nextToRender = 0;
-    int m_reached = 0;
+    int m_firstUntaken = 0; // the run has the jobs of every Office entry before it
     // Entries under way or rendered and not yet taken, by position, with their office.
     std::map<int, Worker*> m_rendering;
     std::map<int, Rendered> m_done;

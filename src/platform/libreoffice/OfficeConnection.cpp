@@ -33,9 +33,6 @@ const QString RestartRequested = QStringLiteral("exit code 81");
 constexpr milliseconds MinimumStartBound = seconds(120);
 // How often a start tries to reach the office it launched.
 constexpr milliseconds ConnectRetryPause{50};
-// Ending the office waits this long for it to end by itself, twice at the most (asked, then
-// gone), before it is killed.
-constexpr milliseconds ShutdownBound = seconds(3);
 
 QString secondsText(milliseconds bound) {
     return QString::number((bound.count() + 999) / 1000);
@@ -246,17 +243,8 @@ void OfficeConnection::warmUp(const WarmUp& work) noexcept {
 void OfficeConnection::shutdown() noexcept {
     if (!m_process)
         return;
-    // Asked politely first, so that the office can tidy its profile; killed whatever it does.
-    if (m_up && m_process->isRunning()) {
-        m_deadline.arm(m_group, ShutdownBound);
-        try {
-            m_session->terminate();
-        } catch (...) {
-            // Killed below all the same.
-        }
-        if (!m_deadline.disarm())
-            m_process->waitForEnd(static_cast<int>(ShutdownBound.count()));
-    }
+    // Killed rather than asked to end: its profile and its temporary files go with the folder
+    // it was given, so there is nothing for it to tidy, and asking costs half a second.
     abandon();
     m_process.reset();
 }

@@ -365,16 +365,4 @@ void OfficeSession::warmUp(const QString& folder, const std::atomic<bool>& stop)
     }
 }
 
-void OfficeSession::terminate() {
-    m->documents.clear();
-    if (m->desktop.is()) {
-        try {
-            Reference<css::frame::XDesktop>(m->desktop, UNO_QUERY_THROW)->terminate();
-        } catch (const uno::Exception&) {
-            // The office going away may break the call it answers.
-        }
-    }
-    disconnect();
-}
-
 } // namespace qp

@@ -50,8 +50,6 @@ public:
     void close(int document);
     // How many documents the office has open, whoever opened them.
     int openDocumentCount();
-    // Asks the office to end.
-    void terminate();
     // Gets the office ready for the first Word, Excel and PowerPoint file: makes a tiny one
     // of each kind in folder, loads it as load() does, renders it into PDF there and closes
     // it. Ends early once stop is set.
