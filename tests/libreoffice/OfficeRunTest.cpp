@@ -71,14 +71,8 @@ TEST_F(OfficeRun, PoolOfTwoSendsJobsInListOrder) {
     EXPECT_EQ(offices, 2);
     newJobs(2);
     run({fixtures->longDoc(2000), fixtures->doc(), fixtures->xls()});
-    QStringList shown; // per job its pages, then its sheets by the name in their A1
-    for (const QString& job : newJobs(5)) {
-        shown << QString::number(pdfPages(job));
-        for (const char* sheet : {"ALPHA", "BETA", "GAMMA"})
-            if (pdfText(job).contains(QString("QPSHEET ") + sheet))
-                shown.last() += QString(" ") + sheet;
-    }
-    EXPECT_EQ(shown, (QStringList{"2000", "2", "1 ALPHA", "1 BETA", "1 GAMMA"}));
+    EXPECT_EQ(pagesAndSheets(newJobs(5)),
+              (QStringList{"2000", "2", "1 ALPHA", "1 BETA", "1 GAMMA"}));
 }
 
 // After No to a refusal in the middle, or a stop, nothing rendered ahead is sent, and no

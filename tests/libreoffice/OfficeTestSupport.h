@@ -73,6 +73,18 @@ inline void sendJobs(OfficeApplication& office) {
         office.send(job);
 }
 
+// Per job its pages, then the sheets it shows by the name in their A1: "1 ALPHA".
+inline QStringList pagesAndSheets(const QStringList& jobs) {
+    QStringList shown;
+    for (const QString& job : jobs) {
+        shown << QString::number(pdfPages(job));
+        for (const char* sheet : {"ALPHA", "BETA", "GAMMA"})
+            if (pdfText(job).contains(QString("QPSHEET ") + sheet))
+                shown.last() += QString(" ") + sheet;
+    }
+    return shown;
+}
+
 // For one suite: the private CUPS server, the fixtures, and one office, started at its first
 // use and kept from test to test as from entry to entry.
 class OfficeSuite : public KeptJobsTest {
