@@ -33,13 +33,14 @@ public:
         m_thread.wait();
         m_context.reset();
     }
-    // Ends the office on its thread, without waiting: whatever it renders is wanted no more.
+    // Kills the office at once and ends it on its thread, without waiting: whatever it
+    // renders is wanted no more.
     void finish() {
         if (m_finishing)
             return;
         m_finishing = true;
         cancel();
-        if (m_office && m_busy)
+        if (m_office)
             m_office->kill();
         post([this] {
             if (m_office)
@@ -62,7 +63,6 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_cancelled = false;
         }
-        const BusyFlag busy(m_busy);
         Rendered result;
         std::unique_ptr<OfficeDocument> document;
         try {
@@ -99,15 +99,8 @@ private:
                            QStringLiteral("Printing was stopped before the document was done."));
     }
 
-    struct BusyFlag {
-        explicit BusyFlag(std::atomic<bool>& flag) : m_flag(flag) { m_flag = true; }
-        ~BusyFlag() { m_flag = false; }
-        std::atomic<bool>& m_flag;
-    };
-
     OfficeApplication* m_office;
     std::unique_ptr<OfficeApplication> m_owned;
-    std::atomic<bool> m_busy{false};
     bool m_finishing = false;
     QThread m_thread;
     std::unique_ptr<QObject> m_context; // lives on m_thread: what runs there is posted to it
@@ -124,10 +117,7 @@ OfficePool::OfficePool(OfficeApplication& office, QObject* parent)
 
 OfficePool::~OfficePool() {
     endRun();
-    // Each office is ended on its own thread, side by side, and all of them are killed first:
-    // nothing they hold is wanted any more.
-    for (auto& worker : m_workers)
-        worker->office().kill();
+    // Each office is killed and ended on its own thread, side by side.
     for (auto& worker : m_workers)
         worker->finish();
     m_workers.clear();
