@@ -179,21 +179,23 @@ void OfficeConnection::run(Phase phase, const QString& what, milliseconds bound,
         QElapsedTimer& elapsed;
         ~CallLog() { qCDebug(officeCalls) << what << "took" << elapsed.elapsed() << "ms"; }
     } callLog{what, elapsed};
+    // A call that came back only as the office was killed did not do its work, whatever it
+    // says.
+    const auto failIfOverran = [&] {
+        if (m_deadline.disarm()) {
+            abandon();
+            throw timedOut(bound, what);
+        }
+    };
     m_deadline.arm(m_group, bound);
     try {
         work(*m_session);
     } catch (const DocumentRefused& refused) {
-        if (m_deadline.disarm()) {
-            abandon();
-            throw timedOut(bound, what);
-        }
+        failIfOverran();
         throw AppError(ErrorNumber::CannotBind,
                        QStringLiteral("%1: %2").arg(what, QString::fromStdString(refused.what())));
     } catch (const OfficeFailure& failure) {
-        if (m_deadline.disarm()) {
-            abandon();
-            throw timedOut(bound, what);
-        }
+        failIfOverran();
         if (failure.officeGone || !m_process->isRunning()) {
             const QString end = m_process->isRunning() ? QString() : m_process->endDescription();
             abandon();
@@ -212,11 +214,7 @@ void OfficeConnection::run(Phase phase, const QString& what, milliseconds bound,
         m_deadline.disarm();
         throw;
     }
-    // A call that came back only as the office was killed did not do its work.
-    if (m_deadline.disarm()) {
-        abandon();
-        throw timedOut(bound, what);
-    }
+    failIfOverran();
 }
 
 void OfficeConnection::warmUp(const WarmUp& work) noexcept {

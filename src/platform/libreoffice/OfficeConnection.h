@@ -49,7 +49,7 @@ public:
     bool isCurrent(quint64 generation) const { return m_up && generation == m_generation; }
     // From any thread: the office's process group, also while it starts; 0 when none runs.
     pid_t processGroup() const { return m_group; }
-    // Ends the office now, politely first; the next call starts it again.
+    // Ends the office now, killed: it has nothing to tidy. The next call starts it again.
     void shutdown() noexcept;
     // From any thread: kills the office at once; the call under way fails as after a crash.
     void kill() noexcept;
